@@ -1,0 +1,58 @@
+// Resource identifiers shared by menus, toolbars, accelerators, the string table and the core.
+#pragma once
+
+namespace res {
+
+// Commands.
+constexpr unsigned ID_EDIT_ZOOM = 32771;
+constexpr unsigned ID_EDIT_MOVE = 32772;
+constexpr unsigned ID_EDIT_ROTATE = 32773;
+constexpr unsigned ID_SOURCE_IMAGE = 32775;
+constexpr unsigned ID_VIEW_PREVIEW = 32777;
+constexpr unsigned ID_TARGET_IMAGE = 32779;
+constexpr unsigned ID_EDIT_SOURCE = 32784;
+constexpr unsigned ID_EDIT_TARGET = 32785;
+constexpr unsigned ID_BLEND_SLIDER = 32790;
+constexpr unsigned ID_FILE_SAVE_SOURCE = 32791;
+constexpr unsigned ID_FILE_SAVE_TARGET = 32792;
+constexpr unsigned ID_EDIT_QUICK = 32795;
+constexpr unsigned ID_EDIT_ASPECT = 32796;
+constexpr unsigned ID_EDIT_RESTORE_ALL = 32805;
+constexpr unsigned ID_FILE_EXPORT = 32806;
+constexpr unsigned ID_VIEW_PROJECT = 32807;
+constexpr unsigned ID_SOURCE_VIDEO = 32808;
+constexpr unsigned ID_TARGET_VIDEO = 32809;
+constexpr unsigned ID_BLEND = 32810;
+constexpr unsigned ID_ADD_TWAIN_FILE = 32811;
+constexpr unsigned ID_SCAN_ADD_DEVICE = 32855;
+constexpr unsigned ID_SCAN_SOURCE_FIRST = 32858; // ... 32867
+constexpr unsigned ID_SCAN_SOURCE_LAST = 32867;
+constexpr unsigned ID_SCAN_TARGET_FIRST = 32868; // ... 32877
+constexpr unsigned ID_SCAN_TARGET_LAST = 32877;
+constexpr unsigned ID_FILE_NEW = 57600;
+constexpr unsigned ID_FILE_CLOSE = 57602;
+constexpr unsigned ID_APP_ABOUT = 57664;
+constexpr unsigned ID_APP_EXIT = 57665;
+constexpr unsigned ID_HELP_FINDER = 57670;
+constexpr unsigned ID_VIEW_TOOLBAR = 59392;
+constexpr unsigned ID_VIEW_STATUS_BAR = 59393;
+
+// Edit modes (the values of CKeltDoc::m_nEditMode).
+constexpr int EDIT_MODE_ZOOM = 132;
+constexpr int EDIT_MODE_MOVE = 133;
+constexpr int EDIT_MODE_ROTATE = 134;
+
+// Strings.
+constexpr unsigned IDS_SUPPORT = 11;
+constexpr unsigned IDS_LOCATE_FILE = 12;
+constexpr unsigned IDS_MOVIE_FILTER = 13;
+constexpr unsigned IDS_PREVIEW = 25;
+constexpr unsigned IDS_PROJECT = 26;
+constexpr unsigned IDS_NO_TWAIN_DEVICES = 31;
+constexpr unsigned IDS_BAD_DIRECTDRAW = 40;
+constexpr unsigned IDS_BAD_DIRECTSHOW = 41;
+constexpr unsigned IDS_APP_TITLE = 128;
+constexpr unsigned IDS_ERROR_BASE = 140; // 141 ... 149: the messages of error codes 1 ... 9
+constexpr unsigned IDS_ERROR_NUMBER = 150;
+
+} // namespace res

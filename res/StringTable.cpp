@@ -1,0 +1,62 @@
+#include "res/StringTable.h"
+
+#include "res/Resource.h"
+
+#include <unordered_map>
+
+namespace res {
+
+namespace {
+
+const std::unordered_map<unsigned, std::string>& Table() {
+    // Command entries hold the status-bar prompt, a newline and the tooltip.
+    static const std::unordered_map<unsigned, std::string> table = {
+        {IDS_SUPPORT, "Contact Oradel Software support team."},
+        {IDS_LOCATE_FILE, "Can't read file. Locate file?"},
+        {IDS_PREVIEW, "Preview"},
+        {IDS_PROJECT, "Project"},
+        {IDS_NO_TWAIN_DEVICES, "No TWAIN devices"},
+        {IDS_BAD_DIRECTDRAW, "Bad DirectDraw. Can't read/write video.\nContinue anyway?"},
+        {IDS_BAD_DIRECTSHOW, "Bad DirectShow. Can't read/write video.\nContinue anyway?"},
+        {IDS_APP_TITLE, "Vexel Helper"},
+        {141, "Can't open movie.\nPossible cause - a problem with DirectDraw or DirectShow. "},
+        {142, "Vexel can't create one of Project, Source, Target or Preview windows."},
+        {143, "Low memory!\nCan't allocate enough memory."},
+        {144, "Can't read file!\nPossible cause - disk reading error, bad picture format, etc.\n"},
+        {145, "No video compressor selected for movie creation."},
+        {146, "Can't connect DirectShow filters!\nPossible cause - unsupported frame size or "
+              "color depth for given compression filter."},
+        {147, "Can't print!\nPrinter is not ready or some other printing problem."},
+        {148, "Can't create file!\nPossible cause - file is in use or no free disk space."},
+        {149, "Error in Tutorial runtime.\nUser has pressed something wrong way."},
+        {IDS_ERROR_NUMBER, "Error number %i"},
+        {ID_EDIT_ZOOM, "Zoom in and zoom out image relative to cropping rectangle\nZoom in/out"},
+        {ID_EDIT_MOVE, "Move image relative to cropping rectangle\nMove"},
+        {ID_EDIT_ROTATE, "Rotate image relative to cropping rectangle\nRotate"},
+        {ID_SOURCE_IMAGE, "Load source from image file\nLoad source image"},
+        {ID_TARGET_IMAGE, "Load target from image file\nLoad target image"},
+        {ID_SOURCE_VIDEO, "Load source from movie file\nLoad source from movie"},
+        {ID_TARGET_VIDEO, "Load target from movie file\nLoad target from movie"},
+        {ID_FILE_SAVE_SOURCE, "Save source to image file\nSave source as"},
+        {ID_FILE_SAVE_TARGET, "Save target to image file\nSave target as"},
+        {ID_FILE_EXPORT, "Create and save Vexel project file\nExport project"},
+        {ID_EDIT_ASPECT, "Set width to height ratio of cropping rectangle\nAspect ratio"},
+        {ID_EDIT_QUICK, "Quick image editing mode\nQuick edit mode"},
+        {ID_EDIT_RESTORE_ALL,
+         "Remove all image transformations both for source and target\nRestore all"},
+        {ID_VIEW_PREVIEW, "Show or hide Preview window\nShow/hide Preview window"},
+        {ID_VIEW_PROJECT, "Show or hide Project window\nShow/hide Project window"},
+    };
+    return table;
+}
+
+} // namespace
+
+const std::string& LoadString(unsigned id) {
+    static const std::string empty;
+    const auto& table = Table();
+    auto it = table.find(id);
+    return it == table.end() ? empty : it->second;
+}
+
+} // namespace res

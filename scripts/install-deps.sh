@@ -1,0 +1,19 @@
+#!/bin/sh
+# Installs every Debian package the build and the tests need.
+set -e
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+PACKAGES="build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
+ qt6-base-dev qt6-base-dev-tools libgl-dev \
+ libpng-dev libjpeg-dev libtiff-dev libwebp-dev \
+ libffms2-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev \
+ libsane-dev sane-utils xauth xvfb"
+# Skip apt when everything is already there: keeps repeated runs fast.
+missing=""
+for p in $PACKAGES; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+    $SUDO apt-get update
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
+fi

@@ -1,0 +1,61 @@
+// The one interface through which the core reaches the user interface. The Qt application
+// implements it; the tests implement it with a scripted double.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace vx {
+
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MsgIcon { None, Exclamation, Question, Information, Stop };
+enum class MsgResult { Ok, Cancel, Yes, No };
+
+struct FileDialogOptions {
+    bool save = false;
+    std::string title;       // empty: the platform's default
+    std::string defaultExt;  // without the dot; appended to a typed name without extension
+    std::string initialName; // initial file name or path
+    std::string filter;      // bar-separated pairs: "Text (*.x)|*.x|Other (*.y;*.z)|*.y;*.z"
+    int filterIndex = 0;     // 0-based entry chosen at first
+    bool promptOverwrite = false;
+    bool hideReadOnly = false;
+};
+
+struct FileDialogResult {
+    std::string path;    // full path, default extension applied
+    int filterIndex = 0; // 0-based entry the user left chosen
+};
+
+struct ViewSize {
+    int width = 0;
+    int height = 0;
+};
+
+class IPlatform {
+public:
+    virtual ~IPlatform() = default;
+
+    virtual MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon) = 0;
+    // nullopt when the user cancels.
+    virtual std::optional<FileDialogResult> FileDialog(const FileDialogOptions& options) = 0;
+    virtual void Beep() = 0;
+    virtual void SetMainTitle(const std::string& title) = 0;
+
+    // A window timer of the main window: calls onTick every `ms` milliseconds from the event loop
+    // until killed. Setting an id that is already running replaces it.
+    virtual void SetTimer(unsigned id, unsigned ms, std::function<void()> onTick) = 0;
+    virtual void KillTimer(unsigned id) = 0;
+
+    // Views of the one document.
+    virtual void UpdateAllViews() = 0;
+    // Client size of the first Preview view; nullopt when there is none.
+    virtual std::optional<ViewSize> PreviewViewSize() = 0;
+    // Invalidates the whole Preview view without erasing and repaints it at once.
+    virtual void RepaintPreviewView() = 0;
+    // The main frame's blend slider position, 0 ... 100.
+    virtual int SliderPosition() = 0;
+};
+
+} // namespace vx

@@ -1,0 +1,171 @@
+#include "picture/DibImage.h"
+
+#include "document/MyException.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <vector>
+
+namespace vx {
+
+uint8_t* CDibImage::s_pTable = nullptr;
+
+namespace {
+std::mutex g_tableMutex;
+int g_nLive = 0;
+} // namespace
+
+void CDibImage::AcquireTable() {
+    std::lock_guard lock(g_tableMutex);
+    if (g_nLive++ == 0) {
+        auto* table = new (std::nothrow) uint8_t[kTableSize];
+        if (!table) {
+            --g_nLive;
+            throw CMyException(3);
+        }
+        for (int i = 0; i < kTableSize; ++i) {
+            table[i] = uint8_t(std::min(255, (i + 112) / 225));
+        }
+        s_pTable = table;
+    }
+}
+
+void CDibImage::ReleaseTable() {
+    std::lock_guard lock(g_tableMutex);
+    if (--g_nLive == 0) {
+        delete[] s_pTable;
+        s_pTable = nullptr;
+    }
+}
+
+int CDibImage::LiveCount() {
+    std::lock_guard lock(g_tableMutex);
+    return g_nLive;
+}
+
+CDibImage::CDibImage(NoRaster) {
+    AcquireTable();
+    m_pHeader.reset(new (std::nothrow) uint32_t[kHeaderBlockSize / 4]());
+    if (!m_pHeader) {
+        ReleaseTable();
+        throw CMyException(3);
+    }
+    BitmapInfoHeader* h = Header();
+    h->biSize = 40;
+    h->biPlanes = 1;
+    h->biBitCount = 24;
+    h->biCompression = 0;
+}
+
+// Once the delegated constructor has finished, a throw here runs the destructor, which drops the
+// table reference.
+CDibImage::CDibImage(int width, int height) : CDibImage(NoRaster{}) {
+    AllocateRaster(width, height, true);
+}
+
+CDibImage::~CDibImage() { ReleaseTable(); }
+
+void CDibImage::AllocateRaster(int width, int height, bool clear) {
+    if (width < 0 || height < 0 || width > kMaxSide || height > kMaxSide) {
+        throw CMyException(3);
+    }
+    const int stride = StrideFor(width);
+    const std::size_t bytes = std::size_t(stride) * std::size_t(height);
+    if (bytes > kMaxRasterBytes) {
+        throw CMyException(3);
+    }
+    std::unique_ptr<uint8_t[]> bits;
+    if (bytes > 0) {
+        bits.reset(clear ? new (std::nothrow) uint8_t[bytes]() : new (std::nothrow) uint8_t[bytes]);
+        if (!bits) {
+            throw CMyException(3);
+        }
+        if (!clear && stride != 3 * width) {
+            for (int y = 0; y < height; ++y) {
+                std::memset(bits.get() + std::size_t(stride) * y + 3 * width, 0,
+                            stride - 3 * width);
+            }
+        }
+    }
+    m_pBits = std::move(bits);
+    BitmapInfoHeader* h = Header();
+    h->biWidth = width;
+    h->biHeight = height;
+    h->biSizeImage = uint32_t(bytes);
+    m_nStride = stride;
+    m_nMaxX = (width - 1) * 1024;
+    m_nMaxY = (height - 1) * 1024;
+    m_nWidth = width;
+    m_nHeight = height;
+}
+
+std::string CDibImage::GetName() const {
+    auto slash = m_strName.find_last_of('/');
+    return slash == std::string::npos ? m_strName : m_strName.substr(slash + 1);
+}
+
+void CDibImage::Clear() {
+    if (m_pBits) {
+        std::memset(m_pBits.get(), 0, RasterBytes());
+    }
+}
+
+void CDibImage::Resize(int dw, int dh) {
+    const int sw = m_nWidth;
+    const int sh = m_nHeight;
+    if (dw == sw && dh == sh) {
+        return;
+    }
+    // Keep the old raster alive while the new one is filled.
+    std::unique_ptr<uint8_t[]> old = std::move(m_pBits);
+    const int oldStride = m_nStride;
+    try {
+        AllocateRaster(dw, dh, sw == 0 || sh == 0);
+    } catch (...) {
+        m_pBits = std::move(old);
+        throw;
+    }
+    if (sw == 0 || sh == 0 || dw == 0 || dh == 0) {
+        return; // nothing to sample from, or nothing to fill: black or empty
+    }
+    // A 1-pixel side repeats its only column or row instead of reading past it; from 2 pixels on
+    // this is exactly the clamp to sw - 2 and sh - 2.
+    struct Tap {
+        int offset0;
+        int offset1;
+        int f;
+    };
+    std::vector<Tap> cols(dw);
+    for (int i = 0; i < dw; ++i) {
+        const int64_t sx = (int64_t(i) * sw * 16) / dw;
+        const int col = int(std::min<int64_t>(sx / 16, std::max(sw - 2, 0)));
+        const int col1 = std::min(col + 1, sw - 1);
+        cols[i] = {3 * col, 3 * col1, int(sx % 16)};
+    }
+    const uint8_t* table = s_pTable;
+    int64_t runningSy = 0;
+    for (int j = 0; j < dh; ++j, runningSy += int64_t(sh) * 16) {
+        const int64_t sy = runningSy / dh;
+        const int r = int(std::min<int64_t>(sy / 16, std::max(sh - 2, 0)));
+        const int r1 = std::min(r + 1, sh - 1);
+        const int fy = int(sy % 16);
+        const uint8_t* row0 = old.get() + std::size_t(oldStride) * r;
+        const uint8_t* row1 = old.get() + std::size_t(oldStride) * r1;
+        uint8_t* out = Row(j);
+        for (int i = 0; i < dw; ++i) {
+            const Tap& t = cols[i];
+            const int w00 = (15 - t.f) * (15 - fy);
+            const int w10 = t.f * (15 - fy);
+            const int w01 = (15 - t.f) * fy;
+            const int w11 = t.f * fy;
+            for (int c = 0; c < 3; ++c) {
+                out[3 * i + c] = table[w00 * row0[t.offset0 + c] + w10 * row0[t.offset1 + c] +
+                                       w01 * row1[t.offset0 + c] + w11 * row1[t.offset1 + c]];
+            }
+        }
+    }
+}
+
+} // namespace vx

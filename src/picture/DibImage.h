@@ -1,0 +1,100 @@
+// The one picture type: 24-bit BGR, rows padded to 4 bytes, row 0 the bottom row as displayed,
+// with a ready 24-bit bitmap header. Also owns the shared bilinear rounding table.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vx {
+
+struct BitmapInfoHeader {
+    uint32_t biSize;
+    int32_t biWidth;
+    int32_t biHeight;
+    uint16_t biPlanes;
+    uint16_t biBitCount;
+    uint32_t biCompression;
+    uint32_t biSizeImage;
+    int32_t biXPelsPerMeter;
+    int32_t biYPelsPerMeter;
+    uint32_t biClrUsed;
+    uint32_t biClrImportant;
+};
+static_assert(sizeof(BitmapInfoHeader) == 40);
+
+class CDibImage {
+public:
+    static constexpr std::size_t kHeaderBlockSize = 1064; // header + 256 palette entries
+    static constexpr int kTableSize = 510 * 510;
+    // Larger pictures are refused as out of memory (code 3): they could not be edited anyway, and
+    // every picture coordinate must fit 32 bits in 1/1024 pixel.
+    static constexpr int kMaxSide = 1 << 20;
+    static constexpr std::size_t kMaxRasterBytes = std::size_t(1) << 31;
+
+    // A blank (black) picture; throws CMyException code 3 when it cannot be allocated.
+    CDibImage(int width, int height);
+    virtual ~CDibImage();
+    CDibImage(const CDibImage&) = delete;
+    CDibImage& operator=(const CDibImage&) = delete;
+
+    int Width() const { return m_pHeader ? Header()->biWidth : 0; }
+    int Height() const { return m_pHeader ? Header()->biHeight : 0; }
+    int Stride() const { return m_nStride; }
+    int MaxX() const { return m_nMaxX; }
+    int MaxY() const { return m_nMaxY; }
+    uint8_t* Row(int y) { return m_pBits.get() + std::size_t(m_nStride) * y; }
+    const uint8_t* Row(int y) const { return m_pBits.get() + std::size_t(m_nStride) * y; }
+    uint8_t* Bits() { return m_pBits.get(); }
+    const uint8_t* Bits() const { return m_pBits.get(); }
+    std::size_t RasterBytes() const { return std::size_t(m_nStride) * std::size_t(m_nHeight); }
+    const BitmapInfoHeader* Header() const {
+        return reinterpret_cast<const BitmapInfoHeader*>(m_pHeader.get());
+    }
+    BitmapInfoHeader* Header() { return reinterpret_cast<BitmapInfoHeader*>(m_pHeader.get()); }
+    // The whole 1064-byte header block (header, then the unused palette).
+    const uint8_t* HeaderBlock() const { return reinterpret_cast<const uint8_t*>(m_pHeader.get()); }
+
+    const std::string& GetPath() const { return m_strName; }
+    void SetPath(const std::string& path) { m_strName = path; }
+    // File name with extension, directory removed.
+    std::string GetName() const;
+    int64_t FrameIndex() const { return m_nFrameIndex; }
+    void SetFrameIndex(int64_t index) { m_nFrameIndex = index; }
+
+    // Bilinear resample to the new size; nothing when the size is unchanged.
+    void Resize(int width, int height);
+    void Clear();
+
+    static int StrideFor(int width) { return ((3 * width + 3) / 4) * 4; }
+    // The shared table: entry i = min(255, (i + 112) / 225). Valid while any picture lives.
+    static const uint8_t* RoundTable() { return s_pTable; }
+    static int LiveCount();
+
+protected:
+    // For constructors that fill the picture themselves: a header block only, no raster.
+    struct NoRaster {};
+    explicit CDibImage(NoRaster);
+    // Replaces the raster by a new one of the given size (contents undefined but padding zero)
+    // and updates every size field. Throws code 3.
+    void AllocateRaster(int width, int height, bool clear);
+
+private:
+    static void AcquireTable();
+    static void ReleaseTable();
+
+    std::string m_strName;
+    int64_t m_nFrameIndex = -1;
+    std::unique_ptr<uint32_t[]> m_pHeader;
+    std::unique_ptr<uint8_t[]> m_pBits;
+    int m_nStride = 0;
+    int m_nMaxX = 0;
+    int m_nMaxY = 0;
+    int m_nWidth = 0;
+    int m_nHeight = 0;
+
+    static uint8_t* s_pTable;
+};
+
+} // namespace vx

@@ -1,0 +1,39 @@
+#include "document/MyException.h"
+#include "support/ScriptedPlatform.h"
+
+#include <gtest/gtest.h>
+
+using vx::CMyException;
+
+TEST(MyException, MessagesOfEveryCode) {
+    EXPECT_EQ(CMyException(4).Message(),
+              "Error number 4\nCan't read file!\nPossible cause - disk reading error, bad picture "
+              "format, etc.\n");
+    EXPECT_EQ(CMyException(1).Message(),
+              "Error number 1\nCan't open movie.\nPossible cause - a problem with DirectDraw or "
+              "DirectShow. ");
+    EXPECT_EQ(CMyException(3).Message(),
+              "Error number 3\nLow memory!\nCan't allocate enough memory.");
+    EXPECT_EQ(CMyException(8).Message(), "Error number 8\nCan't create file!\nPossible cause - "
+                                         "file is in use or no free disk space.");
+    EXPECT_EQ(CMyException(9).Message(),
+              "Error number 9\nError in Tutorial runtime.\nUser has pressed something wrong way.");
+    EXPECT_EQ(CMyException(12).Message(),
+              "Error number 12\nContact Oradel Software support team.");
+    EXPECT_EQ(CMyException(100).Message(),
+              "Error number 100\nContact Oradel Software support team.");
+}
+
+TEST(MyException, ReportShowsOkBoxOnlyForPositiveCodes) {
+    vx::test::ScriptedPlatform ui;
+    CMyException(2).Report(ui);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text,
+              "Error number 2\nVexel can't create one of Project, Source, Target or Preview "
+              "windows.");
+    EXPECT_EQ(ui.messages[0].buttons, vx::MsgButtons::Ok);
+    EXPECT_EQ(ui.messages[0].icon, vx::MsgIcon::None);
+    CMyException(0).Report(ui);
+    CMyException(-3).Report(ui);
+    EXPECT_EQ(ui.messages.size(), 1u);
+}

@@ -1,0 +1,64 @@
+// The test double of the platform seam: records every call and answers from a script.
+#pragma once
+
+#include "document/Platform.h"
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vx::test {
+
+class ScriptedPlatform : public IPlatform {
+public:
+    struct Message {
+        std::string text;
+        MsgButtons buttons;
+        MsgIcon icon;
+    };
+    struct Timer {
+        unsigned ms;
+        std::function<void()> onTick;
+    };
+
+    // Script: answers are taken in order; an empty script answers Ok / Cancel (no file).
+    std::deque<MsgResult> messageAnswers;
+    std::deque<std::optional<FileDialogResult>> fileAnswers;
+    std::optional<ViewSize> previewSize;
+    int sliderPos = 50;
+
+    // Record.
+    std::vector<Message> messages;
+    std::vector<FileDialogOptions> fileDialogs;
+    std::vector<std::string> titles;
+    std::map<unsigned, Timer> timers; // the running ones
+    int timerSets = 0;
+    int beeps = 0;
+    int allViewUpdates = 0;
+    int previewRepaints = 0;
+
+    MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon) override;
+    std::optional<FileDialogResult> FileDialog(const FileDialogOptions& options) override;
+    void Beep() override { ++beeps; }
+    void SetMainTitle(const std::string& title) override { titles.push_back(title); }
+    void SetTimer(unsigned id, unsigned ms, std::function<void()> onTick) override;
+    void KillTimer(unsigned id) override { timers.erase(id); }
+    void UpdateAllViews() override { ++allViewUpdates; }
+    std::optional<ViewSize> PreviewViewSize() override { return previewSize; }
+    void RepaintPreviewView() override { ++previewRepaints; }
+    int SliderPosition() override { return sliderPos; }
+
+    bool TimerRunning(unsigned id) const { return timers.count(id) != 0; }
+    // Fires timer `id` once, as the event loop would; false when it is not running.
+    bool FireTimer(unsigned id);
+    // Fires timer `id` until it stops itself (at most `limit` ticks); the number of ticks.
+    int RunTimerOut(unsigned id, int limit = 100);
+    // Convenience for scripting a chosen file.
+    void AnswerFile(const std::string& path, int filterIndex = 0) {
+        fileAnswers.push_back(FileDialogResult{path, filterIndex});
+    }
+    void AnswerNoFile() { fileAnswers.push_back(std::nullopt); }
+};
+
+} // namespace vx::test
