@@ -15,8 +15,8 @@ std::string CMyException::Message() const {
     const std::string& header = res::LoadString(res::IDS_ERROR_NUMBER);
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, header.c_str(), m_nError);
-    unsigned id = (m_nError >= 1 && m_nError <= 9) ? res::IDS_ERROR_BASE + m_nError
-                                                   : res::IDS_SUPPORT;
+    unsigned id =
+        (m_nError >= 1 && m_nError <= 9) ? res::IDS_ERROR_BASE + m_nError : res::IDS_SUPPORT;
     return std::string(buffer) + "\n" + res::LoadString(id);
 }
 

@@ -65,7 +65,9 @@ CDibImage::CDibImage(int width, int height) : CDibImage(NoRaster{}) {
     AllocateRaster(width, height, true);
 }
 
-CDibImage::~CDibImage() { ReleaseTable(); }
+CDibImage::~CDibImage() {
+    ReleaseTable();
+}
 
 void CDibImage::AllocateRaster(int width, int height, bool clear) {
     if (width < 0 || height < 0 || width > kMaxSide || height > kMaxSide) {

@@ -1,5 +1,5 @@
-#include "document/MyException.h"
 #include "picture/DibImage.h"
+#include "document/MyException.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,8 @@ std::vector<uint8_t> ReferenceResize(const CDibImage& src, int dw, int dh) {
                 auto P = [&](int x, int y) { return int(src.Row(y)[3 * x + c]); };
                 int sum = (15 - fx) * (15 - fy) * P(col, r) + fx * (15 - fy) * P(col + 1, r) +
                           (15 - fx) * fy * P(col, r + 1) + fx * fy * P(col + 1, r + 1);
-                out[std::size_t(dstride) * j + 3 * i + c] = uint8_t(std::min(255, (sum + 112) / 225));
+                out[std::size_t(dstride) * j + 3 * i + c] =
+                    uint8_t(std::min(255, (sum + 112) / 225));
             }
         }
     }

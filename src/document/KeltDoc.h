@@ -1,0 +1,104 @@
+// The one document: the SOURCE and TARGET slots, the Preview buffers and the editing settings,
+// and the commands that act on them.
+#pragma once
+
+#include "document/CmdTarget.h"
+#include "picture/DibImage.h"
+#include "picture/PictFrame.h"
+
+#include <memory>
+#include <string>
+
+namespace vx {
+
+class IPlatform;
+
+enum class ESlot { Source, Target };
+
+struct OutputSize {
+    int width = 0;
+    int height = 0;
+    bool operator==(const OutputSize&) const = default;
+};
+
+class CKeltDoc : public CCmdTarget {
+public:
+    static constexpr unsigned kRenderTimerId = 1;
+    static constexpr unsigned kRenderTimerMs = 200;
+
+    explicit CKeltDoc(IPlatform& ui);
+    ~CKeltDoc() override;
+    CKeltDoc(const CKeltDoc&) = delete;
+    CKeltDoc& operator=(const CKeltDoc&) = delete;
+
+    IPlatform& Platform() { return m_ui; }
+
+    // Slots.
+    void InstallPicture(ESlot slot, std::unique_ptr<CDibImage> picture);
+    void RestoreAll();
+    // After the user changed a slot's frame: re-render that slot and clear its saved flag.
+    void MarkChanged(ESlot slot);
+    CPictFrame* GetSourceFrame() { return m_pSourceFrame.get(); }
+    CPictFrame* GetTargetFrame() { return m_pTargetFrame.get(); }
+    CPictFrame* GetFrame(ESlot slot) {
+        return slot == ESlot::Source ? GetSourceFrame() : GetTargetFrame();
+    }
+    CDibImage* GetPicture(ESlot slot) {
+        return slot == ESlot::Source ? m_pSource.get() : m_pTarget.get();
+    }
+    bool BothLoaded() const { return m_pSource && m_pTarget; }
+
+    // Crop geometry with the document aspect.
+    CPoint OutputToCrop(int x, int y, int W, int H) const;
+    CPoint CropToOutput(CPoint c, int W, int H) const;
+    CRect GetCropRect(const CPictFrame& frame, int W, int H) const;
+    CPictFrame* GetOutputFrame(int width, int height);
+
+    // Progressive renderer.
+    void CreatePreviewBuffers(int W, int H);
+    void RequestRender(int which);
+    void RenderPass(int which);
+    void UpdatePreviewViews();
+    // The frame's picture at full resolution into `out`.
+    void RenderFull(const CPictFrame& frame, CDibImage& out) const;
+    void OnRenderTimer() { RenderPass(m_nLastSelector); }
+
+    // The crop ratio width : height; false (nothing changed) for a term below 1.
+    bool SetAspectRatio(int width, int height);
+    // The size of the picture a save writes for the slot (the slot must hold a picture).
+    OutputSize GetOutputSize(ESlot slot) const;
+
+    // Commands.
+    void OnExportProject();
+
+    int m_nSourceStep = 1;
+    int m_nTargetStep = 1;
+    bool m_bSourceSaved = false;
+    bool m_bTargetSaved = false;
+    bool m_bPreviewReady = true;
+    int m_nLastSelector = 0;
+    bool m_bQuickMode = true;
+    int m_nBlend = 50;
+    int m_nEditMode;
+    std::unique_ptr<CDibImage> m_pSource;
+    std::unique_ptr<CDibImage> m_pTarget;
+    std::unique_ptr<CDibImage> m_pPreview;
+    std::unique_ptr<CDibImage> m_pSourceRender;
+    std::unique_ptr<CDibImage> m_pTargetRender;
+    std::unique_ptr<CPictFrame> m_pSourceFrame;
+    std::unique_ptr<CPictFrame> m_pTargetFrame;
+    std::unique_ptr<CPictFrame> m_pOutputFrame;
+    double m_dAspect = 1.0;
+    int m_nAspectX = 1;
+    int m_nAspectY = 1;
+    std::string m_strSourceSaved;
+    std::string m_strTargetSaved;
+
+private:
+    void RegisterCommands();
+    void RenderSlot(const CPictFrame& frame, int step, CDibImage& render);
+
+    IPlatform& m_ui;
+};
+
+} // namespace vx

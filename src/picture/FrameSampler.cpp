@@ -1,0 +1,86 @@
+#include "picture/FrameSampler.h"
+
+#include "picture/CropGeometry.h"
+#include "picture/DibImage.h"
+
+#include <cstring>
+
+namespace vx {
+
+CFrameSampler::CFrameSampler(const CPictFrame& frame, const CDibImage& picture, int W, int H,
+                             double A)
+    : m_frame(frame), m_picture(picture), m_nW(W), m_nH(H), m_dA(A) {}
+
+void CFrameSampler::RenderGrid(int step, int cols, int rows, CDibImage& out) const {
+    if (cols <= 0 || rows <= 0) {
+        return;
+    }
+    // The crop mapping is separable, and so are the matrix products: m00 x + m01 y + m02 is
+    // evaluated as (m00 x + m01 y) + m02 from the same per-column and per-row products, which
+    // gives the very same doubles as the per-pixel formula.
+    const double* m = m_frame.matrix.m;
+    std::vector<double> colX(cols), colY(cols), rowX(rows), rowY(rows);
+    for (int x = 0; x < cols; ++x) {
+        const CPoint p = OutputToCrop(step * x, 0, m_nW, m_nH, m_dA);
+        colX[x] = m[0] * p.x;
+        colY[x] = m[3] * p.x;
+    }
+    for (int y = 0; y < rows; ++y) {
+        const CPoint p = OutputToCrop(0, step * y, m_nW, m_nH, m_dA);
+        rowX[y] = m[1] * p.y;
+        rowY[y] = m[4] * p.y;
+    }
+    const double m02 = m[2];
+    const double m12 = m[5];
+    const int hw = m_frame.FrameWidth() / 2;
+    const int hh = m_frame.FrameHeight() / 2;
+    const int64_t fw = m_frame.FrameWidth();
+    const int64_t fh = m_frame.FrameHeight();
+    const int w = m_picture.Width();
+    const int h = m_picture.Height();
+    const int64_t W1024 = int64_t(w) * 1024;
+    const int64_t H1024 = int64_t(h) * 1024;
+    const int64_t maxX = m_picture.MaxX();
+    const int64_t maxY = m_picture.MaxY();
+    const int stride = m_picture.Stride();
+    const uint8_t* bits = m_picture.Bits();
+    const uint8_t* table = CDibImage::RoundTable();
+
+    const CropSize crop = CropSizeIn(m_nW, m_nH, m_dA);
+    const bool empty = crop.width <= 0 || crop.height <= 0 || fw == 0 || fh == 0 || !bits;
+    for (int y = 0; y < rows; ++y) {
+        uint8_t* dst = out.Row(y);
+        std::memset(dst, 0, std::size_t(3) * cols);
+        if (empty) { // no crop rectangle or no picture: nothing to show
+            continue;
+        }
+        for (int x = 0; x < cols; ++x) {
+            const int ux = int((colX[x] + rowX[y]) + m02);
+            const int uy = int((colY[x] + rowY[y]) + m12);
+            if (ux < -hw || ux > hw || uy < -hh || uy > hh) {
+                continue;
+            }
+            const int64_t qx = ux * W1024 / fw + W1024 / 2;
+            const int64_t qy = uy * H1024 / fh + H1024 / 2;
+            if (qx < 0 || qx >= maxX || qy < 0 || qy >= maxY) {
+                continue;
+            }
+            const int col = int(qx >> 10);
+            const int row = int(qy >> 10);
+            const int fx = int(qx >> 6) & 15;
+            const int fy = int(qy >> 6) & 15;
+            const int w00 = (15 - fx) * (15 - fy);
+            const int w10 = fx * (15 - fy);
+            const int w01 = (15 - fx) * fy;
+            const int w11 = fx * fy;
+            const uint8_t* p0 = bits + std::size_t(stride) * row + 3 * col;
+            const uint8_t* p1 = p0 + stride;
+            uint8_t* d = dst + 3 * x;
+            for (int c = 0; c < 3; ++c) {
+                d[c] = table[w00 * p0[c] + w10 * p0[c + 3] + w01 * p1[c] + w11 * p1[c + 3]];
+            }
+        }
+    }
+}
+
+} // namespace vx

@@ -1,0 +1,63 @@
+// The placement of one picture relative to the cropping rectangle, or the crop rectangle itself.
+// Crop units: the crop rectangle is 1024 wide, origin at its centre. Picture units: 1/1024 pixel.
+#pragma once
+
+#include "picture/Affine.h"
+
+#include <cstdint>
+
+namespace vx {
+
+class CDibImage;
+
+struct CPoint {
+    int x = 0;
+    int y = 0;
+    bool operator==(const CPoint&) const = default;
+};
+
+struct CRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+    bool operator==(const CRect&) const = default;
+};
+
+class CPictFrame {
+public:
+    // The output frame: corners +-512 in x and +-trunc(0.5 A 1024) in y, no picture.
+    explicit CPictFrame(double aspect);
+    // A picture fitted under a crop rectangle of aspect A.
+    CPictFrame(CDibImage* picture, double aspect);
+    virtual ~CPictFrame() = default;
+
+    void SetOffset(int x, int y);
+    void SetZoom(double zoom);
+    void SetAngle(double angle);
+    void SetAspect(double aspect);
+
+    // The crop point transformed into the frame's own units (truncated toward zero).
+    CPoint Transform(CPoint p) const;
+    bool Contains(CPoint p) const;
+    // Crop units to picture units for a picture of w x h pixels.
+    CPoint ToPicture(CPoint p, int w, int h) const;
+
+    int FrameWidth() const;  // |corner 1.x - corner 0.x|
+    int FrameHeight() const; // |corner 1.y - corner 2.y|
+
+    double aspect;
+    CPoint corners[4];
+    CPoint offset;
+    double zoom = 1.0;
+    double angle = 0;
+    CDibImage* picture = nullptr;
+    CAffine matrix;
+
+private:
+    void SetCorners(int hw, int hh);
+};
+
+} // namespace vx

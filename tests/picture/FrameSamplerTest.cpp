@@ -1,0 +1,71 @@
+#include "picture/FrameSampler.h"
+#include "picture/DibImage.h"
+#include "picture/PictFrame.h"
+#include "support/ReferenceSampler.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace vx;
+
+namespace {
+
+void FillRandom(CDibImage& image, std::mt19937& rng) {
+    for (int y = 0; y < image.Height(); ++y) {
+        for (int x = 0; x < 3 * image.Width(); ++x) {
+            image.Row(y)[x] = uint8_t(rng());
+        }
+    }
+}
+
+} // namespace
+
+TEST(FrameSampler, MatchesLiteralSamplingOnRandomFrames) {
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> side(1, 90);
+    std::uniform_real_distribution<double> zoom(0.3, 3.0), angle(-7.0, 7.0);
+    std::uniform_int_distribution<int> offset(-700, 700), step(0, 4);
+    const double aspects[] = {1.0, 0.75, 0.5625, 1.5, 2.0, 0.64, 10000.0 / 7};
+    for (int round = 0; round < 200; ++round) {
+        const double A = aspects[round % 7];
+        CDibImage pict(side(rng), side(rng));
+        FillRandom(pict, rng);
+        CPictFrame frame(&pict, A);
+        frame.SetZoom(zoom(rng));
+        frame.SetAngle(round % 5 == 0 ? 0.0 : angle(rng));
+        frame.SetOffset(offset(rng), offset(rng));
+        const int W = side(rng) + 1, H = side(rng) + 1;
+        const int s = 1 << step(rng);
+        const int cols = W / s, rows = H / s;
+        CDibImage out(std::max(cols, 1), std::max(rows, 1));
+        CFrameSampler(frame, pict, W, H, A).RenderGrid(s, cols, rows, out);
+        for (int y = 0; y < rows; ++y) {
+            for (int x = 0; x < cols; ++x) {
+                auto want = test::ReferenceSample(frame, pict, s * x, s * y, W, H, A);
+                const uint8_t* got = out.Row(y) + 3 * x;
+                ASSERT_TRUE(got[0] == want[0] && got[1] == want[1] && got[2] == want[2])
+                    << "round " << round << " pixel " << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(FrameSampler, EdgeOfPictureIsBlackAndJustInsideUsesLastPair) {
+    // A 4 x 2 picture fitted at A = 0.5 into an 8 x 4 output maps output x to picture x exactly.
+    CDibImage pict(4, 2);
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            pict.Row(y)[3 * x] = uint8_t(10 + 60 * x);
+        }
+    }
+    CPictFrame frame(&pict, 0.5);
+    CDibImage out(8, 4);
+    CFrameSampler(frame, pict, 8, 4, 0.5).RenderGrid(1, 8, 4, out);
+    // Output x = 6 lies at picture x = 3.0 (= max x): black; x = 5 at 2.5: columns 2 and 3.
+    auto want6 = test::ReferenceSample(frame, pict, 6, 1, 8, 4, 0.5);
+    EXPECT_EQ(want6[0], 0);
+    EXPECT_EQ(out.Row(1)[3 * 6], 0);
+    EXPECT_EQ(out.Row(1)[3 * 5], test::ReferenceSample(frame, pict, 5, 1, 8, 4, 0.5)[0]);
+    EXPECT_EQ(out.Row(1)[3 * 5], (105 * 130 + 120 * 190 + 112) / 225); // fractions 8 and 8
+}
