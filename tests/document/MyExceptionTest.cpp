@@ -18,8 +18,7 @@ TEST(MyException, MessagesOfEveryCode) {
                                          "file is in use or no free disk space.");
     EXPECT_EQ(CMyException(9).Message(),
               "Error number 9\nError in Tutorial runtime.\nUser has pressed something wrong way.");
-    EXPECT_EQ(CMyException(12).Message(),
-              "Error number 12\nContact Oradel Software support team.");
+    EXPECT_EQ(CMyException(12).Message(), "Error number 12\nContact Oradel Software support team.");
     EXPECT_EQ(CMyException(100).Message(),
               "Error number 100\nContact Oradel Software support team.");
 }
