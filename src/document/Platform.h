@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -33,6 +34,17 @@ struct ViewSize {
     int height = 0;
 };
 
+// A modeless progress dialog: a centred text, a bar and a Cancel button. It closes when the
+// object is destroyed; a press on Cancel only sets the flag that Cancelled() reports.
+class IProgressDialog {
+public:
+    virtual ~IProgressDialog() = default;
+    // The bar at done / total; a total of 0 shows a busy bar.
+    virtual void SetProgress(int done, int total) = 0;
+    // True once Cancel was pressed; always false when cancelling is not allowed.
+    virtual bool Cancelled() = 0;
+};
+
 class IPlatform {
 public:
     virtual ~IPlatform() = default;
@@ -56,6 +68,10 @@ public:
     virtual void RepaintPreviewView() = 0;
     // The main frame's blend slider position, 0 ... 100.
     virtual int SliderPosition() = 0;
+
+    // Shows a progress dialog; the Cancel button is enabled only when cancelAllowed.
+    virtual std::unique_ptr<IProgressDialog> OpenProgressDialog(const std::string& text,
+                                                                bool cancelAllowed) = 0;
 };
 
 } // namespace vx

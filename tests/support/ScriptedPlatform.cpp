@@ -2,6 +2,29 @@
 
 namespace vx::test {
 
+namespace {
+
+class ScriptedProgress : public IProgressDialog {
+public:
+    ScriptedProgress(ScriptedPlatform::Progress& record, const int& cancelAfter)
+        : m_record(record), m_cancelAfter(cancelAfter) {}
+    ~ScriptedProgress() override { m_record.open = false; }
+    void SetProgress(int done, int total) override {
+        ++m_record.updates;
+        m_record.done = done;
+        m_record.total = total;
+    }
+    bool Cancelled() override {
+        return m_record.cancelAllowed && m_cancelAfter >= 0 && m_record.updates >= m_cancelAfter;
+    }
+
+private:
+    ScriptedPlatform::Progress& m_record;
+    const int& m_cancelAfter;
+};
+
+} // namespace
+
 MsgResult ScriptedPlatform::MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon) {
     messages.push_back({text, buttons, icon});
     if (messageAnswers.empty()) {
@@ -25,6 +48,14 @@ std::optional<FileDialogResult> ScriptedPlatform::FileDialog(const FileDialogOpt
 void ScriptedPlatform::SetTimer(unsigned id, unsigned ms, std::function<void()> onTick) {
     ++timerSets;
     timers[id] = Timer{ms, std::move(onTick)};
+}
+
+std::unique_ptr<IProgressDialog> ScriptedPlatform::OpenProgressDialog(const std::string& text,
+                                                                      bool cancelAllowed) {
+    Progress& record = progressDialogs.emplace_back();
+    record.text = text;
+    record.cancelAllowed = cancelAllowed;
+    return std::make_unique<ScriptedProgress>(record, cancelProgressAfter);
 }
 
 bool ScriptedPlatform::FireTimer(unsigned id) {

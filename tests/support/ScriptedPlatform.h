@@ -21,12 +21,22 @@ public:
         unsigned ms;
         std::function<void()> onTick;
     };
+    struct Progress {
+        std::string text;
+        bool cancelAllowed = false;
+        int updates = 0; // SetProgress calls
+        int done = 0;
+        int total = 0;
+        bool open = true;
+    };
 
     // Script: answers are taken in order; an empty script answers Ok / Cancel (no file).
     std::deque<MsgResult> messageAnswers;
     std::deque<std::optional<FileDialogResult>> fileAnswers;
     std::optional<ViewSize> previewSize;
     int sliderPos = 50;
+    // Cancel is pressed in a progress dialog once it has had this many updates (-1: never).
+    int cancelProgressAfter = -1;
 
     // Record.
     std::vector<Message> messages;
@@ -37,6 +47,7 @@ public:
     int beeps = 0;
     int allViewUpdates = 0;
     int previewRepaints = 0;
+    std::deque<Progress> progressDialogs; // every one opened, in order
 
     MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon) override;
     std::optional<FileDialogResult> FileDialog(const FileDialogOptions& options) override;
@@ -48,6 +59,8 @@ public:
     std::optional<ViewSize> PreviewViewSize() override { return previewSize; }
     void RepaintPreviewView() override { ++previewRepaints; }
     int SliderPosition() override { return sliderPos; }
+    std::unique_ptr<IProgressDialog> OpenProgressDialog(const std::string& text,
+                                                        bool cancelAllowed) override;
 
     bool TimerRunning(unsigned id) const { return timers.count(id) != 0; }
     // Fires timer `id` once, as the event loop would; false when it is not running.
