@@ -1,0 +1,134 @@
+#include "movie/MovieIndex.h"
+
+#include <ffms.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <tuple>
+
+namespace vx {
+
+namespace {
+
+struct CacheKey {
+    std::string path;
+    uintmax_t size;
+    int64_t mtime;
+    bool operator<(const CacheKey& o) const {
+        return std::tie(path, size, mtime) < std::tie(o.path, o.size, o.mtime);
+    }
+};
+
+std::mutex g_cacheLock;
+std::map<CacheKey, std::shared_ptr<const CMovieIndex>>& Cache() {
+    static std::map<CacheKey, std::shared_ptr<const CMovieIndex>> cache;
+    return cache;
+}
+
+void InitFfms() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        FFMS_Init(0, 0);
+        FFMS_SetLogLevel(-8); // quiet: failures come back as results
+    });
+}
+
+int FFMS_CC OnProgress(int64_t current, int64_t total, void* priv) {
+    const auto* progress = static_cast<const IndexProgress*>(priv);
+    return (*progress)(current, total) ? 0 : 1;
+}
+
+struct IndexDeleter {
+    void operator()(FFMS_Index* p) const { FFMS_DestroyIndex(p); }
+};
+
+} // namespace
+
+int64_t CMovieIndex::FindPts(int64_t pts) const {
+    auto it = std::lower_bound(m_vPts.begin(), m_vPts.end(), pts);
+    return (it != m_vPts.end() && *it == pts) ? int64_t(it - m_vPts.begin()) : -1;
+}
+
+int64_t CMovieIndex::KeyAtOrBefore(int64_t frame) const {
+    for (int64_t i = std::min(frame, FrameCount() - 1); i > 0; --i) {
+        if (m_vKey[size_t(i)]) {
+            return i;
+        }
+    }
+    return 0;
+}
+
+HRESULT CMovieIndex::Get(const std::string& path, const IndexProgress& progress,
+                         std::shared_ptr<const CMovieIndex>* index) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec) {
+        return E_FAIL;
+    }
+    const auto mtime = std::filesystem::last_write_time(path, ec);
+    if (ec) {
+        return E_FAIL;
+    }
+    const CacheKey key{path, size, int64_t(mtime.time_since_epoch().count())};
+    {
+        std::lock_guard lock(g_cacheLock);
+        auto it = Cache().find(key);
+        if (it != Cache().end()) {
+            *index = it->second;
+            return S_OK;
+        }
+    }
+
+    InitFfms();
+    char message[1024];
+    FFMS_ErrorInfo error{FFMS_ERROR_SUCCESS, FFMS_ERROR_SUCCESS, int(sizeof message), message};
+    FFMS_Indexer* indexer = FFMS_CreateIndexer(path.c_str(), &error);
+    if (!indexer) {
+        return E_FAIL;
+    }
+    FFMS_TrackTypeIndexSettings(indexer, FFMS_TYPE_AUDIO, 0, 0);
+    if (progress) {
+        FFMS_SetProgressCallback(indexer, OnProgress, const_cast<IndexProgress*>(&progress));
+    }
+    // Indexing frees the indexer.
+    std::unique_ptr<FFMS_Index, IndexDeleter> ffIndex(
+        FFMS_DoIndexing2(indexer, FFMS_IEH_ABORT, &error));
+    if (!ffIndex) {
+        return error.ErrorType == FFMS_ERROR_CANCELLED ? E_ABORT : E_FAIL;
+    }
+    const int track = FFMS_GetFirstIndexedTrackOfType(ffIndex.get(), FFMS_TYPE_VIDEO, &error);
+    if (track < 0) {
+        return E_FAIL;
+    }
+    FFMS_Track* t = FFMS_GetTrackFromIndex(ffIndex.get(), track);
+    auto result = std::make_shared<CMovieIndex>();
+    result->m_nTrack = track;
+    const int count = FFMS_GetNumFrames(t);
+    result->m_vPts.reserve(size_t(std::max(count, 0)));
+    result->m_vKey.reserve(size_t(std::max(count, 0)));
+    for (int i = 0; i < count; ++i) {
+        const FFMS_FrameInfo* info = FFMS_GetFrameInfo(t, i);
+        result->m_vPts.push_back(info->PTS);
+        result->m_vKey.push_back(info->KeyFrame ? 1 : 0);
+    }
+    const FFMS_TrackTimeBase* tb = FFMS_GetTimeBase(t);
+    result->m_nTimeBaseNum = tb->Num;
+    result->m_nTimeBaseDen = tb->Den;
+    result->m_bPtsIncreasing =
+        std::adjacent_find(result->m_vPts.begin(), result->m_vPts.end(),
+                           [](int64_t a, int64_t b) { return b <= a; }) == result->m_vPts.end();
+
+    std::lock_guard lock(g_cacheLock);
+    Cache()[key] = result;
+    *index = std::move(result);
+    return S_OK;
+}
+
+void CMovieIndex::ClearCache() {
+    std::lock_guard lock(g_cacheLock);
+    Cache().clear();
+}
+
+} // namespace vx

@@ -1,0 +1,41 @@
+// The frame list of a movie's video track, built once per process for each file.
+#pragma once
+
+#include "movie/MediaType.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vx {
+
+// Progress of a long indexing: (bytes done, bytes in all). Answers false to cancel.
+using IndexProgress = std::function<bool(int64_t done, int64_t total)>;
+
+class CMovieIndex {
+public:
+    int m_nTrack = -1;           // stream number of the video track
+    std::vector<int64_t> m_vPts; // presentation order, in the stream's time base
+    std::vector<uint8_t> m_vKey; // 1 where the frame starts a decodable run
+    int64_t m_nTimeBaseNum = 1;  // the stream's time base: milliseconds = pts * num / den
+    int64_t m_nTimeBaseDen = 1000;
+    bool m_bPtsIncreasing = false; // every frame has its own, strictly rising timestamp
+
+    int64_t FrameCount() const { return int64_t(m_vPts.size()); }
+    // Index of the frame with this timestamp, -1 when there is none.
+    int64_t FindPts(int64_t pts) const;
+    // The last key frame at or before the frame.
+    int64_t KeyAtOrBefore(int64_t frame) const;
+
+    // The index of a file, from the cache when the file has not changed (same size and time of
+    // modification). S_OK, E_ABORT when cancelled, E_FAIL when the file has no video.
+    static HRESULT Get(const std::string& path, const IndexProgress& progress,
+                       std::shared_ptr<const CMovieIndex>* index);
+    static void ClearCache();
+};
+
+constexpr HRESULT E_ABORT = int32_t(0x80004004u);
+
+} // namespace vx

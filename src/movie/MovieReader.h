@@ -1,0 +1,63 @@
+// Reads one movie file a frame at a time through a media graph that ends in the frame-grabbing
+// renderer. Every failed graph call raises CMyException code 9.
+#pragma once
+
+#include "movie/DrawTarget.h"
+#include "movie/Event.h"
+#include "movie/MediaType.h"
+#include "movie/MovieIndex.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vx {
+
+class CMediaGraph;
+class IVideoReader;
+
+class CMovieReader {
+public:
+    // `progress` is asked about a long indexing and may cancel it (CMyException code 0, which
+    // reports nothing).
+    explicit CMovieReader(const std::string& path, const IndexProgress& progress = {});
+    virtual ~CMovieReader();
+    CMovieReader(const CMovieReader&) = delete;
+    CMovieReader& operator=(const CMovieReader&) = delete;
+
+    // The next fetched frame is frame `index` (0-based, within 0 ... count - 1).
+    void Seek(int64_t index);
+    void GetFrameSize(int& width, int& height) const;
+    int64_t GetFrameCount() const { return m_nFrameCount; }
+    // Asks for one frame; its length, 0 when none came (end of the stream, decoding failed).
+    int32_t FetchFrame();
+    const uint8_t* GetFrame(int32_t* length);
+    const uint8_t* GetFrameOrBlack(int32_t* length = nullptr);
+    void Draw(IDrawTarget& target, const DrawRect& rect);
+
+    const std::string& GetPath() const { return m_strPath; }
+    const BitmapInfoHeader& GetBitmapHeader() const { return m_videoFormat.bmiHeader; }
+    int32_t GetBufferSize() const { return m_nBufferSize; }
+
+protected:
+    virtual void Check(HRESULT hr);
+
+private:
+    void Open(const IndexProgress& progress);
+    void Close();
+
+    std::string m_strPath;
+    MediaType m_mediaType;
+    int64_t m_nDuration = 0;
+    CEvent* m_pGraphEvent = nullptr; // owned by the graph
+    std::unique_ptr<CEvent> m_pFrameReady;
+    std::unique_ptr<uint8_t[]> m_pBuffer;
+    int32_t m_nBufferSize = 0;
+    bool m_bRunning = false;
+    VideoInfoHeader m_videoFormat{};
+    int64_t m_nFrameCount = 0;
+    std::unique_ptr<CMediaGraph> m_pGraph;
+    IVideoReader* m_pFilter = nullptr; // owned by the graph
+};
+
+} // namespace vx

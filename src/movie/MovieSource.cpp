@@ -1,0 +1,262 @@
+#include "movie/MovieSource.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+
+namespace vx {
+
+namespace {
+// Forward decoding is cheaper than a seek while the wanted frame is this close.
+constexpr int64_t kForwardReach = 8;
+constexpr int kSeekTries = 4;
+} // namespace
+
+HRESULT CMovieSource::Open(const std::string& path, const IndexProgress& progress,
+                           std::unique_ptr<CMovieSource>* source) {
+    std::unique_ptr<CMovieSource> s(new CMovieSource);
+    s->m_strPath = path;
+    HRESULT hr = CMovieIndex::Get(path, progress, &s->m_pIndex);
+    if (Failed(hr)) {
+        return hr;
+    }
+    hr = s->OpenDecoder();
+    if (Failed(hr)) {
+        return hr;
+    }
+    const CMovieIndex& index = *s->m_pIndex;
+    const int64_t count = index.FrameCount();
+    const AVRational tb = s->m_pFormat->streams[s->m_nStream]->time_base;
+    const auto toUnits = [&](int64_t ticks) {
+        return av_rescale_q(ticks, tb, AVRational{1, 10000000});
+    };
+    if (count > 1) {
+        const int64_t span = toUnits(index.m_vPts.back() - index.m_vPts.front());
+        s->m_nAvgTimePerFrame = std::max<int64_t>(1, span / (count - 1));
+        s->m_nDuration = span + s->m_nAvgTimePerFrame;
+    } else {
+        const AVRational rate = s->m_pFormat->streams[s->m_nStream]->avg_frame_rate;
+        s->m_nAvgTimePerFrame =
+            (rate.num > 0 && rate.den > 0) ? av_rescale(10000000, rate.den, rate.num) : 400000;
+        s->m_nDuration = s->m_nAvgTimePerFrame * count;
+    }
+    // Positions map back to frames only while every frame has at least one unit of time.
+    s->m_nDuration = std::max(s->m_nDuration, count);
+    s->m_bByTimestamp = index.m_bPtsIncreasing && s->TimestampsAreFrames();
+    *source = std::move(s);
+    return S_OK;
+}
+
+CMovieSource::~CMovieSource() {
+    CloseDecoder();
+}
+
+// Only containers that store each frame's presentation time can name frames by it. Others
+// (AVI, MPEG program streams) carry decoding times or none, and a frame's guessed time may be
+// its neighbour's once pictures are reordered.
+bool CMovieSource::TimestampsAreFrames() const {
+    const std::string format = m_pFormat->iformat->name;
+    if (format.find("mp4") != std::string::npos || format.find("matroska") != std::string::npos) {
+        return true;
+    }
+    const AVCodecParameters* par = m_pFormat->streams[m_nStream]->codecpar;
+    return format == "avi" && par->video_delay == 0 && m_pCodec->has_b_frames == 0;
+}
+
+HRESULT CMovieSource::OpenDecoder() {
+    CloseDecoder();
+    if (avformat_open_input(&m_pFormat, m_strPath.c_str(), nullptr, nullptr) < 0) {
+        return E_FAIL;
+    }
+    if (avformat_find_stream_info(m_pFormat, nullptr) < 0) {
+        return E_FAIL;
+    }
+    m_nStream = m_pIndex->m_nTrack;
+    if (m_nStream < 0 || m_nStream >= int(m_pFormat->nb_streams)) {
+        return E_FAIL;
+    }
+    for (unsigned i = 0; i < m_pFormat->nb_streams; ++i) {
+        m_pFormat->streams[i]->discard = int(i) == m_nStream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    }
+    const AVCodecParameters* par = m_pFormat->streams[m_nStream]->codecpar;
+    const AVCodec* codec = avcodec_find_decoder(par->codec_id);
+    if (!codec || par->codec_type != AVMEDIA_TYPE_VIDEO) {
+        return E_FAIL;
+    }
+    m_pCodec = avcodec_alloc_context3(codec);
+    m_pPacket = av_packet_alloc();
+    m_pFrame = av_frame_alloc();
+    if (!m_pCodec || !m_pPacket || !m_pFrame) {
+        return E_OUTOFMEMORY;
+    }
+    if (avcodec_parameters_to_context(m_pCodec, par) < 0) {
+        return E_FAIL;
+    }
+    m_pCodec->thread_count = 0; // as many as the machine has
+    if (avcodec_open2(m_pCodec, codec, nullptr) < 0) {
+        return E_FAIL;
+    }
+    m_nWidth = par->width;
+    m_nHeight = par->height;
+    m_bFlushed = false;
+    m_bSeenKey = true; // the start of the stream needs no key frame to be right
+    m_nNext = 0;
+    return S_OK;
+}
+
+void CMovieSource::CloseDecoder() {
+    sws_freeContext(m_pSws);
+    m_pSws = nullptr;
+    av_frame_free(&m_pFrame);
+    av_packet_free(&m_pPacket);
+    avcodec_free_context(&m_pCodec);
+    avformat_close_input(&m_pFormat);
+}
+
+int CMovieSource::DecodeNext() {
+    for (;;) {
+        int r = avcodec_receive_frame(m_pCodec, m_pFrame);
+        if (r != AVERROR(EAGAIN)) {
+            return r;
+        }
+        if (m_bFlushed) {
+            return AVERROR_EOF;
+        }
+        r = av_read_frame(m_pFormat, m_pPacket);
+        if (r < 0) {
+            m_bFlushed = true;
+            avcodec_send_packet(m_pCodec, nullptr);
+            continue;
+        }
+        if (m_pPacket->stream_index == m_nStream) {
+            r = avcodec_send_packet(m_pCodec, m_pPacket);
+            // A damaged packet is dropped; the decoder goes on with the next one.
+            (void)r;
+        }
+        av_packet_unref(m_pPacket);
+    }
+}
+
+HRESULT CMovieSource::SeekToKey(int64_t key) {
+    const int64_t pts = m_pIndex->m_vPts[size_t(key)];
+    if (av_seek_frame(m_pFormat, m_nStream, pts, AVSEEK_FLAG_BACKWARD) < 0) {
+        return E_FAIL;
+    }
+    avcodec_flush_buffers(m_pCodec);
+    m_bFlushed = false;
+    m_bSeenKey = false;
+    m_nNext = -1;
+    return S_OK;
+}
+
+HRESULT CMovieSource::ReadFrame(int64_t n, uint8_t* dst, int stride) {
+    if (n < 0 || n >= FrameCount()) {
+        return E_INVALIDARG;
+    }
+    if (m_bByTimestamp) {
+        HRESULT hr = ReadByTimestamp(n, dst, stride);
+        if (hr != S_FALSE) {
+            return hr;
+        }
+        // Timestamps do not tell the frames apart: count them from now on.
+        m_bByTimestamp = false;
+        m_nNext = -1;
+    }
+    return ReadByCount(n, dst, stride);
+}
+
+// S_FALSE: timestamps cannot identify the frame.
+HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
+    const CMovieIndex& index = *m_pIndex;
+    int64_t key = index.KeyAtOrBefore(n);
+    const bool forward =
+        m_nNext >= 0 && n >= m_nNext && (key <= m_nNext || n - m_nNext < kForwardReach);
+    if (!forward) {
+        if (Failed(SeekToKey(key))) {
+            return S_FALSE;
+        }
+    }
+    for (int tries = 0;;) {
+        const int r = DecodeNext();
+        if (r < 0) {
+            // The stream ended (or broke) before the frame: the index promised it, so counting
+            // may still find it.
+            return S_FALSE;
+        }
+        if (!m_bSeenKey) {
+            if (!m_pFrame->key_frame) {
+                av_frame_unref(m_pFrame);
+                continue;
+            }
+            m_bSeenKey = true;
+        }
+        const int64_t ts = m_pFrame->pts;
+        const int64_t got = ts == AV_NOPTS_VALUE ? -1 : index.FindPts(ts);
+        if (got < 0 || (m_nNext >= 0 && got != m_nNext)) {
+            av_frame_unref(m_pFrame);
+            return S_FALSE;
+        }
+        m_nNext = got + 1;
+        if (got == n) {
+            const HRESULT hr = Convert(dst, stride);
+            av_frame_unref(m_pFrame);
+            return hr;
+        }
+        av_frame_unref(m_pFrame);
+        if (got > n) {
+            // Landed after the frame: start from an earlier key frame.
+            if (++tries >= kSeekTries || key == 0) {
+                return S_FALSE;
+            }
+            key = index.KeyAtOrBefore(key - 1);
+            if (Failed(SeekToKey(key))) {
+                return S_FALSE;
+            }
+        }
+    }
+}
+
+HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
+    if (m_nNext < 0 || n < m_nNext) {
+        // Reopening is the one start of the stream that every demuxer gets right.
+        const HRESULT hr = OpenDecoder();
+        if (Failed(hr)) {
+            return hr;
+        }
+    }
+    for (;;) {
+        if (DecodeNext() < 0) {
+            m_nNext = -1;
+            return E_FAIL;
+        }
+        const int64_t got = m_nNext++;
+        if (got == n) {
+            const HRESULT hr = Convert(dst, stride);
+            av_frame_unref(m_pFrame);
+            return hr;
+        }
+        av_frame_unref(m_pFrame);
+    }
+}
+
+HRESULT CMovieSource::Convert(uint8_t* dst, int stride) {
+    m_pSws = sws_getCachedContext(m_pSws, m_pFrame->width, m_pFrame->height,
+                                  AVPixelFormat(m_pFrame->format), m_nWidth, m_nHeight,
+                                  AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (!m_pSws) {
+        return E_FAIL;
+    }
+    // Bottom row first: start at the last row and step backwards.
+    uint8_t* planes[4] = {dst + ptrdiff_t(stride) * (m_nHeight - 1), nullptr, nullptr, nullptr};
+    int strides[4] = {-stride, 0, 0, 0};
+    const int rows =
+        sws_scale(m_pSws, m_pFrame->data, m_pFrame->linesize, 0, m_pFrame->height, planes, strides);
+    return rows > 0 ? S_OK : E_FAIL;
+}
+
+} // namespace vx

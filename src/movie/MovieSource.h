@@ -1,0 +1,77 @@
+// Decodes exactly the requested frame of a movie's video track into a bottom-up BGR buffer.
+//
+// Frames are numbered by the index (presentation order). A seek goes to the key frame at or
+// before the wanted one and decodes forward; every decoded frame is identified by its
+// timestamp against the index, and frames before the first key frame after a seek are dropped
+// (open-GOP leading pictures decoded without their references). When timestamps do not
+// identify frames (missing, not in the index, out of sequence) the source counts frames
+// from the start of the stream instead, which is always right but slower on backward jumps.
+#pragma once
+
+#include "movie/MovieIndex.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct AVFormatContext;
+struct AVCodecContext;
+struct AVPacket;
+struct AVFrame;
+struct SwsContext;
+
+namespace vx {
+
+class CMovieSource {
+public:
+    // S_OK with the source; E_FAIL when the file has no decodable video, E_ABORT when the
+    // indexing was cancelled.
+    static HRESULT Open(const std::string& path, const IndexProgress& progress,
+                        std::unique_ptr<CMovieSource>* source);
+    ~CMovieSource();
+    CMovieSource(const CMovieSource&) = delete;
+    CMovieSource& operator=(const CMovieSource&) = delete;
+
+    int Width() const { return m_nWidth; }
+    int Height() const { return m_nHeight; }
+    int64_t FrameCount() const { return m_pIndex->FrameCount(); }
+    // Length in 100 ns units: from the first frame's start to the last frame's end.
+    int64_t Duration() const { return m_nDuration; }
+    int64_t AvgTimePerFrame() const { return m_nAvgTimePerFrame; }
+    // True while frames are identified by their timestamps.
+    bool IdentifiesByTimestamp() const { return m_bByTimestamp; }
+
+    // Frame `n` as 24-bit BGR, bottom row first, rows `stride` bytes apart.
+    HRESULT ReadFrame(int64_t n, uint8_t* dst, int stride);
+
+private:
+    CMovieSource() = default;
+    bool TimestampsAreFrames() const;
+    HRESULT OpenDecoder();
+    void CloseDecoder();
+    // Next decoded frame into m_pFrame: 0, AVERROR_EOF at the end, or another error.
+    int DecodeNext();
+    HRESULT SeekToKey(int64_t key);
+    HRESULT ReadByTimestamp(int64_t n, uint8_t* dst, int stride);
+    HRESULT ReadByCount(int64_t n, uint8_t* dst, int stride);
+    HRESULT Convert(uint8_t* dst, int stride);
+
+    std::string m_strPath;
+    std::shared_ptr<const CMovieIndex> m_pIndex;
+    AVFormatContext* m_pFormat = nullptr;
+    AVCodecContext* m_pCodec = nullptr;
+    AVPacket* m_pPacket = nullptr;
+    AVFrame* m_pFrame = nullptr;
+    SwsContext* m_pSws = nullptr;
+    int m_nStream = -1;
+    int m_nWidth = 0;
+    int m_nHeight = 0;
+    int64_t m_nDuration = 0;
+    int64_t m_nAvgTimePerFrame = 0;
+    bool m_bByTimestamp = true;
+    bool m_bFlushed = false; // the demuxer ended and the decoder was told so
+    bool m_bSeenKey = false; // a key frame came out since the last seek
+    int64_t m_nNext = -1;    // frame the decoder gives next; -1 when not known
+};
+
+} // namespace vx

@@ -1,0 +1,222 @@
+#include "TestMovies.h"
+
+#include "document/MyException.h"
+#include "movie/DibDrawTarget.h"
+#include "movie/MovieReader.h"
+
+#include <algorithm>
+#include <random>
+
+namespace vx::test {
+namespace {
+
+const MovieKind kKinds[] = {
+    {"h264_bframes.mp4", "-c:v libx264 -preset veryfast -bf 3 -g 24", 96},
+    {"h264_opengop.mkv",
+     "-c:v libx264 -preset veryfast -bf 3 -x264-params keyint=24:min-keyint=24:open-gop=1:"
+     "scenecut=0",
+     96},
+    {"h264_opengop.mp4",
+     "-c:v libx264 -preset veryfast -bf 3 -x264-params keyint=24:min-keyint=24:open-gop=1:"
+     "scenecut=0",
+     96},
+    {"mpeg2.mpg", "-c:v mpeg2video -q:v 3 -bf 2 -g 12 -f mpeg", 96},
+    {"mjpeg.avi", "-c:v mjpeg -q:v 3", 64},
+    {"mpeg4.avi", "-c:v mpeg4 -q:v 3 -bf 2 -g 12", 96},
+    {"h264.mov", "-c:v libx264 -preset veryfast -bf 2 -g 30", 90},
+    {"vp9.webm", "-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -b:v 400k -g 30", 90},
+    {"vfr.mkv",
+     "-vf \"setpts='(N+if(gt(N,40),N-40,0)+if(gt(N,70),3*(N-70),0))/(25*TB)'\" -fps_mode "
+     "passthrough -c:v libx264 -preset veryfast -bf 2 -g 20",
+     100},
+};
+
+class MovieReaderTest : public MovieTest {
+protected:
+    static void SetUpTestSuite() { s_pDir = new TempDir; }
+    static void TearDownTestSuite() {
+        delete s_pDir;
+        s_pDir = nullptr;
+    }
+    static std::string Movie(const MovieKind& kind) {
+        const std::string path = MakeMovie(*s_pDir, kind);
+        EXPECT_FALSE(path.empty()) << "ffmpeg could not make " << kind.name;
+        return path;
+    }
+    static std::string Movie(const char* name) {
+        for (const MovieKind& k : kKinds) {
+            if (std::string(k.name) == name) {
+                return Movie(k);
+            }
+        }
+        return "";
+    }
+    static inline TempDir* s_pDir = nullptr;
+};
+
+int FrameShown(CMovieReader& reader) {
+    int32_t length = 0;
+    const uint8_t* bits = reader.GetFrame(&length);
+    if (!bits) {
+        return -2;
+    }
+    int w, h;
+    reader.GetFrameSize(w, h);
+    return FrameNumberOf(bits, w, h);
+}
+
+class EveryMovie : public MovieReaderTest, public ::testing::WithParamInterface<MovieKind> {};
+
+TEST_P(EveryMovie, SeeksGiveExactlyTheFrameAsked) {
+    const MovieKind& kind = GetParam();
+    const std::string path = Movie(kind);
+    ASSERT_FALSE(path.empty());
+    {
+        // A fresh reader whose first seek lands in the middle of a group of pictures.
+        CMovieReader fresh(path);
+        fresh.Seek(kind.frames * 2 / 3 + 1);
+        EXPECT_EQ(FrameShown(fresh), kind.frames * 2 / 3 + 1) << kind.name;
+    }
+    CMovieReader reader(path);
+    ASSERT_EQ(reader.GetFrameCount(), kind.frames);
+    int w, h;
+    reader.GetFrameSize(w, h);
+    EXPECT_EQ(w, kMovieWidth);
+    EXPECT_EQ(h, kMovieHeight);
+
+    // First, last, backward jumps over key frames, then random frames both ways.
+    std::vector<int64_t> order = {
+        0, kind.frames - 1, 1, kind.frames - 2, kind.frames / 2, kind.frames / 2 - 1, 13, 12, 11,
+        0};
+    std::mt19937 random(uint32_t(kind.frames) * 7919u);
+    for (int i = 0; i < 60; ++i) {
+        order.push_back(int64_t(random() % uint32_t(kind.frames)));
+    }
+    int wrong = 0;
+    for (const int64_t index : order) {
+        reader.Seek(index);
+        const int shown = FrameShown(reader);
+        if (shown != int(index)) {
+            ++wrong;
+            ADD_FAILURE() << kind.name << ": asked for " << index << ", got " << shown;
+        }
+        if (wrong > 5) {
+            break;
+        }
+    }
+}
+
+TEST_P(EveryMovie, PlaysOnFrameByFrameAndEndsInBlack) {
+    const MovieKind& kind = GetParam();
+    const std::string path = Movie(kind);
+    ASSERT_FALSE(path.empty());
+    CMovieReader reader(path);
+    const int64_t start = kind.frames - 12;
+    reader.Seek(start);
+    for (int64_t i = start; i < kind.frames; ++i) {
+        ASSERT_EQ(FrameShown(reader), int(i)) << kind.name;
+    }
+    int32_t length = -1;
+    EXPECT_EQ(reader.GetFrame(&length), nullptr);
+    EXPECT_EQ(length, 0);
+    // Past the end every fetch ends at once, and a seek brings frames back.
+    const uint8_t* black = reader.GetFrameOrBlack(&length);
+    EXPECT_EQ(length, 0);
+    EXPECT_TRUE(std::all_of(black, black + reader.GetBufferSize(), [](uint8_t b) { return !b; }));
+    reader.Seek(3);
+    EXPECT_EQ(FrameShown(reader), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Movies, EveryMovie, ::testing::ValuesIn(kKinds), [](const auto& info) {
+    std::string n = info.param.name;
+    std::replace(n.begin(), n.end(), '.', '_');
+    return n;
+});
+
+TEST_F(MovieReaderTest, DrawTakesConsecutiveFramesAndStretches) {
+    CMovieReader reader(Movie("h264_bframes.mp4"));
+    CDibImage picture(kMovieWidth, kMovieHeight);
+    CDibDrawTarget target(picture);
+    reader.Seek(40);
+    reader.Draw(target, {0, 0, kMovieWidth, kMovieHeight});
+    EXPECT_EQ(FrameNumberOf(picture.Bits(), kMovieWidth, kMovieHeight), 40);
+    reader.Draw(target, {0, 0, kMovieWidth, kMovieHeight});
+    EXPECT_EQ(FrameNumberOf(picture.Bits(), kMovieWidth, kMovieHeight), 41);
+
+    // Half size: every other row and column; the picture stays upright.
+    CDibImage half(kMovieWidth / 2, kMovieHeight / 2);
+    CDibDrawTarget halfTarget(half);
+    reader.Seek(5);
+    reader.Draw(halfTarget, {0, 0, kMovieWidth / 2, kMovieHeight / 2});
+    const auto green = [&](int x, int yFromTop) {
+        return half.Row(half.Height() - 1 - yFromTop)[3 * x + 1] > 128;
+    };
+    EXPECT_TRUE(green(5, 15));   // bit 0 of 5, upper half
+    EXPECT_FALSE(green(15, 15)); // bit 1
+    EXPECT_FALSE(green(5, 45));  // its inverse, lower half
+
+    reader.Seek(reader.GetFrameCount() - 1);
+    reader.Draw(target, {0, 0, kMovieWidth, kMovieHeight});
+    reader.Draw(target, {0, 0, kMovieWidth, kMovieHeight});
+    EXPECT_TRUE(std::all_of(picture.Bits(), picture.Bits() + picture.RasterBytes(),
+                            [](uint8_t b) { return !b; }));
+}
+
+int OpenError(const std::string& path) {
+    try {
+        CMovieReader reader(path);
+    } catch (const CMyException& e) {
+        return e.m_nError;
+    }
+    return -1;
+}
+
+TEST_F(MovieReaderTest, RefusesWhatIsNoMovieWithCode9) {
+    EXPECT_EQ(OpenError(s_pDir->File("missing.mp4")), 9);
+    WriteWholeFile(s_pDir->File("text.avi"), "this is not a movie\n");
+    EXPECT_EQ(OpenError(s_pDir->File("text.avi")), 9);
+    const std::string sound =
+        RunFfmpeg(*s_pDir, "sound.wav", "-f lavfi -i sine=frequency=440:duration=0.5");
+    ASSERT_FALSE(sound.empty());
+    EXPECT_EQ(OpenError(sound), 9);
+    const std::string empty =
+        RunFfmpeg(*s_pDir, "empty.mkv", "-f lavfi -i color=s=64x48 -frames:v 0 -c:v ffv1");
+    if (!empty.empty()) {
+        EXPECT_EQ(OpenError(empty), 9);
+    }
+}
+
+TEST_F(MovieReaderTest, CancelledIndexingReportsNothing) {
+    const std::string path = Movie("mjpeg.avi");
+    // The index is cached per file: a copy has not been indexed yet.
+    const std::string copy = s_pDir->File("copy.avi");
+    std::filesystem::copy_file(path, copy);
+    int code = -1;
+    try {
+        CMovieReader reader(copy, [](int64_t, int64_t) { return false; });
+    } catch (const CMyException& e) {
+        code = e.m_nError;
+    }
+    EXPECT_EQ(code, 0);
+    CMovieReader reader(copy, [](int64_t, int64_t) { return true; });
+    EXPECT_EQ(reader.GetFrameCount(), 64);
+}
+
+TEST_F(MovieReaderTest, AFetchEndsInBlackWhenDecodingFails) {
+    // The movie is cut short after it was opened: the frames the index promised are gone.
+    const std::string path = Movie("mjpeg.avi");
+    const std::string copy = s_pDir->File("cut.avi");
+    std::filesystem::copy_file(path, copy);
+    CMovieReader reader(copy);
+    std::filesystem::resize_file(copy, std::filesystem::file_size(copy) / 3);
+    reader.Seek(60);
+    int32_t length = -1;
+    const uint8_t* bits = reader.GetFrameOrBlack(&length);
+    EXPECT_EQ(length, 0);
+    EXPECT_TRUE(std::all_of(bits, bits + reader.GetBufferSize(), [](uint8_t b) { return !b; }));
+    reader.Seek(1);
+    EXPECT_EQ(FrameShown(reader), 1);
+}
+
+} // namespace
+} // namespace vx::test

@@ -1,0 +1,70 @@
+#include "TestMovies.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace vx::test {
+
+std::string RunFfmpeg(const TempDir& dir, const std::string& name, const std::string& arguments) {
+    const std::string path = dir.File(name);
+    if (std::filesystem::exists(path)) {
+        return path;
+    }
+    const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -y " + arguments +
+                                " '" + path + "' > /dev/null 2>&1";
+    return std::system(command.c_str()) == 0 && std::filesystem::exists(path) ? path : "";
+}
+
+std::string MakeMovie(const TempDir& dir, const MovieKind& kind) {
+    const std::string bit = "mod(floor(N/pow(2,floor(X/20))),2)";
+    const std::string source = "-f lavfi -i \"color=c=black:s=160x120:r=25,format=yuv420p,geq=lum='"
+                               "if(eq(lt(Y,60)," +
+                               bit + "),235,16)':cb=128:cr=128\" -frames:v " +
+                               std::to_string(kind.frames) + " -an ";
+    return RunFfmpeg(dir, kind.name, source + kind.options);
+}
+
+int FrameNumberOf(const uint8_t* bits, int width, int height) {
+    const int stride = ((3 * width + 3) / 4) * 4;
+    const auto white = [&](int x, int yFromTop) {
+        return bits[size_t(stride) * size_t(height - 1 - yFromTop) + 3 * x + 1] > 128;
+    };
+    const auto clean = [&](int x, int yFromTop) {
+        const int g = bits[size_t(stride) * size_t(height - 1 - yFromTop) + 3 * x + 1];
+        return g < 70 || g > 180;
+    };
+    int number = 0;
+    for (int b = 0; b < 8; ++b) {
+        const int x = b * 20 + 10;
+        if (!clean(x, 30) || !clean(x, 90) || white(x, 30) == white(x, 90)) {
+            return -1;
+        }
+        number |= white(x, 30) ? (1 << b) : 0;
+    }
+    return number;
+}
+
+Watchdog::Watchdog(std::chrono::seconds limit) {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "?";
+    m_thread = std::thread([this, limit, name] {
+        std::unique_lock lock(m_lock);
+        if (!m_cond.wait_for(lock, limit, [this] { return m_bDone; })) {
+            std::fprintf(stderr, "watchdog: %s still runs after %lld s\n", name.c_str(),
+                         static_cast<long long>(limit.count()));
+            std::_Exit(3);
+        }
+    });
+}
+
+Watchdog::~Watchdog() {
+    {
+        std::lock_guard lock(m_lock);
+        m_bDone = true;
+    }
+    m_cond.notify_all();
+    m_thread.join();
+}
+
+} // namespace vx::test
