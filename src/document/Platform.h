@@ -69,6 +69,10 @@ public:
     // The main frame's blend slider position, 0 ... 100.
     virtual int SliderPosition() = 0;
 
+    // The aspect-ratio dialog opened on width : height; false unless closed with OK, which
+    // leaves the chosen terms (each 1 ... 10000) in width and height.
+    virtual bool RunAspectDialog(int& width, int& height) = 0;
+
     // Shows a progress dialog; the Cancel button is enabled only when cancelAllowed.
     virtual std::unique_ptr<IProgressDialog> OpenProgressDialog(const std::string& text,
                                                                 bool cancelAllowed) = 0;

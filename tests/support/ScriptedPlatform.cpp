@@ -1,5 +1,7 @@
 #include "support/ScriptedPlatform.h"
 
+#include <tuple>
+
 namespace vx::test {
 
 namespace {
@@ -43,6 +45,19 @@ std::optional<FileDialogResult> ScriptedPlatform::FileDialog(const FileDialogOpt
     auto answer = fileAnswers.front();
     fileAnswers.pop_front();
     return answer;
+}
+
+bool ScriptedPlatform::RunAspectDialog(int& width, int& height) {
+    aspectDialogs.push_back({width, height});
+    if (aspectAnswers.empty() || !aspectAnswers.front()) {
+        if (!aspectAnswers.empty()) {
+            aspectAnswers.pop_front();
+        }
+        return false;
+    }
+    std::tie(width, height) = *aspectAnswers.front();
+    aspectAnswers.pop_front();
+    return true;
 }
 
 void ScriptedPlatform::SetTimer(unsigned id, unsigned ms, std::function<void()> onTick) {

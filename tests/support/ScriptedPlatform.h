@@ -35,6 +35,8 @@ public:
     std::deque<std::optional<FileDialogResult>> fileAnswers;
     std::optional<ViewSize> previewSize;
     int sliderPos = 50;
+    // Each answer of the aspect dialog: the terms chosen with OK, or nullopt for Cancel.
+    std::deque<std::optional<std::pair<int, int>>> aspectAnswers;
     // Cancel is pressed in a progress dialog once it has had this many updates (-1: never).
     int cancelProgressAfter = -1;
 
@@ -47,6 +49,7 @@ public:
     int beeps = 0;
     int allViewUpdates = 0;
     int previewRepaints = 0;
+    std::vector<std::pair<int, int>> aspectDialogs; // the terms each dialog opened with
     std::deque<Progress> progressDialogs; // every one opened, in order
 
     MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon) override;
@@ -59,6 +62,7 @@ public:
     std::optional<ViewSize> PreviewViewSize() override { return previewSize; }
     void RepaintPreviewView() override { ++previewRepaints; }
     int SliderPosition() override { return sliderPos; }
+    bool RunAspectDialog(int& width, int& height) override;
     std::unique_ptr<IProgressDialog> OpenProgressDialog(const std::string& text,
                                                         bool cancelAllowed) override;
 
