@@ -1,5 +1,6 @@
-#Movie decoding : FFMS2 for the frame index, FFmpeg's libraries for demuxing, decoding and
-#colour conversion.
-find_package(PkgConfig REQUIRED) pkg_check_modules(
-    VEXEL_MOVIE REQUIRED IMPORTED_TARGET ffms2 libavformat libavcodec libswscale libavutil)
-    target_link_libraries(vexel_core PUBLIC PkgConfig::VEXEL_MOVIE)
+# Movie decoding: FFMS2 for the frame index, FFmpeg's libraries for demuxing, decoding and
+# colour conversion.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(VEXEL_MOVIE REQUIRED IMPORTED_TARGET ffms2 libavformat libavcodec libswscale
+    libavutil)
+target_link_libraries(vexel_core PUBLIC PkgConfig::VEXEL_MOVIE)
