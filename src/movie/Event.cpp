@@ -18,8 +18,7 @@ std::condition_variable& EventCondition() {
 }
 } // namespace
 
-CEvent::CEvent(enum Reset kind, bool signalled)
-    : m_bAuto(kind == Reset::Auto), m_bSignalled(signalled) {}
+CEvent::CEvent(Kind kind, bool signalled) : m_bAuto(kind == Kind::Auto), m_bSignalled(signalled) {}
 
 void CEvent::Set() {
     {

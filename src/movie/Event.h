@@ -8,9 +8,9 @@ namespace vx {
 
 class CEvent {
 public:
-    enum class Reset { Manual, Auto };
+    enum class Kind { Manual, Auto };
 
-    explicit CEvent(Reset kind, bool signalled = false);
+    explicit CEvent(Kind kind, bool signalled = false);
     CEvent(const CEvent&) = delete;
     CEvent& operator=(const CEvent&) = delete;
 

@@ -86,7 +86,7 @@ private:
     };
     std::mutex m_eventLock;
     std::deque<Event> m_events;
-    CEvent m_evEvents{CEvent::Reset::Manual};
+    CEvent m_evEvents{CEvent::Kind::Manual};
 };
 
 } // namespace vx

@@ -33,7 +33,7 @@ void CMovieReader::Check(HRESULT hr) {
 }
 
 void CMovieReader::Open(const IndexProgress& progress) {
-    m_pFrameReady = std::make_unique<CEvent>(CEvent::Reset::Auto);
+    m_pFrameReady = std::make_unique<CEvent>(CEvent::Kind::Auto);
     m_pGraph.reset(new (std::nothrow) CMediaGraph);
     Check(m_pGraph ? S_OK : E_OUTOFMEMORY);
     Check(m_pGraph->AddSourceFilter(m_strPath, progress));

@@ -44,11 +44,11 @@ public:
 private:
     std::mutex m_lock; // the object lock: guards the connection type and the setters' fields
     MediaType m_mtConnection;
-    CEvent m_evSkip{CEvent::Reset::Manual};
-    CEvent m_evOneFrame{CEvent::Reset::Auto};
-    CEvent m_evGrabAll{CEvent::Reset::Manual};
+    CEvent m_evSkip{CEvent::Kind::Manual};
+    CEvent m_evOneFrame{CEvent::Kind::Auto};
+    CEvent m_evGrabAll{CEvent::Kind::Manual};
     // Signalled while the graph is not streaming; lets a held sample go back unconsumed.
-    CEvent m_evNotStreaming{CEvent::Reset::Manual, true};
+    CEvent m_evNotStreaming{CEvent::Kind::Manual, true};
     std::atomic<CEvent*> m_pNotify{nullptr};
     std::atomic<int32_t> m_nCopied{0};
     std::atomic<int32_t> m_nBufferSize{0};

@@ -1,7 +1,10 @@
 #include "TestMovies.h"
 
+#include "support/ScriptedPlatform.h"
+
 #include "document/MyException.h"
 #include "movie/DibDrawTarget.h"
+#include "movie/IndexProgressDialog.h"
 #include "movie/MovieReader.h"
 
 #include <algorithm>
@@ -186,20 +189,37 @@ TEST_F(MovieReaderTest, RefusesWhatIsNoMovieWithCode9) {
     }
 }
 
-TEST_F(MovieReaderTest, CancelledIndexingReportsNothing) {
+TEST_F(MovieReaderTest, IndexingShowsProgressAndCanBeCancelled) {
     const std::string path = Movie("mjpeg.avi");
     // The index is cached per file: a copy has not been indexed yet.
     const std::string copy = s_pDir->File("copy.avi");
     std::filesystem::copy_file(path, copy);
+    ScriptedPlatform ui;
+    ui.cancelProgressAfter = 1;
     int code = -1;
     try {
-        CMovieReader reader(copy, [](int64_t, int64_t) { return false; });
+        CIndexProgressDialog progress(ui, std::chrono::milliseconds(0));
+        CMovieReader reader(copy, progress.Callback());
     } catch (const CMyException& e) {
         code = e.m_nError;
     }
-    EXPECT_EQ(code, 0);
-    CMovieReader reader(copy, [](int64_t, int64_t) { return true; });
-    EXPECT_EQ(reader.GetFrameCount(), 64);
+    EXPECT_EQ(code, 0); // cancelled: nothing to report
+    ASSERT_EQ(ui.progressDialogs.size(), 1u);
+    EXPECT_EQ(ui.progressDialogs[0].text, CIndexProgressDialog::kText);
+    EXPECT_TRUE(ui.progressDialogs[0].cancelAllowed);
+    EXPECT_FALSE(ui.progressDialogs[0].open);
+
+    ui.cancelProgressAfter = -1;
+    {
+        CIndexProgressDialog progress(ui, std::chrono::milliseconds(0));
+        CMovieReader reader(copy, progress.Callback());
+        EXPECT_EQ(reader.GetFrameCount(), 64);
+    }
+    // Opened again: the index comes from the cache, no dialog.
+    const size_t dialogs = ui.progressDialogs.size();
+    CIndexProgressDialog progress(ui, std::chrono::milliseconds(0));
+    CMovieReader again(copy, progress.Callback());
+    EXPECT_EQ(ui.progressDialogs.size(), dialogs);
 }
 
 TEST_F(MovieReaderTest, AFetchEndsInBlackWhenDecodingFails) {
