@@ -1,0 +1,82 @@
+// Image acquisition from scanners and cameras over SANE, in the shape of the seven operations
+// the device list relies on: message filter, start-up, shut-down, first, next and default
+// source, acquire. A scan runs on a worker thread; its progress dialog, the failure message and
+// the completion all happen on the user-interface thread, from a timer of the main window.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace vx {
+
+class IPlatform;
+class IProgressDialog;
+
+class CAcquisition {
+public:
+    // Receives the path of the scanned PNG file; the scanner message of the main window.
+    using Completion = std::function<void(const std::string& path)>;
+
+    // The timer of the main window that watches a running scan.
+    static constexpr unsigned kScanTimerId = 0x518;
+    static constexpr unsigned kScanTimerMs = 50;
+    // The resolution asked for, or the nearest the device offers.
+    static constexpr int kResolutionDpi = 150;
+
+    // Scans are written into scanFolder; empty: a fresh folder in the system's temporary folder,
+    // made at the first scan.
+    explicit CAcquisition(IPlatform& ui, std::filesystem::path scanFolder = {});
+    ~CAcquisition(); // shuts down
+    CAcquisition(const CAcquisition&) = delete;
+    CAcquisition& operator=(const CAcquisition&) = delete;
+
+    // Our scan dialog is an ordinary dialog of the platform, so no message is ever consumed.
+    bool MessageFilter() const { return false; }
+    // Initialises SANE; completions go to onScanned.
+    void Startup(Completion onScanned);
+    // Stops a running scan (its file is removed, nothing is delivered) and closes SANE.
+    void Shutdown();
+
+    // Enumeration by a name the user recognises ("Vendor Model", the SANE device name added in
+    // brackets when two devices would look the same). False when there is no (further) source.
+    bool FirstSource(std::string& name);
+    bool NextSource(std::string& name);
+    // The device named by SANE_DEFAULT_DEVICE, else the first one; false when there is none.
+    bool DefaultSource(std::string& name);
+
+    // Starts a colour scan from the named source (an enumerated name or a SANE device name).
+    // False, with a beep, while another scan is running or before start-up.
+    bool Acquire(const std::string& name);
+    bool Busy() const { return m_job != nullptr; }
+
+private:
+    struct Device {
+        std::string label;
+        std::string saneName;
+    };
+    struct Job;
+
+    static void RunScan(Job& job, std::mutex& saneMutex, int dpi);
+    void Enumerate();
+    std::string SaneNameOf(const std::string& name) const;
+    std::filesystem::path NextScanPath();
+    void Poll();
+    void FinishJob();
+
+    IPlatform& m_ui;
+    std::filesystem::path m_scanFolder;
+    Completion m_onScanned;
+    bool m_bStarted = false;
+    std::vector<Device> m_devices; // of the latest enumeration
+    std::size_t m_nNext = 0;
+    int m_nScans = 0;
+    std::mutex m_saneMutex; // enumeration and opening are not left to run side by side
+    std::unique_ptr<Job> m_job;
+    std::unique_ptr<IProgressDialog> m_progress;
+};
+
+} // namespace vx
