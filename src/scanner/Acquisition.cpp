@@ -294,18 +294,14 @@ bool CAcquisition::NextSource(std::string& name) {
 
 bool CAcquisition::DefaultSource(std::string& name) {
     Enumerate();
-    const char* named = std::getenv("SANE_DEFAULT_DEVICE");
-    if (m_bStarted && named && *named) {
-        auto it = std::find_if(m_devices.begin(), m_devices.end(),
-                               [&](const Device& d) { return d.saneName == named; });
-        // A device SANE reaches without listing it is still the one the user named.
-        name = it != m_devices.end() ? it->label : std::string(named);
-        return true;
-    }
     if (m_devices.empty()) {
         return false;
     }
-    name = m_devices.front().label;
+    const char* named = std::getenv("SANE_DEFAULT_DEVICE");
+    auto it = std::find_if(m_devices.begin(), m_devices.end(),
+                           [named](const Device& d) { return named && d.saneName == named; });
+    // Only a listed device: the stored list must name what the next enumeration offers.
+    name = it != m_devices.end() ? it->label : m_devices.front().label;
     return true;
 }
 

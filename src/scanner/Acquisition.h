@@ -45,7 +45,7 @@ public:
     // brackets when two devices would look the same). False when there is no (further) source.
     bool FirstSource(std::string& name);
     bool NextSource(std::string& name);
-    // The device named by SANE_DEFAULT_DEVICE, else the first one; false when there is none.
+    // The listed device that SANE_DEFAULT_DEVICE names, else the first one; false when none.
     bool DefaultSource(std::string& name);
 
     // Starts a colour scan from the named source (an enumerated name or a SANE device name).

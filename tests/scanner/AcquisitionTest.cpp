@@ -59,6 +59,9 @@ TEST_F(AcquisitionTest, EnumeratesRecognisableDistinctNamesAndPicksTheDefault) {
     setenv("SANE_DEFAULT_DEVICE", "test:2", 1);
     ASSERT_TRUE(library->DefaultSource(name));
     EXPECT_EQ(name, names[2]);
+    setenv("SANE_DEFAULT_DEVICE", "test:9", 1); // not connected
+    ASSERT_TRUE(library->DefaultSource(name));
+    EXPECT_EQ(name, names[0]);
     unsetenv("SANE_DEFAULT_DEVICE");
 }
 
