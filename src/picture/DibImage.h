@@ -35,6 +35,10 @@ public:
 
     // A blank (black) picture; throws CMyException code 3 when it cannot be allocated.
     CDibImage(int width, int height);
+    // One frame of a movie (all black when the movie ends before it): name = the movie's path,
+    // frame index = `frameIndex`. Throws CMyException code 9 when the movie cannot be read.
+    // Defined with the movie reader (movie/DibImageFromMovie.cpp).
+    CDibImage(const std::string& moviePath, int64_t frameIndex);
     virtual ~CDibImage();
     CDibImage(const CDibImage&) = delete;
     CDibImage& operator=(const CDibImage&) = delete;

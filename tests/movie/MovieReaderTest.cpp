@@ -238,5 +238,31 @@ TEST_F(MovieReaderTest, AFetchEndsInBlackWhenDecodingFails) {
     EXPECT_EQ(FrameShown(reader), 1);
 }
 
+TEST_F(MovieReaderTest, PictureFromAMovieFrame) {
+    const std::string path = Movie("h264_opengop.mp4");
+    CDibImage first(path, 0);
+    EXPECT_EQ(first.Width(), kMovieWidth);
+    EXPECT_EQ(first.Height(), kMovieHeight);
+    EXPECT_EQ(first.GetPath(), path);
+    EXPECT_EQ(first.FrameIndex(), 0);
+    EXPECT_EQ(FrameNumberOf(first.Bits(), kMovieWidth, kMovieHeight), 0);
+    CDibImage last(path, 95);
+    EXPECT_EQ(last.FrameIndex(), 95);
+    EXPECT_EQ(FrameNumberOf(last.Bits(), kMovieWidth, kMovieHeight), 95);
+    // Past the end: black, no error.
+    CDibImage past(path, 96);
+    EXPECT_TRUE(
+        std::all_of(past.Bits(), past.Bits() + past.RasterBytes(), [](uint8_t b) { return !b; }));
+    const int before = CDibImage::LiveCount();
+    int code = -1;
+    try {
+        CDibImage none(s_pDir->File("missing.mov"), 0);
+    } catch (const CMyException& e) {
+        code = e.m_nError;
+    }
+    EXPECT_EQ(code, 9);
+    EXPECT_EQ(CDibImage::LiveCount(), before);
+}
+
 } // namespace
 } // namespace vx::test

@@ -1,0 +1,31 @@
+// The movie-frame constructor of CDibImage lives with the movie reader, so that pictures do
+// not depend on movie decoding.
+#include "picture/DibImage.h"
+
+#include "document/MyException.h"
+#include "movie/DibDrawTarget.h"
+#include "movie/MovieReader.h"
+
+#include <memory>
+
+namespace vx {
+
+CDibImage::CDibImage(const std::string& moviePath, int64_t frameIndex) : CDibImage(NoRaster{}) {
+    std::unique_ptr<CMovieReader> reader;
+    try {
+        reader = std::make_unique<CMovieReader>(moviePath);
+    } catch (const std::bad_alloc&) {
+        throw CMyException(1);
+    }
+    reader->Seek(frameIndex);
+    int width = 0;
+    int height = 0;
+    reader->GetFrameSize(width, height);
+    AllocateRaster(width, height, true);
+    CDibDrawTarget target(*this);
+    reader->Draw(target, {0, 0, width, height});
+    m_strName = moviePath;
+    m_nFrameIndex = frameIndex;
+}
+
+} // namespace vx
