@@ -1,0 +1,126 @@
+// Opening and indexing a 1920 x 1080 H.264 movie, and Seek + Draw of random frames in it.
+#include "movie/DibDrawTarget.h"
+#include "movie/MovieIndex.h"
+#include "movie/MovieReader.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr int kFrames = 1200;
+
+const std::string& BenchMovie() {
+    static const std::string path = [] {
+        const std::string p =
+            (std::filesystem::temp_directory_path() / "vexel_bench_1080p.mp4").string();
+        if (!std::filesystem::exists(p)) {
+            const std::string command =
+                "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "
+                "testsrc2=s=1920x1080:r=25 -frames:v " +
+                std::to_string(kFrames) + " -c:v libx264 -preset ultrafast -pix_fmt yuv420p '" + p +
+                ".part.mp4' && mv '" + p + ".part.mp4' '" + p + "'";
+            if (std::system(command.c_str()) != 0) {
+                return std::string();
+            }
+        }
+        return p;
+    }();
+    return path;
+}
+
+void Median(benchmark::State& state, std::vector<double>& ms) {
+    if (ms.empty()) {
+        return;
+    }
+    std::sort(ms.begin(), ms.end());
+    state.counters["median_ms"] = ms[ms.size() / 2];
+    state.counters["max_ms"] = ms.back();
+}
+
+void BM_OpenAndIndex(benchmark::State& state) {
+    if (BenchMovie().empty()) {
+        state.SkipWithError("ffmpeg could not make the movie");
+        return;
+    }
+    std::vector<double> ms;
+    for (auto _ : state) {
+        vx::CMovieIndex::ClearCache();
+        const auto t0 = std::chrono::steady_clock::now();
+        vx::CMovieReader reader(BenchMovie());
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count());
+        benchmark::DoNotOptimize(reader.GetFrameCount());
+    }
+    Median(state, ms);
+}
+BENCHMARK(BM_OpenAndIndex)->Iterations(5)->Unit(benchmark::kMillisecond);
+
+void BM_OpenCached(benchmark::State& state) {
+    if (BenchMovie().empty()) {
+        state.SkipWithError("ffmpeg could not make the movie");
+        return;
+    }
+    { vx::CMovieReader warm(BenchMovie()); }
+    std::vector<double> ms;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        vx::CMovieReader reader(BenchMovie());
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count());
+    }
+    Median(state, ms);
+}
+BENCHMARK(BM_OpenCached)->Iterations(5)->Unit(benchmark::kMillisecond);
+
+// Arg 0: random frames anywhere; 1: always forward; 2: always backward.
+void BM_SeekDraw(benchmark::State& state) {
+    if (BenchMovie().empty()) {
+        state.SkipWithError("ffmpeg could not make the movie");
+        return;
+    }
+    vx::CMovieReader reader(BenchMovie());
+    int w, h;
+    reader.GetFrameSize(w, h);
+    vx::CDibImage picture(w, h);
+    vx::CDibDrawTarget target(picture);
+    std::mt19937 random(12345);
+    const int64_t count = reader.GetFrameCount();
+    int64_t current = state.range(0) == 2 ? count - 1 : 0;
+    std::vector<double> ms;
+    for (auto _ : state) {
+        int64_t next;
+        if (state.range(0) == 1) {
+            next = current + 1 + int64_t(random() % 120);
+            if (next >= count) {
+                next = int64_t(random() % 60);
+            }
+        } else if (state.range(0) == 2) {
+            next = current - 1 - int64_t(random() % 120);
+            if (next < 0) {
+                next = count - 1 - int64_t(random() % 60);
+            }
+        } else {
+            next = int64_t(random() % uint64_t(count));
+        }
+        current = next;
+        const auto t0 = std::chrono::steady_clock::now();
+        reader.Seek(current);
+        reader.Draw(target, {0, 0, w, h});
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count());
+    }
+    Median(state, ms);
+}
+BENCHMARK(BM_SeekDraw)->Arg(0)->Arg(1)->Arg(2)->Iterations(60)->Unit(benchmark::kMillisecond);
+
+} // namespace
