@@ -15,6 +15,8 @@ namespace {
 // Forward decoding is cheaper than a seek while the wanted frame is this close.
 constexpr int64_t kForwardReach = 8;
 constexpr int kSeekTries = 4;
+// Frames a restart at a noted key frame may take before that frame comes out.
+constexpr int kRestartReach = 64;
 } // namespace
 
 HRESULT CMovieSource::Open(const std::string& path, const IndexProgress& progress,
@@ -221,20 +223,78 @@ HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
     }
 }
 
+// Counting needs a point where the count is known: the start of the stream, or a key frame
+// passed before whose file position and number were noted. A restart there is checked: the
+// key frame from that position must come out first, and every later frame must come from the
+// packet that gave that frame when it was counted from the start.
 HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
-    if (m_nNext < 0 || n < m_nNext) {
-        // Reopening is the one start of the stream that every demuxer gets right.
-        const HRESULT hr = OpenDecoder();
-        if (Failed(hr)) {
-            return hr;
+    if (m_vFramePos.empty()) {
+        m_vFramePos.assign(size_t(FrameCount()), -1);
+    }
+    bool pending = false;   // m_pFrame already holds frame m_nNext
+    bool restarted = false; // counting goes on from a noted key frame
+    auto point = m_vCheckpoints.end();
+    for (auto it = m_vCheckpoints.begin(); it != m_vCheckpoints.end() && it->index <= n; ++it) {
+        point = it;
+    }
+    const bool behind = m_nNext < 0 || n < m_nNext;
+    if (behind || (point != m_vCheckpoints.end() && point->index > m_nNext + kForwardReach)) {
+        const bool usable = point != m_vCheckpoints.end();
+        if (usable && RestartAt(*point)) {
+            m_nNext = point->index;
+            pending = true;
+            restarted = true;
+        } else if (behind || usable) {
+            if (usable) {
+                m_vCheckpoints.erase(point); // it did not give its frame back
+                point = m_vCheckpoints.end();
+            }
+            // Reopening is the one start of the stream that every demuxer gets right.
+            const HRESULT hr = OpenDecoder();
+            if (Failed(hr)) {
+                return hr;
+            }
         }
     }
     for (;;) {
-        if (DecodeNext() < 0) {
-            m_nNext = -1;
-            return E_FAIL;
+        bool wrong = false;
+        if (!pending && DecodeNext() < 0) {
+            wrong = restarted;
+            if (!wrong) {
+                m_nNext = -1;
+                return E_FAIL;
+            }
         }
-        const int64_t got = m_nNext++;
+        pending = false;
+        const int64_t got = m_nNext;
+        const int64_t pos = wrong ? -1 : m_pFrame->pkt_pos;
+        if (!wrong && got < FrameCount() && pos >= 0) {
+            int64_t& known = m_vFramePos[size_t(got)];
+            wrong = restarted && known >= 0 && known != pos;
+            if (known < 0 && !restarted) {
+                known = pos;
+            }
+        }
+        if (wrong || got >= FrameCount()) {
+            av_frame_unref(m_pFrame);
+            if (!restarted) {
+                m_nNext = -1;
+                return E_FAIL;
+            }
+            // The restart point gave other frames than counting did: never use it again.
+            m_vCheckpoints.erase(point);
+            const HRESULT hr = OpenDecoder();
+            if (Failed(hr)) {
+                return hr;
+            }
+            restarted = false;
+            point = m_vCheckpoints.end();
+            continue;
+        }
+        ++m_nNext;
+        if (!restarted && m_pFrame->key_frame && pos >= 0) {
+            Remember(pos, got);
+        }
         if (got == n) {
             const HRESULT hr = Convert(dst, stride);
             av_frame_unref(m_pFrame);
@@ -242,6 +302,33 @@ HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
         }
         av_frame_unref(m_pFrame);
     }
+}
+
+void CMovieSource::Remember(int64_t pos, int64_t index) {
+    auto it = std::lower_bound(m_vCheckpoints.begin(), m_vCheckpoints.end(), index,
+                               [](const Checkpoint& c, int64_t i) { return c.index < i; });
+    if (it == m_vCheckpoints.end() || it->index != index) {
+        m_vCheckpoints.insert(it, Checkpoint{pos, index});
+    }
+}
+
+bool CMovieSource::RestartAt(const Checkpoint& point) {
+    if (av_seek_frame(m_pFormat, -1, point.pos, AVSEEK_FLAG_BYTE) < 0) {
+        return false;
+    }
+    avcodec_flush_buffers(m_pCodec);
+    m_bFlushed = false;
+    m_nNext = -1;
+    for (int i = 0; i < kRestartReach; ++i) {
+        if (DecodeNext() < 0) {
+            return false;
+        }
+        if (m_pFrame->key_frame && m_pFrame->pkt_pos == point.pos) {
+            return true;
+        }
+        av_frame_unref(m_pFrame);
+    }
+    return false;
 }
 
 HRESULT CMovieSource::Convert(uint8_t* dst, int stride) {

@@ -5,7 +5,8 @@
 // timestamp against the index, and frames before the first key frame after a seek are dropped
 // (open-GOP leading pictures decoded without their references). When timestamps do not
 // identify frames (missing, not in the index, out of sequence) the source counts frames
-// from the start of the stream instead, which is always right but slower on backward jumps.
+// from a point known to be right: the start of the stream, or a key frame passed while counting
+// whose file position was noted (a restart there is checked against that position).
 #pragma once
 
 #include "movie/MovieIndex.h"
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct AVFormatContext;
 struct AVCodecContext;
@@ -56,6 +58,13 @@ private:
     HRESULT ReadByCount(int64_t n, uint8_t* dst, int stride);
     HRESULT Convert(uint8_t* dst, int stride);
 
+    struct Checkpoint {
+        int64_t pos;   // file position of the key frame's packet
+        int64_t index; // its frame number
+    };
+    void Remember(int64_t pos, int64_t index);
+    bool RestartAt(const Checkpoint& point);
+
     std::string m_strPath;
     std::shared_ptr<const CMovieIndex> m_pIndex;
     AVFormatContext* m_pFormat = nullptr;
@@ -69,9 +78,11 @@ private:
     int64_t m_nDuration = 0;
     int64_t m_nAvgTimePerFrame = 0;
     bool m_bByTimestamp = true;
-    bool m_bFlushed = false; // the demuxer ended and the decoder was told so
-    bool m_bSeenKey = false; // a key frame came out since the last seek
-    int64_t m_nNext = -1;    // frame the decoder gives next; -1 when not known
+    bool m_bFlushed = false;                // the demuxer ended and the decoder was told so
+    bool m_bSeenKey = false;                // a key frame came out since the last seek
+    int64_t m_nNext = -1;                   // frame the decoder gives next; -1 when not known
+    std::vector<Checkpoint> m_vCheckpoints; // key frames passed while counting, by number
+    std::vector<int64_t> m_vFramePos;       // packet position of each frame counted, or -1
 };
 
 } // namespace vx
