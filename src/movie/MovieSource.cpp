@@ -107,6 +107,8 @@ HRESULT CMovieSource::OpenDecoder() {
     m_nHeight = par->height;
     m_bFlushed = false;
     m_bSeenKey = true; // the start of the stream needs no key frame to be right
+    m_nLastPos = m_nKeyPos[0] = m_nKeyPos[1] = -1;
+    m_nLastKeySignature = 0;
     m_nNext = 0;
     return S_OK;
 }
@@ -136,6 +138,13 @@ int CMovieSource::DecodeNext() {
             continue;
         }
         if (m_pPacket->stream_index == m_nStream) {
+            if (m_pPacket->pos >= 0) {
+                m_nLastPos = m_pPacket->pos;
+            }
+            if ((m_pPacket->flags & AV_PKT_FLAG_KEY) && m_nLastPos >= 0) {
+                m_nKeyPos[0] = m_nKeyPos[1];
+                m_nKeyPos[1] = m_nLastPos;
+            }
             r = avcodec_send_packet(m_pCodec, m_pPacket);
             // A damaged packet is dropped; the decoder goes on with the next one.
             (void)r;
@@ -224,9 +233,9 @@ HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
 }
 
 // Counting needs a point where the count is known: the start of the stream, or a key frame
-// passed before whose file position and number were noted. A restart there is checked: the
-// key frame from that position must come out first, and every later frame must come from the
-// packet that gave that frame when it was counted from the start.
+// passed before whose position, number and signature were noted. A restart there is checked:
+// that key frame must come out again, and every later frame must come from the packet that gave
+// it when it was counted from the start (where the demuxer tells packet positions).
 HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
     if (m_vFramePos.empty()) {
         m_vFramePos.assign(size_t(FrameCount()), -1);
@@ -292,8 +301,12 @@ HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
             continue;
         }
         ++m_nNext;
-        if (!restarted && m_pFrame->key_frame && pos >= 0) {
-            Remember(pos, got);
+        if (!restarted && m_pFrame->key_frame) {
+            // The key packet before the newest one lies at or before this frame's packet.
+            const int64_t from = m_nKeyPos[0] >= 0 ? m_nKeyPos[0] : m_nKeyPos[1];
+            if (from >= 0) {
+                Remember(from, got, Signature());
+            }
         }
         if (got == n) {
             const HRESULT hr = Convert(dst, stride);
@@ -304,14 +317,35 @@ HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
     }
 }
 
-void CMovieSource::Remember(int64_t pos, int64_t index) {
+void CMovieSource::Remember(int64_t pos, int64_t index, uint64_t signature) {
+    // A key frame that looks like the one before it (a still scene) could be taken for it.
+    const bool alike = signature == m_nLastKeySignature;
+    m_nLastKeySignature = signature;
+    if (alike) {
+        return;
+    }
     auto it = std::lower_bound(m_vCheckpoints.begin(), m_vCheckpoints.end(), index,
                                [](const Checkpoint& c, int64_t i) { return c.index < i; });
     if (it == m_vCheckpoints.end() || it->index != index) {
-        m_vCheckpoints.insert(it, Checkpoint{pos, index});
+        m_vCheckpoints.insert(it, Checkpoint{pos, index, signature});
     }
 }
 
+// FNV-1a over the first plane of the decoded key frame.
+uint64_t CMovieSource::Signature() const {
+    const int bytes = av_image_get_linesize(AVPixelFormat(m_pFrame->format), m_pFrame->width, 0);
+    uint64_t h = 14695981039346656037ull;
+    for (int y = 0; y < m_pFrame->height && bytes > 0; ++y) {
+        const uint8_t* row = m_pFrame->data[0] + ptrdiff_t(y) * m_pFrame->linesize[0];
+        for (int x = 0; x < bytes; ++x) {
+            h = (h ^ row[x]) * 1099511628211ull;
+        }
+    }
+    return h;
+}
+
+// The restart starts at or before the key frame's packet: the key frame is the first or the
+// second key frame that comes out, recognised by its signature.
 bool CMovieSource::RestartAt(const Checkpoint& point) {
     if (av_seek_frame(m_pFormat, -1, point.pos, AVSEEK_FLAG_BYTE) < 0) {
         return false;
@@ -319,12 +353,18 @@ bool CMovieSource::RestartAt(const Checkpoint& point) {
     avcodec_flush_buffers(m_pCodec);
     m_bFlushed = false;
     m_nNext = -1;
-    for (int i = 0; i < kRestartReach; ++i) {
+    m_nLastPos = m_nKeyPos[0] = m_nKeyPos[1] = -1;
+    int keys = 0;
+    for (int i = 0; i < kRestartReach && keys < 2; ++i) {
         if (DecodeNext() < 0) {
             return false;
         }
-        if (m_pFrame->key_frame && m_pFrame->pkt_pos == point.pos) {
-            return true;
+        if (m_pFrame->key_frame) {
+            ++keys;
+            if (Signature() == point.signature) {
+                fprintf(stderr, "restart ok %ld\n", (long)point.index);
+                return true;
+            }
         }
         av_frame_unref(m_pFrame);
     }

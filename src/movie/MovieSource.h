@@ -6,7 +6,8 @@
 // (open-GOP leading pictures decoded without their references). When timestamps do not
 // identify frames (missing, not in the index, out of sequence) the source counts frames
 // from a point known to be right: the start of the stream, or a key frame passed while counting
-// whose file position was noted (a restart there is checked against that position).
+// whose file position and picture signature were noted (a restart there must give that picture
+// back).
 #pragma once
 
 #include "movie/MovieIndex.h"
@@ -59,10 +60,12 @@ private:
     HRESULT Convert(uint8_t* dst, int stride);
 
     struct Checkpoint {
-        int64_t pos;   // file position of the key frame's packet
-        int64_t index; // its frame number
+        int64_t pos;        // file position at or before the key frame's packet
+        int64_t index;      // its frame number
+        uint64_t signature; // of its decoded picture
     };
-    void Remember(int64_t pos, int64_t index);
+    void Remember(int64_t pos, int64_t index, uint64_t signature);
+    uint64_t Signature() const;
     bool RestartAt(const Checkpoint& point);
 
     std::string m_strPath;
@@ -82,7 +85,10 @@ private:
     bool m_bSeenKey = false;                // a key frame came out since the last seek
     int64_t m_nNext = -1;                   // frame the decoder gives next; -1 when not known
     std::vector<Checkpoint> m_vCheckpoints; // key frames passed while counting, by number
-    std::vector<int64_t> m_vFramePos;       // packet position of each frame counted, or -1
+    int64_t m_nLastPos = -1;                // newest known packet position sent to the decoder
+    int64_t m_nKeyPos[2] = {-1, -1};        // that position at the last two key packets sent
+    uint64_t m_nLastKeySignature = 0;
+    std::vector<int64_t> m_vFramePos; // packet position of each frame counted, or -1
 };
 
 } // namespace vx
