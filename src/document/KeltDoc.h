@@ -70,6 +70,7 @@ public:
 
     // Commands.
     void OnExportProject();
+    void OnSetAspectRatio();
 
     int m_nSourceStep = 1;
     int m_nTargetStep = 1;

@@ -1,0 +1,79 @@
+// Renderer figures: one full-resolution pass of both pictures into the Preview, and a full render
+// of a 12-megapixel output.
+#include "document/KeltDoc.h"
+#include "support/ScriptedPlatform.h"
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+using namespace vx;
+
+namespace {
+
+// The scripted platform records calls and never blocks: nothing of the user interface is timed.
+using QuietPlatform = test::ScriptedPlatform;
+
+std::unique_ptr<CDibImage> Noise(int w, int h) {
+    auto image = std::make_unique<CDibImage>(w, h);
+    std::mt19937 rng(1);
+    for (int y = 0; y < h; ++y) {
+        uint8_t* row = image->Row(y);
+        for (int x = 0; x < 3 * w; ++x) {
+            row[x] = uint8_t(rng());
+        }
+    }
+    return image;
+}
+
+void BM_RenderPassStep1(benchmark::State& state) {
+    QuietPlatform ui;
+    ui.previewSize = ViewSize{int(state.range(0)), int(state.range(1))};
+    CKeltDoc doc(ui);
+    doc.InstallPicture(ESlot::Source, Noise(4000, 3000));
+    doc.InstallPicture(ESlot::Target, Noise(3000, 4000));
+    doc.GetSourceFrame()->SetAngle(0.2);
+    doc.GetTargetFrame()->SetZoom(0.8);
+    for (auto _ : state) {
+        // Both pictures at step 2 so that the pass renders both at step 1.
+        doc.m_nSourceStep = 2;
+        doc.m_nTargetStep = 2;
+        doc.RenderPass(0);
+        benchmark::DoNotOptimize(doc.m_pPreview->Bits());
+    }
+    state.counters["Mpixel/s"] = benchmark::Counter(2.0 * state.range(0) * state.range(1) / 1e6,
+                                                    benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_RenderPassStep1)
+    ->Args({1920, 1080})
+    ->Args({3840, 2160})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_RenderPassCoarse(benchmark::State& state) {
+    QuietPlatform ui;
+    ui.previewSize = ViewSize{1920, 1080};
+    CKeltDoc doc(ui);
+    doc.InstallPicture(ESlot::Source, Noise(4000, 3000));
+    doc.InstallPicture(ESlot::Target, Noise(3000, 4000));
+    for (auto _ : state) {
+        doc.RequestRender(2); // the first response to a drag step
+    }
+}
+BENCHMARK(BM_RenderPassCoarse)->Unit(benchmark::kMillisecond);
+
+void BM_RenderFull12MP(benchmark::State& state) {
+    QuietPlatform ui;
+    CKeltDoc doc(ui);
+    doc.InstallPicture(ESlot::Source, Noise(4000, 3000));
+    doc.GetSourceFrame()->SetAngle(0.1);
+    const OutputSize size = doc.GetOutputSize(ESlot::Source);
+    CDibImage out(3464, 3464); // 12 megapixels at ratio 1 : 1
+    for (auto _ : state) {
+        doc.RenderFull(*doc.GetSourceFrame(), out);
+        benchmark::DoNotOptimize(out.Bits());
+    }
+    state.counters["out_w"] = size.width;
+}
+BENCHMARK(BM_RenderFull12MP)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,329 @@
+#include "document/KeltDoc.h"
+
+#include "document/MyException.h"
+#include "document/Platform.h"
+#include "picture/CropGeometry.h"
+#include "picture/FrameSampler.h"
+#include "profile/ProfileFile.h"
+#include "res/Resource.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace vx {
+
+CKeltDoc::CKeltDoc(IPlatform& ui) : m_nEditMode(res::EDIT_MODE_MOVE), m_ui(ui) {
+    RegisterCommands();
+}
+
+// Frames point at the pictures: drop them first.
+CKeltDoc::~CKeltDoc() {
+    m_pSourceFrame.reset();
+    m_pTargetFrame.reset();
+    m_pOutputFrame.reset();
+}
+
+void CKeltDoc::RegisterCommands() {
+    using namespace res;
+    OnCommand(ID_EDIT_ZOOM, [this] { m_nEditMode = EDIT_MODE_ZOOM; });
+    OnCommand(ID_EDIT_MOVE, [this] { m_nEditMode = EDIT_MODE_MOVE; });
+    OnCommand(ID_EDIT_ROTATE, [this] { m_nEditMode = EDIT_MODE_ROTATE; });
+    OnCommand(ID_EDIT_QUICK, [this] { m_bQuickMode = !m_bQuickMode; });
+    OnCommand(ID_EDIT_RESTORE_ALL, [this] { RestoreAll(); });
+    OnCommand(ID_BLEND, [this] {
+        m_nBlend = std::clamp(m_ui.SliderPosition(), 0, 100);
+        RequestRender(1);
+    });
+    OnCommand(ID_FILE_EXPORT, [this] { OnExportProject(); });
+    OnCommand(ID_EDIT_ASPECT, [this] { OnSetAspectRatio(); });
+
+    OnUpdate(ID_EDIT_ZOOM, [this](CCmdUI& ui) { ui.SetCheck(m_nEditMode == EDIT_MODE_ZOOM); });
+    OnUpdate(ID_EDIT_MOVE, [this](CCmdUI& ui) { ui.SetCheck(m_nEditMode == EDIT_MODE_MOVE); });
+    OnUpdate(ID_EDIT_ROTATE, [this](CCmdUI& ui) { ui.SetCheck(m_nEditMode == EDIT_MODE_ROTATE); });
+    OnUpdate(ID_EDIT_QUICK, [this](CCmdUI& ui) { ui.SetCheck(m_bQuickMode); });
+    auto bothLoaded = [this](CCmdUI& ui) { ui.Enable(BothLoaded()); };
+    OnUpdate(ID_FILE_SAVE_SOURCE, bothLoaded);
+    OnUpdate(ID_FILE_SAVE_TARGET, bothLoaded);
+    OnUpdate(ID_EDIT_RESTORE_ALL, bothLoaded);
+    OnUpdate(ID_FILE_EXPORT, [this](CCmdUI& ui) { ui.Enable(m_bSourceSaved && m_bTargetSaved); });
+}
+
+// ---- Slots ----
+
+void CKeltDoc::InstallPicture(ESlot slot, std::unique_ptr<CDibImage> picture) {
+    auto& pict = slot == ESlot::Source ? m_pSource : m_pTarget;
+    auto& frame = slot == ESlot::Source ? m_pSourceFrame : m_pTargetFrame;
+    auto newFrame = std::make_unique<CPictFrame>(picture.get(), m_dAspect);
+    frame.reset();
+    pict = std::move(picture);
+    frame = std::move(newFrame);
+    m_ui.UpdateAllViews();
+    m_pPreview.reset();
+    UpdatePreviewViews();
+    (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = false;
+}
+
+void CKeltDoc::RestoreAll() {
+    if (m_pSource) {
+        m_pSourceFrame = std::make_unique<CPictFrame>(m_pSource.get(), m_dAspect);
+    }
+    if (m_pTarget) {
+        m_pTargetFrame = std::make_unique<CPictFrame>(m_pTarget.get(), m_dAspect);
+    }
+    m_ui.UpdateAllViews();
+    m_pPreview.reset();
+    UpdatePreviewViews();
+    m_bSourceSaved = false;
+    m_bTargetSaved = false;
+}
+
+void CKeltDoc::MarkChanged(ESlot slot) {
+    RequestRender(slot == ESlot::Source ? 2 : 3);
+    (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = false;
+}
+
+// ---- Geometry ----
+
+CPoint CKeltDoc::OutputToCrop(int x, int y, int W, int H) const {
+    return vx::OutputToCrop(x, y, W, H, m_dAspect);
+}
+
+CPoint CKeltDoc::CropToOutput(CPoint c, int W, int H) const {
+    return vx::CropToOutput(c, W, H, m_dAspect);
+}
+
+CRect CKeltDoc::GetCropRect(const CPictFrame& frame, int W, int H) const {
+    return vx::GetCropRect(frame, W, H, m_dAspect);
+}
+
+CPictFrame* CKeltDoc::GetOutputFrame(int, int) {
+    if (!m_pOutputFrame) {
+        m_pOutputFrame = std::make_unique<CPictFrame>(m_dAspect);
+    }
+    return m_pOutputFrame.get();
+}
+
+// ---- Renderer ----
+
+void CKeltDoc::CreatePreviewBuffers(int W, int H) {
+    W = std::max(W, 0);
+    H = std::max(H, 0);
+    if (m_pPreview && (m_pPreview->Width() != W || m_pPreview->Height() != H)) {
+        m_pPreview.reset();
+        m_pSourceRender.reset();
+        m_pTargetRender.reset();
+        m_pOutputFrame.reset();
+    }
+    if (!m_pPreview) {
+        // All three or none, so that a pass never meets half a set of buffers.
+        auto preview = std::make_unique<CDibImage>(W, H);
+        auto source = std::make_unique<CDibImage>(W, H);
+        auto target = std::make_unique<CDibImage>(W, H);
+        m_pPreview = std::move(preview);
+        m_pSourceRender = std::move(source);
+        m_pTargetRender = std::move(target);
+    }
+    GetOutputFrame(W, H);
+}
+
+void CKeltDoc::RequestRender(int which) {
+    const int initial = m_bQuickMode ? 16 : 4;
+    if (which == 0 || which == 2) {
+        m_nSourceStep = initial;
+    }
+    if (which == 0 || which == 3) {
+        m_nTargetStep = initial;
+    }
+    RenderPass(which);
+}
+
+void CKeltDoc::RenderSlot(const CPictFrame& frame, int step, CDibImage& render) {
+    const int W = m_pPreview->Width();
+    const int H = m_pPreview->Height();
+    const int cols = W / step;
+    const int rows = H / step;
+    render.Resize(cols, rows);
+    CFrameSampler(frame, *frame.picture, W, H, m_dAspect).RenderGrid(step, cols, rows, render);
+    render.Resize(W, H);
+}
+
+void CKeltDoc::RenderPass(int which) {
+    m_bPreviewReady = false;
+    m_nLastSelector = which;
+    m_ui.KillTimer(kRenderTimerId);
+    if (!m_pPreview) {
+        return;
+    }
+    m_pPreview->Clear();
+    if (!m_pSource || !m_pTarget) {
+        return;
+    }
+    const int W = m_pPreview->Width();
+    const int H = m_pPreview->Height();
+    CRect rect = GetCropRect(*GetOutputFrame(W, H), W, H);
+    const int dx = 5 * (rect.Width() / 100);
+    const int dy = 5 * (rect.Height() / 100);
+    rect.left += dx;
+    rect.right -= dx;
+    rect.top += dy;
+    rect.bottom -= dy;
+
+    if (m_nSourceStep >= 2) {
+        m_nSourceStep /= 2;
+        if (which == 0 || which == 2 || m_nTargetStep >= 2) {
+            RenderSlot(*m_pSourceFrame, m_nSourceStep, *m_pSourceRender);
+        }
+    }
+    if (m_nTargetStep >= 2) {
+        m_nTargetStep /= 2;
+        if (which == 0 || which == 3 || m_nSourceStep >= 2) {
+            RenderSlot(*m_pTargetFrame, m_nTargetStep, *m_pTargetRender);
+        }
+    }
+
+    const std::size_t bytes = m_pPreview->RasterBytes();
+    const uint8_t* s = m_pSourceRender->Bits();
+    const uint8_t* t = m_pTargetRender->Bits();
+    uint8_t* p = m_pPreview->Bits();
+    const int blend = m_nBlend;
+    for (std::size_t i = 0; i < bytes; ++i) {
+        p[i] = uint8_t(s[i] + ((t[i] - s[i]) * blend) / 100);
+    }
+
+    auto green = [&](int x, int y) {
+        if (x >= 0 && x < W && y >= 0 && y < H) {
+            uint8_t* px = m_pPreview->Row(y) + 3 * x;
+            px[0] = 0;
+            px[1] = 255;
+            px[2] = 0;
+        }
+    };
+    for (int x = std::max(rect.left, 0); x < std::min(rect.right, W); ++x) {
+        green(x, rect.top);
+        green(x, rect.bottom);
+    }
+    for (int y = std::max(rect.top, 0); y < std::min(rect.bottom, H); ++y) {
+        green(rect.left, y);
+        green(rect.right, y);
+    }
+
+    m_bPreviewReady = true;
+    if (m_nSourceStep == 1 && m_nTargetStep == 1) {
+        m_ui.KillTimer(kRenderTimerId);
+    } else {
+        m_ui.SetTimer(kRenderTimerId, kRenderTimerMs, [this] { OnRenderTimer(); });
+    }
+    UpdatePreviewViews();
+}
+
+void CKeltDoc::UpdatePreviewViews() {
+    auto size = m_ui.PreviewViewSize();
+    if (!size) {
+        return;
+    }
+    if (!m_pPreview && BothLoaded()) {
+        CreatePreviewBuffers(size->width, size->height);
+        RequestRender(0);
+    } else {
+        m_ui.RepaintPreviewView();
+    }
+}
+
+void CKeltDoc::RenderFull(const CPictFrame& frame, CDibImage& out) const {
+    const int W = out.Width();
+    const int H = out.Height();
+    const double A = m_dAspect;
+    int cropW, cropH;
+    if (W <= A * H) {
+        cropW = W;
+        cropH = int(A * W);
+    } else {
+        cropW = int(H / A);
+        cropH = H;
+    }
+    // Never past the output: the crop size can exceed it when out is not of the aspect A.
+    CFrameSampler(frame, *frame.picture, cropW, cropH, A)
+        .RenderGrid(1, std::min(cropW, W), std::min(cropH, H), out);
+}
+
+// ---- Aspect ratio and output size ----
+
+bool CKeltDoc::SetAspectRatio(int width, int height) {
+    if (width < 1 || height < 1) {
+        return false;
+    }
+    m_nAspectX = width;
+    m_nAspectY = height;
+    m_dAspect = double(height) / double(width);
+    if (m_pOutputFrame) {
+        // A stale output frame would outline a rectangle of the old ratio.
+        m_pOutputFrame = std::make_unique<CPictFrame>(m_dAspect);
+    }
+    if (m_pSourceFrame && m_pTargetFrame) {
+        m_pSourceFrame->SetAspect(m_dAspect);
+        m_pTargetFrame->SetAspect(m_dAspect);
+        m_pOutputFrame = std::make_unique<CPictFrame>(m_dAspect);
+        RenderPass(0);
+    }
+    return true;
+}
+
+void CKeltDoc::OnSetAspectRatio() {
+    int width = m_nAspectX;
+    int height = m_nAspectY;
+    if (m_ui.RunAspectDialog(width, height)) {
+        SetAspectRatio(width, height);
+    }
+}
+
+OutputSize CKeltDoc::GetOutputSize(ESlot slot) const {
+    const CDibImage& pict = slot == ESlot::Source ? *m_pSource : *m_pTarget;
+    const CPictFrame& frame = slot == ESlot::Source ? *m_pSourceFrame : *m_pTargetFrame;
+    const double z = frame.zoom;
+    const double r = m_dAspect;
+    const int w = int(pict.Width() * z);
+    const int h = int(pict.Height() * z);
+    if (w > h * r) {
+        return {int(h / r), h};
+    }
+    return {w, int(w * r)};
+}
+
+// ---- Project export ----
+
+void CKeltDoc::OnExportProject() {
+    if (!BothLoaded()) {
+        return;
+    }
+    FileDialogOptions options;
+    options.save = true;
+    options.defaultExt = "vpj";
+    options.filter = "Vexel project (*.vpj)|*.vpj";
+    options.hideReadOnly = true;
+    options.promptOverwrite = true;
+    auto chosen = m_ui.FileDialog(options);
+    if (!chosen) {
+        return;
+    }
+    const OutputSize s = GetOutputSize(ESlot::Source);
+    const OutputSize t = GetOutputSize(ESlot::Target);
+    char width[16], height[16];
+    std::snprintf(width, sizeof width, "%i", std::max(s.width, t.width));
+    std::snprintf(height, sizeof height, "%i", std::max(s.height, t.height));
+
+    // One atomic write of all four values: a failure leaves the old file as it was.
+    CProfileFile file;
+    bool ok = file.Load(chosen->path);
+    if (ok) {
+        file.SetString("Vexelo", "OutputWidth", width);
+        file.SetString("Vexelo", "OutputHeight", height);
+        file.SetString("Images", "Source", m_strSourceSaved);
+        file.SetString("Images", "Target", m_strTargetSaved);
+        ok = file.Save(chosen->path);
+    }
+    if (!ok) {
+        CMyException(8).Report(m_ui);
+    }
+}
+
+} // namespace vx

@@ -1,0 +1,57 @@
+#include "profile/SettingsPath.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
+
+namespace vx {
+
+namespace fs = std::filesystem;
+
+std::string SettingsPathBesideProgram(const std::string& programPath) {
+    size_t slash = programPath.rfind('/');
+    size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    size_t dot = programPath.rfind('.');
+    if (dot == std::string::npos || dot < nameStart) {
+        return programPath + ".INI";
+    }
+    return programPath.substr(0, dot) + ".INI";
+}
+
+std::string ConfigBaseFolder(const char* xdgConfigHome, const char* home) {
+    if (xdgConfigHome && *xdgConfigHome && *xdgConfigHome == '/') {
+        return xdgConfigHome;
+    }
+    if (home && *home) {
+        return (fs::path(home) / ".config").string();
+    }
+    return {};
+}
+
+std::string SettingsFilePath(const std::string& programPath, bool programFolderWritable,
+                             const std::string& configBase) {
+    std::string beside = SettingsPathBesideProgram(programPath);
+    if (programFolderWritable || configBase.empty()) {
+        return beside;
+    }
+    fs::path folder = fs::path(configBase) / "vexel-helper";
+    std::error_code ec;
+    // A folder that cannot be made shows up as a failed write later, with its own message.
+    fs::create_directories(folder, ec);
+    return (folder / fs::path(beside).filename()).string();
+}
+
+std::string SettingsFilePath(const std::string& programPath) {
+    fs::path folder = fs::path(programPath).parent_path();
+    bool writable = ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0;
+    return SettingsFilePath(programPath, writable,
+                            ConfigBaseFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")));
+}
+
+std::string ProgramPath() {
+    std::error_code ec;
+    fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : self.string();
+}
+
+} // namespace vx

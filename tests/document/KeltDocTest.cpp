@@ -1,0 +1,215 @@
+#include "document/KeltDoc.h"
+#include "document/MyException.h"
+#include "res/Resource.h"
+#include "support/ScriptedPlatform.h"
+
+#include <gtest/gtest.h>
+
+using namespace vx;
+
+namespace {
+
+struct DocFixture : ::testing::Test {
+    test::ScriptedPlatform ui;
+    CKeltDoc doc{ui};
+    CCommandRouter router{[this] { return std::vector<CCmdTarget*>{&doc}; }, ui};
+
+    bool Enabled(unsigned id) { return router.Update(id).m_bEnabled; }
+    bool Checked(unsigned id) { return router.Update(id).m_bChecked; }
+    void Load(ESlot slot, int w = 40, int h = 30) {
+        doc.InstallPicture(slot, std::make_unique<CDibImage>(w, h));
+    }
+};
+
+using DocumentCommands = DocFixture;
+using DocumentSlots = DocFixture;
+using DocumentAspect = DocFixture;
+
+} // namespace
+
+TEST_F(DocumentCommands, FreshDocumentState) {
+    EXPECT_TRUE(Checked(res::ID_EDIT_MOVE));
+    EXPECT_FALSE(Checked(res::ID_EDIT_ZOOM));
+    EXPECT_FALSE(Checked(res::ID_EDIT_ROTATE));
+    EXPECT_TRUE(Checked(res::ID_EDIT_QUICK));
+    EXPECT_EQ(doc.m_nBlend, 50);
+    EXPECT_EQ(doc.m_dAspect, 1.0);
+    EXPECT_EQ(doc.m_nAspectX, 1);
+    EXPECT_EQ(doc.m_nAspectY, 1);
+    EXPECT_TRUE(doc.m_bPreviewReady);
+    for (unsigned id : {res::ID_FILE_SAVE_SOURCE, res::ID_FILE_SAVE_TARGET,
+                        res::ID_EDIT_RESTORE_ALL, res::ID_FILE_EXPORT}) {
+        EXPECT_FALSE(Enabled(id)) << id;
+    }
+    EXPECT_TRUE(Enabled(res::ID_EDIT_ZOOM));
+    EXPECT_TRUE(Enabled(res::ID_BLEND));
+    EXPECT_FALSE(Enabled(12345)); // nobody handles it
+    EXPECT_FALSE(router.Execute(12345));
+}
+
+TEST_F(DocumentCommands, EditModesAreOneChoiceAndQuickToggles) {
+    EXPECT_TRUE(router.Execute(res::ID_EDIT_ZOOM));
+    EXPECT_EQ(doc.m_nEditMode, 132);
+    router.Execute(res::ID_EDIT_ROTATE);
+    EXPECT_EQ(doc.m_nEditMode, 134);
+    EXPECT_TRUE(Checked(res::ID_EDIT_ROTATE));
+    EXPECT_FALSE(Checked(res::ID_EDIT_ZOOM));
+    EXPECT_FALSE(Checked(res::ID_EDIT_MOVE));
+    router.Execute(res::ID_EDIT_MOVE);
+    EXPECT_EQ(doc.m_nEditMode, 133);
+    router.Execute(res::ID_EDIT_QUICK);
+    EXPECT_FALSE(doc.m_bQuickMode);
+    EXPECT_FALSE(Checked(res::ID_EDIT_QUICK));
+    router.Execute(res::ID_EDIT_QUICK);
+    EXPECT_TRUE(doc.m_bQuickMode);
+}
+
+TEST_F(DocumentCommands, EnablingFollowsSlotsAndSavedFlags) {
+    Load(ESlot::Source);
+    EXPECT_FALSE(Enabled(res::ID_FILE_SAVE_SOURCE));
+    EXPECT_FALSE(Enabled(res::ID_EDIT_RESTORE_ALL));
+    Load(ESlot::Target);
+    EXPECT_TRUE(Enabled(res::ID_FILE_SAVE_SOURCE));
+    EXPECT_TRUE(Enabled(res::ID_FILE_SAVE_TARGET));
+    EXPECT_TRUE(Enabled(res::ID_EDIT_RESTORE_ALL));
+    EXPECT_FALSE(Enabled(res::ID_FILE_EXPORT));
+    doc.m_bSourceSaved = true;
+    EXPECT_FALSE(Enabled(res::ID_FILE_EXPORT));
+    doc.m_bTargetSaved = true;
+    EXPECT_TRUE(Enabled(res::ID_FILE_EXPORT));
+    doc.GetSourceFrame()->SetOffset(5, 5); // a drag in the SOURCE view
+    doc.MarkChanged(ESlot::Source);
+    EXPECT_FALSE(doc.m_bSourceSaved);
+    EXPECT_TRUE(doc.m_bTargetSaved);
+    EXPECT_FALSE(Enabled(res::ID_FILE_EXPORT));
+}
+
+TEST_F(DocumentCommands, ExceptionLeavingACommandGetsTheGenericReport) {
+    struct Thrower : CCmdTarget {
+        Thrower() {
+            OnCommand(1, [] { throw CMyException(4); });
+        }
+    } thrower;
+    CCommandRouter chain([&] { return std::vector<CCmdTarget*>{&doc, &thrower}; }, ui);
+    EXPECT_TRUE(chain.Execute(1));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, CCommandRouter::GenericFailureText());
+    EXPECT_TRUE(chain.Update(1).m_bEnabled); // a handler but no update rule: enabled
+}
+
+TEST_F(DocumentSlots, InstallFitsFrameUpdatesViewsAndClearsFlag) {
+    ui.previewSize = ViewSize{100, 80};
+    Load(ESlot::Source, 200, 100);
+    EXPECT_EQ(ui.allViewUpdates, 1);
+    ASSERT_NE(doc.GetSourceFrame(), nullptr);
+    EXPECT_EQ(doc.GetSourceFrame()->picture, doc.m_pSource.get());
+    EXPECT_EQ(doc.GetSourceFrame()->FrameWidth(), 2048);
+    EXPECT_EQ(doc.m_pPreview, nullptr); // one slot: no buffers yet
+    EXPECT_EQ(ui.previewRepaints, 1);
+    doc.m_bSourceSaved = true;
+    Load(ESlot::Source, 100, 200);
+    EXPECT_FALSE(doc.m_bSourceSaved);
+    EXPECT_EQ(doc.GetSourceFrame()->FrameHeight(), 2048);
+    Load(ESlot::Target);
+    ASSERT_NE(doc.m_pPreview, nullptr);
+    EXPECT_EQ(doc.m_pPreview->Width(), 100);
+    EXPECT_EQ(doc.m_pPreview->Height(), 80);
+    EXPECT_EQ(doc.m_nLastSelector, 0);
+}
+
+TEST_F(DocumentSlots, RestoreAllReturnsToFittedPlacement) {
+    ui.previewSize = ViewSize{100, 80};
+    Load(ESlot::Source, 300, 200);
+    Load(ESlot::Target, 200, 300);
+    for (CPictFrame* f : {doc.GetSourceFrame(), doc.GetTargetFrame()}) {
+        f->SetZoom(2.5);
+        f->SetOffset(100, -200);
+        f->SetAngle(1.0);
+    }
+    doc.m_bSourceSaved = doc.m_bTargetSaved = true;
+    EXPECT_TRUE(router.Execute(res::ID_EDIT_RESTORE_ALL));
+    for (CPictFrame* f : {doc.GetSourceFrame(), doc.GetTargetFrame()}) {
+        EXPECT_EQ(f->zoom, 1.0);
+        EXPECT_EQ(f->angle, 0.0);
+        EXPECT_EQ(f->offset, (CPoint{0, 0}));
+    }
+    EXPECT_EQ(doc.GetSourceFrame()->FrameWidth(), 1536);
+    EXPECT_FALSE(doc.m_bSourceSaved);
+    EXPECT_FALSE(doc.m_bTargetSaved);
+    EXPECT_EQ(doc.m_nSourceStep, 8); // rendered again from the start
+}
+
+TEST_F(DocumentAspect, RatioChangeRescalesFramesAndRendersOnce) {
+    ui.previewSize = ViewSize{160, 120};
+    Load(ESlot::Source, 300, 200);
+    Load(ESlot::Target, 200, 300);
+    ui.RunTimerOut(CKeltDoc::kRenderTimerId);
+    doc.GetSourceFrame()->SetOffset(64, 32);
+    doc.m_bSourceSaved = doc.m_bTargetSaved = true;
+    doc.m_strSourceSaved = "/tmp/s.png";
+    const int repaints = ui.previewRepaints;
+    ASSERT_TRUE(doc.SetAspectRatio(16, 9));
+    EXPECT_EQ(doc.m_nAspectX, 16);
+    EXPECT_EQ(doc.m_nAspectY, 9);
+    EXPECT_EQ(doc.m_dAspect, 0.5625);
+    EXPECT_EQ(doc.GetSourceFrame()->aspect, 0.5625);
+    EXPECT_EQ(doc.GetSourceFrame()->offset, (CPoint{113, 56}));
+    EXPECT_EQ(doc.GetSourceFrame()->corners[2], (CPoint{int(768 * 0.5625), int(512 * 0.5625)}));
+    EXPECT_EQ(doc.GetTargetFrame()->aspect, 0.5625);
+    EXPECT_EQ(doc.m_pOutputFrame->corners[2], (CPoint{512, 288}));
+    EXPECT_EQ(ui.previewRepaints, repaints + 1); // one pass, steps not restarted
+    EXPECT_EQ(doc.m_nSourceStep, 1);
+    EXPECT_EQ(doc.m_nLastSelector, 0);
+    EXPECT_TRUE(doc.m_bSourceSaved);
+    EXPECT_TRUE(doc.m_bTargetSaved);
+    EXPECT_EQ(doc.m_strSourceSaved, "/tmp/s.png");
+
+    EXPECT_TRUE(doc.SetAspectRatio(25, 16));
+    EXPECT_EQ(doc.m_dAspect, 0.64);
+    EXPECT_TRUE(doc.SetAspectRatio(3, 2));
+    EXPECT_EQ(doc.m_dAspect, 2.0 / 3.0);
+}
+
+TEST_F(DocumentAspect, RefusesTermsBelowOneAndWaitsForBothSlots) {
+    EXPECT_FALSE(doc.SetAspectRatio(0, 9));
+    EXPECT_FALSE(doc.SetAspectRatio(16, -1));
+    EXPECT_EQ(doc.m_dAspect, 1.0);
+    EXPECT_EQ(doc.m_nAspectX, 1);
+    ui.previewSize = ViewSize{160, 120};
+    Load(ESlot::Source, 400, 300);
+    doc.CreatePreviewBuffers(160, 120);
+    ASSERT_TRUE(doc.SetAspectRatio(4, 3));
+    // The existing frame keeps its ratio until it is rebuilt; the next load fits with the new one.
+    EXPECT_EQ(doc.GetSourceFrame()->aspect, 1.0);
+    EXPECT_EQ(doc.m_pOutputFrame->aspect, 0.75);
+    Load(ESlot::Target, 400, 300);
+    EXPECT_EQ(doc.GetTargetFrame()->aspect, 0.75);
+}
+
+TEST_F(DocumentAspect, OutputSizesOfSaves) {
+    auto size = [&](int w, int h, double zoom, int ax, int ay) {
+        doc.SetAspectRatio(ax, ay);
+        Load(ESlot::Source, w, h);
+        doc.GetSourceFrame()->SetZoom(zoom);
+        return doc.GetOutputSize(ESlot::Source);
+    };
+    EXPECT_EQ(size(300, 200, 1, 1, 1), (OutputSize{200, 200}));
+    EXPECT_EQ(size(200, 300, 1, 1, 1), (OutputSize{200, 200}));
+    EXPECT_EQ(size(1000, 1000, 1, 4, 3), (OutputSize{1333, 1000}));
+    EXPECT_EQ(size(1000, 500, 1, 4, 3), (OutputSize{666, 500}));
+    EXPECT_EQ(size(400, 1000, 1, 4, 3), (OutputSize{400, 300}));
+    EXPECT_EQ(size(101, 101, 1.5, 1, 1), (OutputSize{151, 151}));
+}
+
+TEST_F(DocumentAspect, DialogCommandOpensOnCurrentTermsAndCancelChangesNothing) {
+    ui.aspectAnswers.push_back(std::pair{16, 9});
+    ui.aspectAnswers.push_back(std::nullopt);
+    EXPECT_TRUE(router.Execute(res::ID_EDIT_ASPECT));
+    EXPECT_EQ(doc.m_dAspect, 0.5625);
+    EXPECT_TRUE(router.Execute(res::ID_EDIT_ASPECT));
+    ASSERT_EQ(ui.aspectDialogs.size(), 2u);
+    EXPECT_EQ(ui.aspectDialogs[0], (std::pair{1, 1}));
+    EXPECT_EQ(ui.aspectDialogs[1], (std::pair{16, 9}));
+    EXPECT_EQ(doc.m_nAspectX, 16);
+    EXPECT_TRUE(Enabled(res::ID_EDIT_ASPECT));
+}
