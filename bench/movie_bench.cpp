@@ -16,23 +16,29 @@ namespace {
 
 constexpr int kFrames = 1200;
 
-const std::string& BenchMovie() {
-    static const std::string path = [] {
-        const std::string p =
-            (std::filesystem::temp_directory_path() / "vexel_bench_1080p.mp4").string();
-        if (!std::filesystem::exists(p)) {
-            const std::string command =
-                "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "
-                "testsrc2=s=1920x1080:r=25 -frames:v " +
-                std::to_string(kFrames) + " -c:v libx264 -preset ultrafast -pix_fmt yuv420p '" + p +
-                ".part.mp4' && mv '" + p + ".part.mp4' '" + p + "'";
-            if (std::system(command.c_str()) != 0) {
-                return std::string();
-            }
+// x264's own key frame distance (250) unless `gop` is given.
+std::string MakeBenchMovie(int gop) {
+    const std::string name =
+        gop ? "vexel_bench_1080p_g" + std::to_string(gop) + ".mp4" : "vexel_bench_1080p.mp4";
+    const std::string p = (std::filesystem::temp_directory_path() / name).string();
+    if (!std::filesystem::exists(p)) {
+        const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "
+                                    "testsrc2=s=1920x1080:r=25 -frames:v " +
+                                    std::to_string(kFrames) +
+                                    " -c:v libx264 -preset ultrafast -pix_fmt yuv420p " +
+                                    (gop ? "-g " + std::to_string(gop) + " " : std::string()) +
+                                    "'" + p + ".part.mp4' && mv '" + p + ".part.mp4' '" + p + "'";
+        if (std::system(command.c_str()) != 0) {
+            return std::string();
         }
-        return p;
-    }();
-    return path;
+    }
+    return p;
+}
+
+const std::string& BenchMovie(int gop = 0) {
+    static const std::string plain = MakeBenchMovie(0);
+    static const std::string short_ = MakeBenchMovie(50);
+    return gop ? short_ : plain;
 }
 
 void Median(benchmark::State& state, std::vector<double>& ms) {
@@ -81,13 +87,15 @@ void BM_OpenCached(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenCached)->Iterations(5)->Unit(benchmark::kMillisecond);
 
-// Arg 0: random frames anywhere; 1: always forward; 2: always backward.
+// First argument 0: random frames anywhere; 1: always forward; 2: always backward.
+// Second argument: key frame distance, 0 for x264's own (250), or 50.
 void BM_SeekDraw(benchmark::State& state) {
-    if (BenchMovie().empty()) {
+    const std::string& movie = BenchMovie(int(state.range(1)));
+    if (movie.empty()) {
         state.SkipWithError("ffmpeg could not make the movie");
         return;
     }
-    vx::CMovieReader reader(BenchMovie());
+    vx::CMovieReader reader(movie);
     int w, h;
     reader.GetFrameSize(w, h);
     vx::CDibImage picture(w, h);
@@ -121,6 +129,9 @@ void BM_SeekDraw(benchmark::State& state) {
     }
     Median(state, ms);
 }
-BENCHMARK(BM_SeekDraw)->Arg(0)->Arg(1)->Arg(2)->Iterations(60)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SeekDraw)
+    ->ArgsProduct({{0, 1, 2}, {0, 50}})
+    ->Iterations(60)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
