@@ -14,7 +14,7 @@ namespace vx::test {
 namespace {
 
 const MovieKind kKinds[] = {
-    {"h264_bframes.mp4", "-c:v libx264 -preset veryfast -bf 3 -g 24", 96},
+    {"h264_bframes.mp4", "-c:v libx264 -preset veryfast -bf 3 -g 24", 96, "aac"},
     {"h264_opengop.mkv",
      "-c:v libx264 -preset veryfast -bf 3 -x264-params keyint=24:min-keyint=24:open-gop=1:"
      "scenecut=0",
@@ -23,7 +23,7 @@ const MovieKind kKinds[] = {
      "-c:v libx264 -preset veryfast -bf 3 -x264-params keyint=24:min-keyint=24:open-gop=1:"
      "scenecut=0",
      96},
-    {"mpeg2.mpg", "-c:v mpeg2video -q:v 3 -bf 2 -g 12 -f mpeg", 96},
+    {"mpeg2.mpg", "-c:v mpeg2video -q:v 3 -bf 2 -g 12 -f mpeg", 96, "mp2"},
     {"mjpeg.avi", "-c:v mjpeg -q:v 3", 64},
     {"mpeg4.avi", "-c:v mpeg4 -q:v 3 -bf 2 -g 12", 96},
     {"h264.mov", "-c:v libx264 -preset veryfast -bf 2 -g 30", 90},

@@ -18,11 +18,17 @@ std::string RunFfmpeg(const TempDir& dir, const std::string& name, const std::st
 
 std::string MakeMovie(const TempDir& dir, const MovieKind& kind) {
     const std::string bit = "mod(floor(N/pow(2,floor(X/20))),2)";
-    const std::string source = "-f lavfi -i \"color=c=black:s=160x120:r=25,format=yuv420p,geq=lum='"
-                               "if(eq(lt(Y,60)," +
-                               bit + "),235,16)':cb=128:cr=128\" -frames:v " +
-                               std::to_string(kind.frames) + " -an ";
-    return RunFfmpeg(dir, kind.name, source + kind.options);
+    std::string arguments = "-f lavfi -i \"color=c=black:s=160x120:r=25,format=yuv420p,geq=lum='"
+                            "if(eq(lt(Y,60)," +
+                            bit + "),235,16)':cb=128:cr=128\" ";
+    if (kind.audio) {
+        arguments +=
+            "-f lavfi -i sine=frequency=440:duration=5 -c:a " + std::string(kind.audio) + " ";
+    } else {
+        arguments += "-an ";
+    }
+    arguments += "-frames:v " + std::to_string(kind.frames) + " " + kind.options;
+    return RunFfmpeg(dir, kind.name, arguments);
 }
 
 int FrameNumberOf(const uint8_t* bits, int width, int height) {

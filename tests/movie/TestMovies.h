@@ -23,6 +23,7 @@ struct MovieKind {
     const char* name;    // file name, extension included
     const char* options; // ffmpeg output options
     int frames;
+    const char* audio = nullptr; // audio codec of a sound track, none when null
 };
 
 // Makes the movie in the folder when missing; returns its path ("" when ffmpeg failed).
