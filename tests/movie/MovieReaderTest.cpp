@@ -24,6 +24,7 @@ const MovieKind kKinds[] = {
      "scenecut=0",
      96},
     {"mpeg2.mpg", "-c:v mpeg2video -q:v 3 -bf 2 -g 12 -f mpeg", 96, "mp2"},
+    {"h264.ts", "-c:v libx264 -preset veryfast -bf 3 -x264-params keyint=24:open-gop=1", 96, "mp2"},
     {"mjpeg.avi", "-c:v mjpeg -q:v 3", 64},
     {"mpeg4.avi", "-c:v mpeg4 -q:v 3 -bf 2 -g 12", 96},
     {"h264.mov", "-c:v libx264 -preset veryfast -bf 2 -g 30", 90},
