@@ -32,6 +32,11 @@ void CDibDrawTarget::StretchDIBits(int x, int y, int w, int h, int srcX, int src
         const int bitmapRow = header.biHeight > 0 ? sy : bmpHeight - 1 - sy;
         const uint8_t* src = bits + size_t(bmpStride) * size_t(bitmapRow);
         uint8_t* dst = m_picture.Row(picHeight - 1 - py);
+        if (w == srcW && x >= 0 && x + w <= m_picture.Width() && srcX >= 0 &&
+            srcX + srcW <= header.biWidth) {
+            std::memcpy(dst + 3 * x, src + 3 * srcX, size_t(3) * size_t(w)); // 1:1 across
+            continue;
+        }
         for (int dx = 0; dx < w; ++dx) {
             const int px = x + dx;
             const int sx = srcX + int(int64_t(dx) * srcW / w);

@@ -362,7 +362,6 @@ bool CMovieSource::RestartAt(const Checkpoint& point) {
         if (m_pFrame->key_frame) {
             ++keys;
             if (Signature() == point.signature) {
-                fprintf(stderr, "restart ok %ld\n", (long)point.index);
                 return true;
             }
         }
