@@ -2,13 +2,18 @@
 
 #include "document/MyException.h"
 #include "document/Platform.h"
+#include "imageio/DibAdapters.h"
+#include "imageio/FileProgress.h"
+#include "imageio/ImExp.h"
 #include "picture/CropGeometry.h"
 #include "picture/FrameSampler.h"
 #include "profile/ProfileFile.h"
 #include "res/Resource.h"
+#include "res/StringTable.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <unistd.h>
 
 namespace vx {
 
@@ -36,6 +41,11 @@ void CKeltDoc::RegisterCommands() {
     });
     OnCommand(ID_FILE_EXPORT, [this] { OnExportProject(); });
     OnCommand(ID_EDIT_ASPECT, [this] { OnSetAspectRatio(); });
+    OnCommand(ID_SOURCE_IMAGE, [this] { OnLoadImage(ESlot::Source); });
+    OnCommand(ID_TARGET_IMAGE, [this] { OnLoadImage(ESlot::Target); });
+    OnCommand(ID_FILE_SAVE_SOURCE, [this] { OnSaveAs(ESlot::Source); });
+    OnCommand(ID_FILE_SAVE_TARGET, [this] { OnSaveAs(ESlot::Target); });
+    OnCommand(ID_ADD_TWAIN_FILE, [this] { OnAddTwainFile(); });
 
     OnUpdate(ID_EDIT_ZOOM, [this](CCmdUI& ui) { ui.SetCheck(m_nEditMode == EDIT_MODE_ZOOM); });
     OnUpdate(ID_EDIT_MOVE, [this](CCmdUI& ui) { ui.SetCheck(m_nEditMode == EDIT_MODE_MOVE); });
@@ -287,6 +297,73 @@ OutputSize CKeltDoc::GetOutputSize(ESlot slot) const {
         return {int(h / r), h};
     }
     return {w, int(w * r)};
+}
+
+// ---- Image files ----
+
+void CKeltDoc::OnLoadImage(ESlot slot) {
+    m_ui.SetMainTitle(res::LoadString(res::IDS_APP_TITLE));
+    char path[kPathBufferSize] = "";
+    if (!ImExp_SelectFileToRead(m_ui, path)) {
+        return;
+    }
+    try {
+        InstallPicture(slot, std::make_unique<CDibImage>(m_ui, path, true));
+    } catch (const CMyException& e) {
+        e.Report(m_ui);
+        // The old picture stays, but export waits until the slot is saved again.
+        UpdatePreviewViews();
+        (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = false;
+    }
+}
+
+void CKeltDoc::OnSaveAs(ESlot slot) {
+    if (!BothLoaded()) {
+        return;
+    }
+    const OutputSize size = GetOutputSize(slot);
+    CDibImage out(size.width, size.height);
+    RenderFull(*GetFrame(slot), out);
+    char path[kPathBufferSize] = "";
+    if (!ImExp_SelectFileToWrite(m_ui, kColorModeTrueColor, path)) {
+        return;
+    }
+    CFileProgress progress(m_ui, path, false);
+    auto writer = MakeWriteSource(out);
+    int one = 1;
+    if (ImExp_WriteFile(writer.get(), &m_ui, path, &one, &progress, nullptr, 1)) {
+        (slot == ESlot::Source ? m_strSourceSaved : m_strTargetSaved) = path;
+        (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = true;
+    } else {
+        // Nothing was saved; the earlier file, if any, is untouched.
+        CMyException(8).Report(m_ui);
+    }
+}
+
+void CKeltDoc::OnAddTwainFile() {
+    const std::string scanned = m_strTwainFile;
+    auto picture = std::make_unique<CDibImage>(m_ui, scanned, true);
+    const ESlot slot = m_bScanToSource ? ESlot::Source : ESlot::Target;
+    auto& pict = slot == ESlot::Source ? m_pSource : m_pTarget;
+    auto& frame = slot == ESlot::Source ? m_pSourceFrame : m_pTargetFrame;
+    auto newFrame = std::make_unique<CPictFrame>(picture.get(), m_dAspect);
+    frame.reset();
+    pict = std::move(picture);
+    frame = std::move(newFrame);
+    (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = false;
+
+    auto writer = MakeWriteSource(*pict);
+    CFileProgress progress(m_ui, scanned, true);
+    char path[kPathBufferSize] = "";
+    int one = 1;
+    if (ImExp_SelectFileAndWrite(writer.get(), m_ui, path, &one, &progress, nullptr, 1)) {
+        unlink(scanned.c_str());
+    } else if (ImExp_LastError() == ImExpError::CantWrite) {
+        CMyException(8).Report(m_ui); // the scanner's file stays where it is
+    }
+    m_ui.UpdateAllViews();
+    m_pPreview.reset();
+    UpdatePreviewViews();
 }
 
 // ---- Project export ----

@@ -71,6 +71,16 @@ public:
     // Commands.
     void OnExportProject();
     void OnSetAspectRatio();
+    void OnLoadImage(ESlot slot);
+    void OnSaveAs(ESlot slot);
+    // Takes over a file the scanner wrote: installs it in the slot of the latest scan command and
+    // offers to keep it; the scanner's file is deleted once it has been saved elsewhere.
+    void OnAddTwainFile();
+    void AddTwainFile(const std::string& path, bool toSource) {
+        m_strTwainFile = path;
+        m_bScanToSource = toSource;
+        OnAddTwainFile();
+    }
 
     int m_nSourceStep = 1;
     int m_nTargetStep = 1;
@@ -94,6 +104,8 @@ public:
     int m_nAspectY = 1;
     std::string m_strSourceSaved;
     std::string m_strTargetSaved;
+    std::string m_strTwainFile; // the scanner's latest file
+    bool m_bScanToSource = true;
 
 private:
     void RegisterCommands();

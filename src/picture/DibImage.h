@@ -9,6 +9,8 @@
 
 namespace vx {
 
+class IPlatform;
+
 struct BitmapInfoHeader {
     uint32_t biSize;
     int32_t biWidth;
@@ -39,6 +41,10 @@ public:
     // frame index = `frameIndex`. Throws CMyException code 9 when the movie cannot be read.
     // Defined with the movie reader (movie/DibImageFromMovie.cpp).
     CDibImage(const std::string& moviePath, int64_t frameIndex);
+    // A picture read from an image file; asks through `ui` to locate a file that can't be read.
+    // Throws CMyException code 4 when no file could be read, code 3 when it is too large.
+    // Defined with the image-file component (imageio/DibImageFromFile.cpp).
+    CDibImage(IPlatform& ui, const std::string& path, bool showProgress);
     virtual ~CDibImage();
     CDibImage(const CDibImage&) = delete;
     CDibImage& operator=(const CDibImage&) = delete;

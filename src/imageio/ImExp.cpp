@@ -1,0 +1,373 @@
+#include "imageio/ImExp.h"
+
+#include "document/Platform.h"
+#include "imageio/Codecs.h"
+#include "picture/DibImage.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vx {
+
+namespace {
+
+thread_local ImExpError t_lastError = ImExpError::None;
+
+int Fail(ImExpError error) {
+    t_lastError = error;
+    return 0;
+}
+
+const char* const kReadFilter =
+    "Image files (*.png;*.jpg;*.jpeg;*.tif;*.tiff;*.webp;*.bmp)|"
+    "*.png;*.jpg;*.jpeg;*.jpe;*.tif;*.tiff;*.webp;*.bmp;*.dib|"
+    "PNG image (*.png)|*.png|JPEG image (*.jpg;*.jpeg)|*.jpg;*.jpeg;*.jpe|"
+    "TIFF image (*.tif;*.tiff)|*.tif;*.tiff|WebP image (*.webp)|*.webp|"
+    "Windows bitmap (*.bmp)|*.bmp;*.dib|All files (*.*)|*";
+
+// The write filter's entries, in order, with the extension each one gives a bare name.
+struct WriteEntry {
+    const char* text;
+    const char* ext;
+};
+const WriteEntry kWriteEntries[] = {
+    {"PNG image (*.png)|*.png", "png"},      {"JPEG image (*.jpg;*.jpeg)|*.jpg;*.jpeg", "jpg"},
+    {"Windows bitmap (*.bmp)|*.bmp", "bmp"}, {"TIFF image (*.tif;*.tiff)|*.tif;*.tiff", "tif"},
+    {"WebP image (*.webp)|*.webp", "webp"},
+};
+
+void CopyPath(const std::string& from, char* to) {
+    const size_t n = std::min(from.size(), size_t(kPathBufferSize - 1));
+    std::memcpy(to, from.data(), n);
+    to[n] = '\0';
+}
+
+// Progress of a whole call: Begin now, End on every way out.
+class ProgressScope {
+public:
+    explicit ProgressScope(CProgress* progress) : m_progress(progress) {
+        if (m_progress) {
+            m_progress->Begin();
+        }
+    }
+    ~ProgressScope() {
+        if (m_progress) {
+            m_progress->End();
+        }
+    }
+    bool Step(int done, int total) { return !m_progress || m_progress->Step(done, total) != 0; }
+
+private:
+    CProgress* m_progress;
+};
+
+bool ReadWholeFile(const char* path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        return false;
+    }
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size <= 0) {
+        return false;
+    }
+    bytes.resize(size_t(size));
+    in.seekg(0);
+    return bool(in.read(bytes.data(), size));
+}
+
+} // namespace
+
+ImExpError ImExp_LastError() {
+    return t_lastError;
+}
+
+bool ImExp_SizeAllowed(int64_t width, int64_t height) {
+    return width > 0 && height > 0 && width <= CDibImage::kMaxSide &&
+           height <= CDibImage::kMaxSide &&
+           uint64_t(CDibImage::StrideFor(int(width))) * uint64_t(height) <=
+               CDibImage::kMaxRasterBytes;
+}
+
+int ImExp_SelectFileToRead(IPlatform& owner, char* path) {
+    FileDialogOptions options;
+    options.filter = kReadFilter;
+    options.initialName = path ? path : "";
+    auto chosen = owner.FileDialog(options);
+    if (!chosen || chosen->path.empty()) {
+        return 0;
+    }
+    CopyPath(chosen->path, path);
+    return 1;
+}
+
+int ImExp_SelectFileToWrite(IPlatform& owner, int, char* path) {
+    FileDialogOptions options;
+    options.save = true;
+    options.promptOverwrite = true;
+    options.defaultExt = "png";
+    options.initialName = path ? path : "";
+    for (const WriteEntry& e : kWriteEntries) {
+        options.filter += options.filter.empty() ? "" : "|";
+        options.filter += e.text;
+    }
+    auto chosen = owner.FileDialog(options);
+    if (!chosen || chosen->path.empty()) {
+        return 0;
+    }
+    std::string chosenPath = chosen->path;
+    // A name without a known extension takes the one of the chosen filter entry.
+    if (codec::FromExtension(chosenPath) == codec::Format::Unknown) {
+        const int index = std::clamp(chosen->filterIndex, 0, int(std::size(kWriteEntries)) - 1);
+        chosenPath += std::string(".") + kWriteEntries[index].ext;
+    }
+    CopyPath(chosenPath, path);
+    return 1;
+}
+
+int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, CProgress* progress,
+                   const char*, int) {
+    t_lastError = ImExpError::None;
+    if (!reader || !path) {
+        return Fail(ImExpError::CantRead);
+    }
+    ProgressScope scope(progress);
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) {
+        return Fail(ImExpError::CantRead);
+    }
+    codec::Decoded image;
+    int height = 1;
+    // Decoding is the first half of the progress, handing the rows over the second.
+    auto step = [&](int done, int total) {
+        height = std::max(total, 1);
+        return scope.Step(done, 2 * height);
+    };
+    codec::Result result = codec::Result::Fail;
+    try {
+        switch (codec::Sniff(bytes)) {
+        case codec::Format::Png:
+            result = codec::DecodePng(bytes, image, step);
+            break;
+        case codec::Format::Jpeg:
+            result = codec::DecodeJpeg(bytes, image, step);
+            break;
+        case codec::Format::Tiff:
+            result = codec::DecodeTiff(path, image, step);
+            break;
+        case codec::Format::WebP:
+            result = codec::DecodeWebP(bytes, image, step);
+            break;
+        case codec::Format::Bmp:
+            result = codec::DecodeBmp(bytes, image, step);
+            break;
+        case codec::Format::Unknown:
+            break;
+        }
+    } catch (const std::bad_alloc&) {
+        result = codec::Result::TooLarge;
+    }
+    switch (result) {
+    case codec::Result::Ok:
+        break;
+    case codec::Result::Fail:
+        return Fail(ImExpError::CantRead);
+    case codec::Result::TooLarge:
+        return Fail(ImExpError::TooLarge);
+    case codec::Result::Cancelled:
+        return Fail(ImExpError::Cancelled);
+    }
+    bytes.clear();
+    bytes.shrink_to_fit();
+    const int w = image.width, h = image.height;
+    reader->SetSize(0, 0, w, h);
+    reader->SetColorMode(0, 0, kColorModeTrueColor);
+    for (int r = 0; r < h; ++r) {
+        // Stored row r is file row h - 1 - r: row 0 is the bottom row.
+        reader->PutRow(0, 0, r, image.bgr.data() + size_t(h - 1 - r) * w * 3);
+        if ((r + 1) % codec::kStepRows == 0 && !scope.Step(h + r + 1, 2 * h)) {
+            return Fail(ImExpError::Cancelled);
+        }
+    }
+    scope.Step(2 * h, 2 * h);
+    return 1;
+}
+
+int ImExp_WriteFile(CAbstractWriteWA* writer, IPlatform*, const char* path, int*,
+                    CProgress* progress, const char*, int) {
+    t_lastError = ImExpError::None;
+    if (!writer || !path || !*path) {
+        return Fail(ImExpError::CantWrite);
+    }
+    int count = 0, sub = 0, w = 0, h = 0, mode = 0, dpiX = 0, dpiY = 0;
+    uint8_t palette[256 * 4] = {};
+    if (writer->GetCount(count) || writer->GetSubCount(0, sub) || writer->GetSize(0, 0, w, h) ||
+        writer->GetColorMode(0, 0, mode) || writer->GetPalette(0, 0, palette) ||
+        writer->GetResolution(0, 0, dpiX, dpiY)) {
+        return Fail(ImExpError::CantWrite);
+    }
+    if (!ImExp_SizeAllowed(w, h) || (mode != kColorModeTrueColor && mode != kColorModeIndexed)) {
+        return Fail(ImExpError::CantWrite);
+    }
+    ProgressScope scope(progress);
+    std::vector<uint8_t> indexed(mode == kColorModeIndexed ? size_t(w) : 0);
+    // Rows are asked top row first; stored row 0 is the bottom one.
+    codec::RowFn rows = [&](int fileRow, uint8_t* bgr) {
+        if (mode == kColorModeTrueColor) {
+            writer->GetRow(0, 0, h - 1 - fileRow, bgr);
+            return;
+        }
+        writer->GetRow(0, 0, h - 1 - fileRow, indexed.data());
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* e = palette + 4 * indexed[x]; // red, green, blue
+            bgr[3 * x] = e[2];
+            bgr[3 * x + 1] = e[1];
+            bgr[3 * x + 2] = e[0];
+        }
+    };
+    bool cancelled = false;
+    codec::StepFn step = [&](int done, int total) {
+        if (!scope.Step(done, total)) {
+            cancelled = true;
+        }
+        return !cancelled;
+    };
+
+    const std::filesystem::path target(path);
+    std::error_code ec;
+    if (std::filesystem::is_directory(target, ec)) {
+        return Fail(ImExpError::CantWrite);
+    }
+    const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
+    std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = mkstemp(temp.data());
+    if (fd < 0) {
+        return Fail(ImExpError::CantWrite);
+    }
+    // The new file gets the old one's permissions, or the usual ones for a new file.
+    struct stat old;
+    if (stat(path, &old) == 0) {
+        fchmod(fd, old.st_mode & 07777);
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+    }
+    bool ok = false;
+    const codec::Format format = codec::FromExtension(path);
+    try {
+        if (format == codec::Format::Tiff) {
+            ok = codec::EncodeTiff(fd, w, h, rows, step);
+            ok = close(fd) == 0 && ok;
+        } else if (FILE* file = fdopen(fd, "wb")) {
+            switch (format) {
+            case codec::Format::Jpeg:
+                ok = codec::EncodeJpeg(file, w, h, rows, step);
+                break;
+            case codec::Format::Bmp:
+                ok = codec::EncodeBmp(file, w, h, rows, step);
+                break;
+            case codec::Format::WebP:
+                ok = codec::EncodeWebP(file, w, h, rows, step);
+                break;
+            default:
+                ok = codec::EncodePng(file, w, h, rows, step);
+                break;
+            }
+            ok = ok && std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+            ok = std::fclose(file) == 0 && ok;
+        } else {
+            close(fd);
+        }
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    if (!ok || std::rename(temp.c_str(), path) != 0) {
+        unlink(temp.c_str());
+        return Fail(cancelled ? ImExpError::Cancelled : ImExpError::CantWrite);
+    }
+    return 1;
+}
+
+int ImExp_SelectFileAndWrite(CAbstractWriteWA* writer, IPlatform& owner, char* path, int* options,
+                             CProgress* progress, const char* extraText, int flags) {
+    if (!ImExp_SelectFileToWrite(owner, kColorModeTrueColor, path)) {
+        t_lastError = ImExpError::None;
+        return 0;
+    }
+    return ImExp_WriteFile(writer, &owner, path, options, progress, extraText, flags);
+}
+
+namespace codec {
+
+Format Sniff(const std::string& b) {
+    auto starts = [&](const char* magic, size_t n) {
+        return b.size() >= n && std::memcmp(b.data(), magic, n) == 0;
+    };
+    if (starts("\x89PNG\r\n\x1a\n", 8)) {
+        return Format::Png;
+    }
+    if (starts("\xff\xd8\xff", 3)) {
+        return Format::Jpeg;
+    }
+    if (starts("II*\0", 4) || starts("MM\0*", 4)) {
+        return Format::Tiff;
+    }
+    if (b.size() >= 12 && starts("RIFF", 4) && std::memcmp(b.data() + 8, "WEBP", 4) == 0) {
+        return Format::WebP;
+    }
+    if (starts("BM", 2)) {
+        return Format::Bmp;
+    }
+    return Format::Unknown;
+}
+
+Format FromExtension(const std::string& path) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    if (ext == ".png") {
+        return Format::Png;
+    }
+    if (ext == ".jpg" || ext == ".jpeg" || ext == ".jpe") {
+        return Format::Jpeg;
+    }
+    if (ext == ".tif" || ext == ".tiff") {
+        return Format::Tiff;
+    }
+    if (ext == ".webp") {
+        return Format::WebP;
+    }
+    if (ext == ".bmp" || ext == ".dib") {
+        return Format::Bmp;
+    }
+    return Format::Unknown;
+}
+
+Result Allocate(Decoded& out, int64_t width, int64_t height) {
+    if (!ImExp_SizeAllowed(width, height)) {
+        return Result::TooLarge;
+    }
+    try {
+        out.bgr.assign(size_t(width) * size_t(height) * 3, 0);
+    } catch (const std::bad_alloc&) {
+        return Result::TooLarge;
+    }
+    out.width = int(width);
+    out.height = int(height);
+    return Result::Ok;
+}
+
+} // namespace codec
+
+} // namespace vx

@@ -1,0 +1,235 @@
+// JPEG through libjpeg-turbo, with the EXIF orientation applied so that photographs stand
+// upright. libjpeg reports errors by longjmp: objects with destructors live before setjmp.
+#include "imageio/Codecs.h"
+
+#include <csetjmp>
+#include <cstring>
+// clang-format off
+#include <cstdio>
+#include <jpeglib.h>
+#include <jerror.h>
+// clang-format on
+
+namespace vx::codec {
+
+namespace {
+
+struct ErrorManager {
+    jpeg_error_mgr pub;
+    jmp_buf jump;
+    bool endOfData = false;
+};
+
+void ErrorExit(j_common_ptr info) {
+    longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
+}
+
+void EmitMessage(j_common_ptr info, int level) {
+    auto* err = reinterpret_cast<ErrorManager*>(info->err);
+    // A file cut short decodes as grey; count it as unreadable rather than show half a picture.
+    if (level < 0 && err->pub.msg_code == JWRN_JPEG_EOF) {
+        err->endOfData = true;
+    }
+}
+
+void Silent(j_common_ptr) {}
+
+// The orientation tag (1 ... 8) of an APP1 EXIF block; 1 when absent or unreadable.
+int ExifOrientation(const uint8_t* p, size_t n) {
+    if (n < 14 || std::memcmp(p, "Exif\0\0", 6) != 0) {
+        return 1;
+    }
+    const uint8_t* t = p + 6;
+    const size_t len = n - 6;
+    const bool le = t[0] == 'I' && t[1] == 'I';
+    if (!le && !(t[0] == 'M' && t[1] == 'M')) {
+        return 1;
+    }
+    auto u16 = [&](size_t at) -> unsigned {
+        return le ? t[at] | (t[at + 1] << 8) : (t[at] << 8) | t[at + 1];
+    };
+    auto u32 = [&](size_t at) -> size_t {
+        return le ? size_t(t[at]) | (size_t(t[at + 1]) << 8) | (size_t(t[at + 2]) << 16) |
+                        (size_t(t[at + 3]) << 24)
+                  : (size_t(t[at]) << 24) | (size_t(t[at + 1]) << 16) | (size_t(t[at + 2]) << 8) |
+                        size_t(t[at + 3]);
+    };
+    const size_t ifd = u32(4);
+    if (ifd + 2 > len) {
+        return 1;
+    }
+    const unsigned count = u16(ifd);
+    for (unsigned i = 0; i < count; ++i) {
+        const size_t e = ifd + 2 + 12 * size_t(i);
+        if (e + 12 > len) {
+            break;
+        }
+        if (u16(e) == 0x0112 && u16(e + 2) == 3) {
+            const unsigned v = u16(e + 8);
+            return v >= 1 && v <= 8 ? int(v) : 1;
+        }
+    }
+    return 1;
+}
+
+// Turns the decoded raster as the tag asks; 5 to 8 swap width and height.
+void Orient(Decoded& img, int orientation) {
+    if (orientation == 1) {
+        return;
+    }
+    const int w = img.width, h = img.height;
+    const bool swap = orientation >= 5;
+    const int dw = swap ? h : w, dh = swap ? w : h;
+    std::vector<uint8_t> dst(img.bgr.size());
+    for (int y = 0; y < dh; ++y) {
+        for (int x = 0; x < dw; ++x) {
+            int sx = x, sy = y;
+            switch (orientation) {
+            case 2:
+                sx = w - 1 - x;
+                break;
+            case 3:
+                sx = w - 1 - x;
+                sy = h - 1 - y;
+                break;
+            case 4:
+                sy = h - 1 - y;
+                break;
+            case 5:
+                sx = y;
+                sy = x;
+                break;
+            case 6:
+                sx = y;
+                sy = h - 1 - x;
+                break;
+            case 7:
+                sx = w - 1 - y;
+                sy = h - 1 - x;
+                break;
+            case 8:
+                sx = w - 1 - y;
+                sy = x;
+                break;
+            }
+            std::memcpy(&dst[(size_t(y) * dw + x) * 3], &img.bgr[(size_t(sy) * w + sx) * 3], 3);
+        }
+    }
+    img.bgr.swap(dst);
+    img.width = dw;
+    img.height = dh;
+}
+
+} // namespace
+
+Result DecodeJpeg(const std::string& bytes, Decoded& out, const StepFn& step) {
+    jpeg_decompress_struct cinfo;
+    ErrorManager err;
+    std::vector<uint8_t> line;
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = ErrorExit;
+    err.pub.emit_message = EmitMessage;
+    err.pub.output_message = Silent;
+    volatile Result result = Result::Fail;
+    volatile int orientation = 1;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return result;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()),
+                 static_cast<unsigned long>(bytes.size()));
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_read_header(&cinfo, TRUE);
+    for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
+        if (m->marker == JPEG_APP0 + 1) {
+            orientation = ExifOrientation(m->data, m->data_length);
+            if (orientation != 1) {
+                break;
+            }
+        }
+    }
+    const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
+    if (Allocate(out, cinfo.image_width, cinfo.image_height) != Result::Ok) {
+        result = Result::TooLarge;
+        longjmp(err.jump, 1);
+    }
+    jpeg_start_decompress(&cinfo);
+    const int w = int(cinfo.output_width);
+    const int h = int(cinfo.output_height);
+    line.resize(size_t(w) * 4);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        const int y = int(cinfo.output_scanline);
+        uint8_t* dst = out.bgr.data() + size_t(y) * w * 3;
+        JSAMPROW row = cmyk ? line.data() : dst;
+        jpeg_read_scanlines(&cinfo, &row, 1);
+        if (cmyk) {
+            // Adobe writes CMYK inverted; without its marker the values are plain ink amounts.
+            const bool inverted = cinfo.saw_Adobe_marker;
+            for (int x = 0; x < w; ++x) {
+                int c = line[4 * x], m = line[4 * x + 1], ye = line[4 * x + 2], k = line[4 * x + 3];
+                if (!inverted) {
+                    c = 255 - c;
+                    m = 255 - m;
+                    ye = 255 - ye;
+                    k = 255 - k;
+                }
+                dst[3 * x] = uint8_t((ye * k + 127) / 255);
+                dst[3 * x + 1] = uint8_t((m * k + 127) / 255);
+                dst[3 * x + 2] = uint8_t((c * k + 127) / 255);
+            }
+        }
+        if ((y + 1) % kStepRows == 0 && !step(y + 1, h)) {
+            result = Result::Cancelled;
+            longjmp(err.jump, 1);
+        }
+        if (err.endOfData) {
+            longjmp(err.jump, 1);
+        }
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    if (err.endOfData) {
+        return Result::Fail;
+    }
+    Orient(out, orientation);
+    return Result::Ok;
+}
+
+bool EncodeJpeg(FILE* file, int width, int height, const RowFn& rows, const StepFn& step) {
+    jpeg_compress_struct cinfo;
+    ErrorManager err;
+    std::vector<uint8_t> line(size_t(width) * 3);
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = ErrorExit;
+    err.pub.output_message = Silent;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_compress(&cinfo);
+        return false;
+    }
+    jpeg_create_compress(&cinfo);
+    jpeg_stdio_dest(&cinfo, file);
+    cinfo.image_width = JDIMENSION(width);
+    cinfo.image_height = JDIMENSION(height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_EXT_BGR;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 92, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const int y = int(cinfo.next_scanline);
+        rows(y, line.data());
+        JSAMPROW row = line.data();
+        jpeg_write_scanlines(&cinfo, &row, 1);
+        if ((y + 1) % kStepRows == 0 && !step(y + 1, height)) {
+            jpeg_destroy_compress(&cinfo);
+            return false;
+        }
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    return true;
+}
+
+} // namespace vx::codec

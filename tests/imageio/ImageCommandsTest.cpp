@@ -1,0 +1,138 @@
+#include "document/KeltDoc.h"
+#include "imageio/DibAdapters.h"
+#include "imageio/ImExp.h"
+#include "res/Resource.h"
+#include "support/ScriptedPlatform.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+using namespace vx;
+
+namespace {
+
+void SavePicture(int w, int h, const std::string& path, uint8_t shade) {
+    CDibImage image(w, h);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < 3 * w; ++x) {
+            image.Row(y)[x] = uint8_t(shade + x + 2 * y);
+        }
+    }
+    auto writer = MakeWriteSource(image);
+    int one = 1;
+    ASSERT_EQ(ImExp_WriteFile(writer.get(), nullptr, path.c_str(), &one, nullptr, nullptr, 1), 1);
+}
+
+struct ImageCommands : ::testing::Test {
+    test::ScriptedPlatform ui;
+    CKeltDoc doc{ui};
+    test::TempDir dir;
+
+    void Load(unsigned command, const std::string& path) {
+        ui.AnswerFile(path);
+        EXPECT_TRUE(doc.OnCmdMsg(command));
+    }
+    void LoadBoth() {
+        SavePicture(300, 200, dir.File("s.png"), 10);
+        SavePicture(120, 160, dir.File("t.bmp"), 90);
+        Load(res::ID_SOURCE_IMAGE, dir.File("s.png"));
+        Load(res::ID_TARGET_IMAGE, dir.File("t.bmp"));
+        ASSERT_TRUE(doc.BothLoaded());
+    }
+};
+
+} // namespace
+
+TEST_F(ImageCommands, LoadInstallsAndNoChoiceChangesNothing) {
+    ui.previewSize = ViewSize{100, 100};
+    ui.AnswerNoFile();
+    doc.OnCmdMsg(res::ID_SOURCE_IMAGE);
+    ASSERT_EQ(ui.titles.size(), 1u);
+    EXPECT_EQ(ui.titles[0], "Vexel Helper");
+    EXPECT_EQ(doc.m_pSource, nullptr);
+    EXPECT_EQ(ui.allViewUpdates, 0);
+    LoadBoth();
+    EXPECT_EQ(doc.m_pSource->Width(), 300);
+    EXPECT_EQ(doc.m_pSource->GetName(), "s.png");
+    EXPECT_EQ(doc.m_pTarget->Height(), 160);
+    EXPECT_NE(doc.m_pPreview, nullptr);
+    EXPECT_FALSE(ui.fileDialogs[0].save);
+}
+
+TEST_F(ImageCommands, FailedLoadKeepsOldPictureButClearsSavedFlag) {
+    ui.previewSize = ViewSize{100, 100};
+    LoadBoth();
+    CDibImage* before = doc.m_pSource.get();
+    doc.m_bSourceSaved = true;
+    const int repaints = ui.previewRepaints;
+    test::WriteWholeFile(dir.File("bad.png"), "\x89PNG\r\n\x1a\nnot really");
+    ui.messageAnswers.push_back(MsgResult::No);
+    Load(res::ID_SOURCE_IMAGE, dir.File("bad.png"));
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[0].text, "Can't read file. Locate file?");
+    EXPECT_EQ(ui.messages[1].text, "Error number 4\nCan't read file!\nPossible cause - disk "
+                                   "reading error, bad picture format, etc.\n");
+    EXPECT_EQ(doc.m_pSource.get(), before);
+    EXPECT_FALSE(doc.m_bSourceSaved);
+    EXPECT_GT(ui.previewRepaints, repaints);
+}
+
+TEST_F(ImageCommands, SaveWritesTheFullRenderAndRecordsThePath) {
+    LoadBoth();
+    doc.GetSourceFrame()->SetAngle(0.3);
+    doc.GetSourceFrame()->SetZoom(1.5);
+    const std::string out = dir.File("framed"); // no extension: the PNG entry's is added
+    ui.AnswerFile(out, 0);
+    EXPECT_TRUE(doc.OnCmdMsg(res::ID_FILE_SAVE_SOURCE));
+    EXPECT_TRUE(doc.m_bSourceSaved);
+    EXPECT_EQ(doc.m_strSourceSaved, out + ".png");
+    EXPECT_TRUE(ui.fileDialogs.back().save);
+    ASSERT_FALSE(ui.progressDialogs.empty());
+    EXPECT_FALSE(ui.progressDialogs.back().cancelAllowed);
+
+    const OutputSize size = doc.GetOutputSize(ESlot::Source);
+    EXPECT_EQ(size, (OutputSize{300, 300}));
+    CDibImage expected(size.width, size.height);
+    doc.RenderFull(*doc.GetSourceFrame(), expected);
+    CDibImage saved(ui, out + ".png", false);
+    ASSERT_EQ(saved.Width(), size.width);
+    ASSERT_EQ(saved.Height(), size.height);
+    EXPECT_EQ(std::memcmp(saved.Bits(), expected.Bits(), expected.RasterBytes()), 0);
+
+    // A save that fails says so and leaves path and flag as they were.
+    ui.AnswerFile(dir.File("gone/x.png"));
+    doc.OnCmdMsg(res::ID_FILE_SAVE_SOURCE);
+    EXPECT_EQ(doc.m_strSourceSaved, out + ".png");
+    EXPECT_TRUE(doc.m_bSourceSaved);
+    ASSERT_FALSE(ui.messages.empty());
+    EXPECT_EQ(ui.messages.back().text, "Error number 8\nCan't create file!\nPossible cause - "
+                                       "file is in use or no free disk space.");
+    // Cancelling the dialog changes nothing.
+    ui.AnswerNoFile();
+    doc.OnCmdMsg(res::ID_FILE_SAVE_TARGET);
+    EXPECT_FALSE(doc.m_bTargetSaved);
+}
+
+TEST_F(ImageCommands, ScannedFileIsKeptUntilSavedElsewhere) {
+    ui.previewSize = ViewSize{80, 80};
+    LoadBoth();
+    SavePicture(64, 48, dir.File("scan1.png"), 30);
+    ui.AnswerNoFile(); // the user keeps nothing
+    doc.AddTwainFile(dir.File("scan1.png"), false);
+    EXPECT_EQ(doc.m_pTarget->Width(), 64);
+    EXPECT_FALSE(doc.m_bTargetSaved);
+    EXPECT_TRUE(std::filesystem::exists(dir.File("scan1.png")));
+    EXPECT_TRUE(ui.messages.empty());
+
+    SavePicture(40, 30, dir.File("scan2.png"), 60);
+    ui.AnswerFile(dir.File("kept.bmp"));
+    doc.AddTwainFile(dir.File("scan2.png"), true);
+    EXPECT_EQ(doc.m_pSource->Width(), 40);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("scan2.png")));
+    EXPECT_TRUE(std::filesystem::exists(dir.File("kept.bmp")));
+    EXPECT_FALSE(doc.m_bSourceSaved);
+    EXPECT_NE(doc.m_pPreview, nullptr);
+}

@@ -1,0 +1,20 @@
+// Test pictures written straight with the codec libraries, so that the component is checked
+// against files it did not write itself.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vx::test {
+
+// PNG of any colour type and depth; `samples` holds rows top first as libpng takes them.
+void WritePng(const std::string& path, int w, int h, int colorType, int bitDepth, bool interlace,
+              const std::vector<uint8_t>& samples, const std::vector<uint8_t>& paletteRgb = {},
+              const std::vector<uint8_t>& trns = {});
+// JPEG: components 1 (grey), 3 (RGB) or 4 (CMYK, Adobe-inverted as Photoshop writes it);
+// orientation > 1 adds an EXIF block with that tag.
+void WriteJpeg(const std::string& path, int w, int h, int components,
+               const std::vector<uint8_t>& samples, int orientation = 1, bool progressive = false);
+
+} // namespace vx::test
