@@ -1,0 +1,112 @@
+// Reading and writing 24-megapixel pictures, next to libjpeg-turbo's own command-line tools on
+// the same pixels in the same run.
+#include "imageio/DibAdapters.h"
+#include "imageio/ImExp.h"
+#include "support/ScriptedPlatform.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+using namespace vx;
+
+namespace {
+
+const int kW = 6000, kH = 4000;
+
+std::string Temp(const std::string& name) {
+    return (std::filesystem::temp_directory_path() / ("vexel-bench-" + name)).string();
+}
+
+// A photograph-like picture: smooth gradients with a little noise, so codecs work as usual.
+const CDibImage& Picture() {
+    static std::unique_ptr<CDibImage> image = [] {
+        auto p = std::make_unique<CDibImage>(kW, kH);
+        std::mt19937 rng(5);
+        for (int y = 0; y < kH; ++y) {
+            uint8_t* row = p->Row(y);
+            for (int x = 0; x < kW; ++x) {
+                row[3 * x] = uint8_t(x / 24 + (rng() & 7));
+                row[3 * x + 1] = uint8_t(y / 16 + (rng() & 7));
+                row[3 * x + 2] = uint8_t((x + y) / 40 + (rng() & 7));
+            }
+        }
+        return p;
+    }();
+    return *image;
+}
+
+bool Write(const std::string& path) {
+    auto writer = MakeWriteSource(Picture());
+    int one = 1;
+    return ImExp_WriteFile(writer.get(), nullptr, path.c_str(), &one, nullptr, nullptr, 1) != 0;
+}
+
+void BM_Write(benchmark::State& state, const char* ext) {
+    const std::string path = Temp(std::string("w.") + ext);
+    for (auto _ : state) {
+        if (!Write(path)) {
+            state.SkipWithError("write failed");
+        }
+    }
+}
+
+void BM_Read(benchmark::State& state, const char* ext) {
+    const std::string path = Temp(std::string("r.") + ext);
+    Write(path);
+    test::ScriptedPlatform ui;
+    for (auto _ : state) {
+        CDibImage image(ui, path, false);
+        benchmark::DoNotOptimize(image.Bits());
+    }
+}
+
+// The tools read and write PPM; the PPM of the same picture is made once.
+void WritePpm(const std::string& path) {
+    std::ofstream out(path, std::ios::binary);
+    out << "P6\n" << kW << " " << kH << "\n255\n";
+    std::vector<char> row(size_t(kW) * 3);
+    for (int y = kH - 1; y >= 0; --y) {
+        const uint8_t* src = Picture().Row(y);
+        for (int x = 0; x < kW; ++x) {
+            row[3 * x] = char(src[3 * x + 2]);
+            row[3 * x + 1] = char(src[3 * x + 1]);
+            row[3 * x + 2] = char(src[3 * x]);
+        }
+        out.write(row.data(), std::streamsize(row.size()));
+    }
+}
+
+void BM_ToolCjpeg(benchmark::State& state) {
+    const std::string ppm = Temp("in.ppm");
+    WritePpm(ppm);
+    const std::string cmd = "cjpeg -quality 92 -outfile " + Temp("tool.jpg") + " " + ppm;
+    for (auto _ : state) {
+        if (std::system(cmd.c_str()) != 0) {
+            state.SkipWithError("cjpeg missing");
+        }
+    }
+}
+
+void BM_ToolDjpeg(benchmark::State& state) {
+    const std::string jpg = Temp("r.jpg");
+    Write(jpg);
+    const std::string cmd = "djpeg -outfile " + Temp("tool.ppm") + " " + jpg;
+    for (auto _ : state) {
+        if (std::system(cmd.c_str()) != 0) {
+            state.SkipWithError("djpeg missing");
+        }
+    }
+}
+
+BENCHMARK_CAPTURE(BM_Write, jpeg, "jpg")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ToolCjpeg)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(BM_Read, jpeg, "jpg")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ToolDjpeg)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(BM_Write, png, "png")->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK_CAPTURE(BM_Read, png, "png")->Unit(benchmark::kMillisecond)->Iterations(2);
+
+} // namespace
