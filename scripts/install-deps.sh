@@ -5,7 +5,7 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 PACKAGES="build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
  qt6-base-dev qt6-base-dev-tools libgl-dev \
- libpng-dev libjpeg-dev libtiff-dev libwebp-dev \
+ libpng-dev libjpeg-dev libtiff-dev libwebp-dev libjpeg-turbo-progs \
  libffms2-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg \
  libsane-dev sane-utils xauth xvfb"
 # Skip apt when everything is already there: keeps repeated runs fast.

@@ -121,7 +121,9 @@ bool EncodePng(FILE* file, int width, int height, const RowFn& rows, const StepF
     png_init_io(png, file);
     png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_compression_level(png, 6);
+    // Level 3 with the SUB and UP filters: a fraction of the default time, files a little larger.
+    png_set_compression_level(png, 3);
+    png_set_filter(png, 0, PNG_FILTER_SUB | PNG_FILTER_UP);
     png_write_info(png, info);
     png_set_bgr(png);
     for (int y = 0; y < height; ++y) {
