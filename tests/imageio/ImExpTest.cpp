@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <tiffio.h>
 
 #include <cstring>
 #include <filesystem>
@@ -235,4 +236,46 @@ TEST_F(ImageFiles, JpegOrientationGreyCmykAndProgressive) {
     EXPECT_LT(Px(*image, 3, 3)[2], 10);
     EXPECT_GT(Px(*image, 3, 3)[1], 245);
     EXPECT_GT(Px(*image, 3, 3)[0], 245);
+}
+
+TEST_F(ImageFiles, TiledAndCompressedTiffs) {
+    const int w = 20, h = 18;
+    for (int compression : {COMPRESSION_NONE, COMPRESSION_ADOBE_DEFLATE, COMPRESSION_PACKBITS}) {
+        const std::string path = dir.File("tiles" + std::to_string(compression) + ".tif");
+        TIFF* tif = TIFFOpen(path.c_str(), "w");
+        ASSERT_NE(tif, nullptr);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, w);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, h);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
+        TIFFSetField(tif, TIFFTAG_TILEWIDTH, 16);
+        TIFFSetField(tif, TIFFTAG_TILELENGTH, 16);
+        std::vector<uint8_t> tile(16 * 16 * 3);
+        for (int ty = 0; ty < h; ty += 16) {
+            for (int tx = 0; tx < w; tx += 16) {
+                for (int y = 0; y < 16; ++y) {
+                    for (int x = 0; x < 16; ++x) {
+                        uint8_t* p = &tile[(y * 16 + x) * 3];
+                        p[0] = uint8_t(tx + x); // red: the column
+                        p[1] = uint8_t(ty + y); // green: the row from the top
+                        p[2] = 7;
+                    }
+                }
+                TIFFWriteTile(tif, tile.data(), tx, ty, 0, 0);
+            }
+        }
+        TIFFClose(tif);
+        std::unique_ptr<CDibImage> image;
+        ASSERT_EQ(LoadCode(path, &image), 0) << compression;
+        ASSERT_EQ(image->Width(), w);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const uint8_t* p = Px(*image, x, h - 1 - y);
+                ASSERT_TRUE(p[2] == x && p[1] == y && p[0] == 7) << x << "," << y;
+            }
+        }
+    }
 }
