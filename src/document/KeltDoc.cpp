@@ -60,17 +60,21 @@ void CKeltDoc::RegisterCommands() {
 
 // ---- Slots ----
 
-void CKeltDoc::InstallPicture(ESlot slot, std::unique_ptr<CDibImage> picture) {
+void CKeltDoc::ReplaceSlot(ESlot slot, std::unique_ptr<CDibImage> picture) {
     auto& pict = slot == ESlot::Source ? m_pSource : m_pTarget;
     auto& frame = slot == ESlot::Source ? m_pSourceFrame : m_pTargetFrame;
     auto newFrame = std::make_unique<CPictFrame>(picture.get(), m_dAspect);
-    frame.reset();
+    frame.reset(); // it points at the old picture
     pict = std::move(picture);
     frame = std::move(newFrame);
+    (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = false;
+}
+
+void CKeltDoc::InstallPicture(ESlot slot, std::unique_ptr<CDibImage> picture) {
+    ReplaceSlot(slot, std::move(picture));
     m_ui.UpdateAllViews();
     m_pPreview.reset();
     UpdatePreviewViews();
-    (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = false;
 }
 
 void CKeltDoc::RestoreAll() {
@@ -344,15 +348,9 @@ void CKeltDoc::OnAddTwainFile() {
     const std::string scanned = m_strTwainFile;
     auto picture = std::make_unique<CDibImage>(m_ui, scanned, true);
     const ESlot slot = m_bScanToSource ? ESlot::Source : ESlot::Target;
-    auto& pict = slot == ESlot::Source ? m_pSource : m_pTarget;
-    auto& frame = slot == ESlot::Source ? m_pSourceFrame : m_pTargetFrame;
-    auto newFrame = std::make_unique<CPictFrame>(picture.get(), m_dAspect);
-    frame.reset();
-    pict = std::move(picture);
-    frame = std::move(newFrame);
-    (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = false;
+    ReplaceSlot(slot, std::move(picture));
 
-    auto writer = MakeWriteSource(*pict);
+    auto writer = MakeWriteSource(*GetPicture(slot));
     CFileProgress progress(m_ui, scanned, true);
     char path[kPathBufferSize] = "";
     int one = 1;

@@ -109,6 +109,8 @@ public:
 
 private:
     void RegisterCommands();
+    // The new picture and its fitted frame in the slot, the slot unsaved; no view is told.
+    void ReplaceSlot(ESlot slot, std::unique_ptr<CDibImage> picture);
     void RenderSlot(const CPictFrame& frame, int step, CDibImage& render);
 
     IPlatform& m_ui;

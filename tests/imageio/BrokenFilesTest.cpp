@@ -15,22 +15,9 @@
 using namespace vx;
 namespace fs = std::filesystem;
 
-namespace {
+using test::LoadCode;
 
-int LoadCode(const std::string& path, std::unique_ptr<CDibImage>* out = nullptr,
-             test::ScriptedPlatform* platform = nullptr) {
-    test::ScriptedPlatform own;
-    test::ScriptedPlatform& ui = platform ? *platform : own;
-    try {
-        auto image = std::make_unique<CDibImage>(ui, path, true);
-        if (out) {
-            *out = std::move(image);
-        }
-        return 0;
-    } catch (const CMyException& e) {
-        return e.m_nError;
-    }
-}
+namespace {
 
 // A bitmap file from its info header fields, palette and pixel bytes.
 std::string Bmp(int w, int h, int bpp, int compression, const std::string& palette,

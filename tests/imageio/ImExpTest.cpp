@@ -16,6 +16,8 @@
 
 using namespace vx;
 
+using test::LoadCode;
+
 namespace {
 
 std::unique_ptr<CDibImage> Asymmetric(int w, int h) {
@@ -35,22 +37,6 @@ int Save(const CDibImage& image, const std::string& path, CProgress* progress = 
     auto writer = MakeWriteSource(image);
     int one = 1;
     return ImExp_WriteFile(writer.get(), nullptr, path.c_str(), &one, progress, nullptr, 1);
-}
-
-// The error code a load ends with (0: loaded); every "Locate file?" question is answered No.
-int LoadCode(const std::string& path, std::unique_ptr<CDibImage>* out = nullptr,
-             test::ScriptedPlatform* platform = nullptr) {
-    test::ScriptedPlatform own;
-    test::ScriptedPlatform& ui = platform ? *platform : own;
-    try {
-        auto image = std::make_unique<CDibImage>(ui, path, true);
-        if (out) {
-            *out = std::move(image);
-        }
-        return 0;
-    } catch (const CMyException& e) {
-        return e.m_nError;
-    }
 }
 
 bool SameRaster(const CDibImage& a, const CDibImage& b) {

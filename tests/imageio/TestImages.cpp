@@ -1,5 +1,7 @@
 #include "TestImages.h"
 
+#include "document/MyException.h"
+
 #include <cstdio>
 #include <jpeglib.h>
 #include <png.h>
@@ -80,6 +82,20 @@ void WriteJpeg(const std::string& path, int w, int h, int components,
     jpeg_finish_compress(&c);
     jpeg_destroy_compress(&c);
     std::fclose(f);
+}
+
+int LoadCode(const std::string& path, std::unique_ptr<CDibImage>* out, ScriptedPlatform* platform) {
+    ScriptedPlatform own;
+    ScriptedPlatform& ui = platform ? *platform : own;
+    try {
+        auto image = std::make_unique<CDibImage>(ui, path, true);
+        if (out) {
+            *out = std::move(image);
+        }
+        return 0;
+    } catch (const CMyException& e) {
+        return e.m_nError;
+    }
 }
 
 } // namespace vx::test

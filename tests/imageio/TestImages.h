@@ -2,7 +2,11 @@
 // against files it did not write itself.
 #pragma once
 
+#include "picture/DibImage.h"
+#include "support/ScriptedPlatform.h"
+
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,5 +20,10 @@ void WritePng(const std::string& path, int w, int h, int colorType, int bitDepth
 // orientation > 1 adds an EXIF block with that tag.
 void WriteJpeg(const std::string& path, int w, int h, int components,
                const std::vector<uint8_t>& samples, int orientation = 1, bool progressive = false);
+
+// The error code a load ends with (0: loaded); every "Locate file?" question is answered No
+// unless `platform` scripts otherwise.
+int LoadCode(const std::string& path, std::unique_ptr<CDibImage>* out = nullptr,
+             ScriptedPlatform* platform = nullptr);
 
 } // namespace vx::test
