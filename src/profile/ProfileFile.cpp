@@ -317,10 +317,6 @@ bool CProfileFile::Save(const std::string& path) {
     }
     struct stat old {};
     bool exists = ::stat(target.c_str(), &old) == 0;
-    if (exists && S_ISDIR(old.st_mode)) {
-        m_error = "Cannot write \"" + path + "\": it is a folder";
-        return false;
-    }
 
     fs::path folder = target.parent_path();
     std::string stem = "." + target.filename().string() + ".tmp";
