@@ -37,12 +37,31 @@ constexpr unsigned ID_HELP_FINDER = 57670;
 constexpr unsigned ID_VIEW_TOOLBAR = 59392;
 constexpr unsigned ID_VIEW_STATUS_BAR = 59393;
 
+// Resources.
+constexpr unsigned IDD_ABOUTBOX = 100;
+constexpr unsigned IDR_MAINFRAME = 128; // main menu, accelerators, Preview toolbar, app icon
+constexpr unsigned IDR_CHILD = 129;
+constexpr unsigned IDI_PREVIEW = 131;
+constexpr unsigned IDR_PROJECT_TOOLBAR = 140;
+constexpr unsigned IDI_PROJECT = 144;
+constexpr unsigned IDD_PROGRESS = 159;
+constexpr unsigned IDC_PROGRESS_BAR = 1079;
+constexpr unsigned IDC_PROGRESS_TEXT = 1081;
+constexpr unsigned IDCANCEL = 2;
+
+// Status bar panes and the idle prompt.
+constexpr unsigned ID_INDICATOR_CAPS = 59137;
+constexpr unsigned ID_INDICATOR_NUM = 59138;
+constexpr unsigned ID_INDICATOR_SCRL = 59139;
+constexpr unsigned IDS_IDLE_MESSAGE = 57345;
+
 // Edit modes (the values of CKeltDoc::m_nEditMode).
 constexpr int EDIT_MODE_ZOOM = 132;
 constexpr int EDIT_MODE_MOVE = 133;
 constexpr int EDIT_MODE_ROTATE = 134;
 
 // Strings.
+constexpr unsigned IDS_FRAME_OF = 10;
 constexpr unsigned IDS_SUPPORT = 11;
 constexpr unsigned IDS_LOCATE_FILE = 12;
 constexpr unsigned IDS_MOVIE_FILTER = 13;

@@ -11,8 +11,11 @@ namespace {
 const std::unordered_map<unsigned, std::string>& Table() {
     // Command entries hold the status-bar prompt, a newline and the tooltip.
     static const std::unordered_map<unsigned, std::string> table = {
+        {IDS_FRAME_OF, "Frame - %u/%u"},
         {IDS_SUPPORT, "Contact Oradel Software support team."},
         {IDS_LOCATE_FILE, "Can't read file. Locate file?"},
+        {IDS_MOVIE_FILTER, "Video files (*.mpg; *.mpeg; *.avi; *.mov; *.qt)|*.mpg; *.mpeg; *.avi; "
+                           "*.mov; *.qt||"},
         {IDS_PREVIEW, "Preview"},
         {IDS_PROJECT, "Project"},
         {IDS_NO_TWAIN_DEVICES, "No TWAIN devices"},
@@ -46,6 +49,22 @@ const std::unordered_map<unsigned, std::string>& Table() {
          "Remove all image transformations both for source and target\nRestore all"},
         {ID_VIEW_PREVIEW, "Show or hide Preview window\nShow/hide Preview window"},
         {ID_VIEW_PROJECT, "Show or hide Project window\nShow/hide Project window"},
+        {ID_EDIT_SOURCE, "Edit source\nEdit source"},
+        {ID_EDIT_TARGET, "Edit target\nEdit target"},
+        {ID_SCAN_ADD_DEVICE, "Add or remove TWAIN device\nAdd or remove TWAIN device"},
+        {ID_SCAN_SOURCE_FIRST, "Load source from scanner or digital camera\nScan source"},
+        {ID_SCAN_TARGET_FIRST, "Load target from scanner or digital camera\nScan target"},
+        {ID_FILE_NEW, "Create a new document\nNew"},
+        {ID_FILE_CLOSE, "Close the active document\nClose"},
+        {ID_APP_ABOUT, "Display program information, version number and copyright\nAbout"},
+        {ID_APP_EXIT, "Quit the application\nExit"},
+        {ID_HELP_FINDER, "List Help topics\nHelp Topics"},
+        {ID_VIEW_TOOLBAR, "Show or hide the toolbar\nToggle ToolBar"},
+        {ID_VIEW_STATUS_BAR, "Show or hide the status bar\nToggle StatusBar"},
+        {ID_INDICATOR_CAPS, "CAP"},
+        {ID_INDICATOR_NUM, "NUM"},
+        {ID_INDICATOR_SCRL, "SCRL"},
+        {IDS_IDLE_MESSAGE, "Ready"},
     };
     return table;
 }

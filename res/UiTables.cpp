@@ -1,0 +1,160 @@
+#include "res/UiTables.h"
+
+#include "res/Resource.h"
+#include "res/StringTable.h"
+
+#include <map>
+
+namespace res {
+
+namespace {
+
+MenuItem Item(const char* text, unsigned id) {
+    return MenuItem{text, id, {}};
+}
+MenuItem Separator() {
+    return MenuItem{};
+}
+MenuItem Popup(const char* text, std::vector<MenuItem> children) {
+    return MenuItem{text, 0, std::move(children)};
+}
+
+} // namespace
+
+const std::vector<MenuItem>& MainMenu() {
+    static const std::vector<MenuItem> menu = {
+        Popup("&File",
+              {
+                  Popup("&Source", {Item("&Image...\tCtrl+I", ID_SOURCE_IMAGE),
+                                    Item("&Video...", ID_SOURCE_VIDEO),
+                                    Popup("&Scan", {Item("No TWAIN devices", ID_SCAN_SOURCE_FIRST),
+                                                    Separator(),
+                                                    Item("&Add device...", ID_SCAN_ADD_DEVICE)})}),
+                  Popup("&Target", {Item("&Image...\tCtrl+Shift+I", ID_TARGET_IMAGE),
+                                    Item("&Video...", ID_TARGET_VIDEO),
+                                    Popup("&Scan", {Item("No TWAIN devices", ID_SCAN_TARGET_FIRST),
+                                                    Separator(),
+                                                    Item("&Add device...", ID_SCAN_ADD_DEVICE)})}),
+                  Separator(),
+                  Item("Save So&urce As...", ID_FILE_SAVE_SOURCE),
+                  Item("Save Tar&get As...", ID_FILE_SAVE_TARGET),
+                  Item("&Export project...", ID_FILE_EXPORT),
+                  Separator(),
+                  Item("E&xit\tAlt+F4", ID_APP_EXIT),
+              }),
+        Popup("&Edit",
+              {
+                  Item("&Zoom\tCtrl+Z", ID_EDIT_ZOOM),
+                  Item("&Move\tCtrl+M", ID_EDIT_MOVE),
+                  Item("&Rotate\tCtrl+R", ID_EDIT_ROTATE),
+                  Separator(),
+                  Item("&Source\tCtrl+S", ID_EDIT_SOURCE),
+                  Item("&Target\tCtrl+T", ID_EDIT_TARGET),
+                  Separator(),
+                  Item("&Quick\tCtrl+Q", ID_EDIT_QUICK),
+                  Separator(),
+                  Item("S&et aspect ratio...", ID_EDIT_ASPECT),
+                  Item("Restore &all\tF5", ID_EDIT_RESTORE_ALL),
+              }),
+        Popup("&View",
+              {
+                  Item("&Toolbar", ID_VIEW_TOOLBAR),
+                  Item("&Status bar", ID_VIEW_STATUS_BAR),
+                  Item("Show &Preview window", ID_VIEW_PREVIEW),
+                  Item("Show Project &window", ID_VIEW_PROJECT),
+              }),
+        Popup("&Help",
+              {
+                  Item("&Help topics\tF1", ID_HELP_FINDER),
+                  Separator(),
+                  Item("&About Vexel Helper...", ID_APP_ABOUT),
+              }),
+    };
+    return menu;
+}
+
+const std::vector<Accelerator>& Accelerators() {
+    // Ctrl+I and Ctrl+Shift+I appear in the menu only; they have no entry here.
+    static const std::vector<Accelerator> table = {
+        {"Ctrl+Z", ID_EDIT_ZOOM},   {"Ctrl+M", ID_EDIT_MOVE},    {"Ctrl+R", ID_EDIT_ROTATE},
+        {"Ctrl+S", ID_EDIT_SOURCE}, {"Ctrl+T", ID_EDIT_TARGET},  {"Ctrl+Q", ID_EDIT_QUICK},
+        {"Ctrl+N", ID_FILE_NEW},    {"F5", ID_EDIT_RESTORE_ALL}, {"F1", ID_HELP_FINDER},
+    };
+    return table;
+}
+
+const std::vector<unsigned>& ToolBar(unsigned id) {
+    static const std::vector<unsigned> preview = {
+        ID_EDIT_ZOOM,    ID_EDIT_MOVE, ID_EDIT_ROTATE, 0, ID_EDIT_SOURCE, ID_EDIT_TARGET, 0,
+        ID_BLEND_SLIDER, ID_EDIT_QUICK};
+    static const std::vector<unsigned> project = {ID_SOURCE_IMAGE, ID_TARGET_IMAGE, 0,
+                                                  ID_FILE_SAVE_SOURCE, ID_FILE_SAVE_TARGET};
+    static const std::vector<unsigned> none;
+    if (id == IDR_MAINFRAME) {
+        return preview;
+    }
+    if (id == IDR_PROJECT_TOOLBAR) {
+        return project;
+    }
+    return none;
+}
+
+std::string ButtonImage(unsigned id) {
+    static const std::map<unsigned, const char*> images = {
+        {ID_EDIT_ZOOM, "zoom"},
+        {ID_EDIT_MOVE, "move"},
+        {ID_EDIT_ROTATE, "rotate"},
+        {ID_EDIT_SOURCE, "edit-source"},
+        {ID_EDIT_TARGET, "edit-target"},
+        {ID_BLEND_SLIDER, "blend"},
+        {ID_EDIT_QUICK, "quick"},
+        {ID_SOURCE_IMAGE, "load-source"},
+        {ID_TARGET_IMAGE, "load-target"},
+        {ID_FILE_SAVE_SOURCE, "save-source"},
+        {ID_FILE_SAVE_TARGET, "save-target"},
+    };
+    auto it = images.find(id);
+    return it == images.end() ? std::string() : std::string(":/icons/") + it->second + ".png";
+}
+
+std::string IconImage(unsigned id) {
+    switch (id) {
+    case IDR_MAINFRAME:
+        return ":/icons/app.png";
+    case IDI_PREVIEW:
+        return ":/icons/preview.png";
+    case IDI_PROJECT:
+        return ":/icons/project.png";
+    default:
+        return {};
+    }
+}
+
+unsigned PromptStringId(unsigned id) {
+    if (id >= ID_SCAN_SOURCE_FIRST && id <= ID_SCAN_SOURCE_LAST) {
+        return ID_SCAN_SOURCE_FIRST;
+    }
+    if (id >= ID_SCAN_TARGET_FIRST && id <= ID_SCAN_TARGET_LAST) {
+        return ID_SCAN_TARGET_FIRST;
+    }
+    return id;
+}
+
+std::string CommandPrompt(unsigned id) {
+    const std::string& entry = LoadString(PromptStringId(id));
+    return entry.substr(0, entry.find('\n'));
+}
+
+std::string CommandTooltip(unsigned id) {
+    const std::string& entry = LoadString(PromptStringId(id));
+    auto nl = entry.find('\n');
+    return nl == std::string::npos ? std::string() : entry.substr(nl + 1);
+}
+
+const char* const kAboutTitle = "About Vexel Helper";
+const char* const kAboutVersion = "Vexel Helper Version 1.0";
+const char* const kAboutLine = "Prepares source and target pictures for Vexel morphing projects";
+
+const char* const kHelpPage = "qrc:/help/index.html";
+
+} // namespace res

@@ -1,0 +1,50 @@
+// The application object: the one document, start-up and exit.
+#pragma once
+
+#include "document/CmdTarget.h"
+#include "document/KeltDoc.h"
+#include "ui/QtPlatform.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QTextBrowser;
+
+namespace vx::ui {
+class CMainFrame;
+}
+
+namespace vx {
+
+class CKeltApp : public CCmdTarget {
+public:
+    // `profilePath` empty: the settings file beside the program (or the user's config folder).
+    explicit CKeltApp(std::string profilePath = {});
+    ~CKeltApp() override;
+
+    // False ends the program.
+    bool InitInstance();
+    void ExitInstance();
+    // Every help request opens the help page.
+    void WinHelp();
+
+    CKeltDoc& Doc() { return m_doc; }
+    ui::CQtPlatform& Platform() { return m_platform; }
+    ui::CMainFrame* MainFrame() { return m_pMainFrame.get(); }
+    QTextBrowser* HelpWindow() { return m_pHelp.get(); }
+    const std::string& ProfilePath() const { return m_strProfileName; }
+
+    // Whether movie frames can be read; replaceable for tests.
+    std::function<bool()> m_videoProbe;
+    static bool MovieDecodingAvailable();
+
+private:
+    std::string m_strProfileName;
+    ui::CQtPlatform m_platform; // outlives the document, which stops its timer through it
+    CKeltDoc m_doc;
+    std::unique_ptr<ui::CMainFrame> m_pMainFrame;
+    std::unique_ptr<QTextBrowser> m_pHelp;
+};
+
+} // namespace vx

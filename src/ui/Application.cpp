@@ -1,0 +1,25 @@
+#include "ui/Application.h"
+
+#include "document/CmdTarget.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
+
+#include <QMessageBox>
+#include <exception>
+
+namespace vx::ui {
+
+CApplication::CApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool CApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception&) {
+        QMessageBox::warning(activeWindow(),
+                             QString::fromStdString(res::LoadString(res::IDS_APP_TITLE)),
+                             QString::fromLatin1(CCommandRouter::GenericFailureText()));
+    }
+    return true;
+}
+
+} // namespace vx::ui

@@ -1,0 +1,214 @@
+#include "ui/MainFrame.h"
+
+#include "document/KeltDoc.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
+#include "res/UiTables.h"
+#include "ui/CommandActions.h"
+#include "ui/FixedSplitter.h"
+#include "ui/MyFrameWnd.h"
+#include "ui/PlainView.h"
+#include "ui/QtPlatform.h"
+
+#include <QAbstractEventDispatcher>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QSlider>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace vx::ui {
+
+namespace {
+QString Text(unsigned id) {
+    return QString::fromStdString(res::LoadString(id));
+}
+} // namespace
+
+CMainFrame::CMainFrame(CKeltDoc& doc, CCmdTarget& app, CQtPlatform& ui, std::string profilePath,
+                       std::function<void()> onHelp)
+    : m_doc(doc), m_app(app), m_ui(ui), m_strProfile(std::move(profilePath)),
+      m_onHelp(std::move(onHelp)) {
+    setWindowTitle(Text(res::IDS_APP_TITLE));
+    setWindowIcon(QIcon(QString::fromStdString(res::IconImage(res::IDR_MAINFRAME))));
+    m_pActions = std::make_unique<CCommandActions>([this] { return Chain(); }, m_ui, nullptr);
+    m_pMdiArea = new QMdiArea(this);
+    setCentralWidget(m_pMdiArea);
+
+    // Status bar: message pane and the three lock indicators.
+    statusBar()->addWidget(new QLabel(Text(res::IDS_IDLE_MESSAGE)), 1);
+    for (unsigned id : {res::ID_INDICATOR_CAPS, res::ID_INDICATOR_NUM, res::ID_INDICATOR_SCRL}) {
+        auto* pane = new QLabel(Text(id));
+        pane->setEnabled(false); // the lock states are not known through Qt
+        pane->setFrameShape(QFrame::StyledPanel);
+        statusBar()->addPermanentWidget(pane);
+    }
+
+    OnCommand(res::ID_VIEW_PREVIEW, [this] { ToggleFrame(m_pPreviewFrame); });
+    OnCommand(res::ID_VIEW_PROJECT, [this] { ToggleFrame(m_pProjectFrame); });
+    OnUpdate(res::ID_VIEW_PREVIEW,
+             [this](CCmdUI& ui) { ui.SetCheck(m_pPreviewFrame && m_pPreviewFrame->isVisible()); });
+    OnUpdate(res::ID_VIEW_PROJECT,
+             [this](CCmdUI& ui) { ui.SetCheck(m_pProjectFrame && m_pProjectFrame->isVisible()); });
+    // The main frame has no toolbar of its own: the item toggles the child windows' toolbars.
+    OnCommand(res::ID_VIEW_TOOLBAR, [this] {
+        bool show = !m_pPreviewFrame->ToolBar()->isVisible();
+        m_pPreviewFrame->ToolBar()->setVisible(show);
+        m_pProjectFrame->ToolBar()->setVisible(show);
+    });
+    OnUpdate(res::ID_VIEW_TOOLBAR,
+             [this](CCmdUI& ui) { ui.SetCheck(!m_pPreviewFrame->ToolBar()->isHidden()); });
+    OnCommand(res::ID_VIEW_STATUS_BAR,
+              [this] { statusBar()->setVisible(statusBar()->isHidden()); });
+    OnUpdate(res::ID_VIEW_STATUS_BAR,
+             [this](CCmdUI& ui) { ui.SetCheck(!statusBar()->isHidden()); });
+    OnCommand(res::ID_HELP_FINDER, [this] {
+        if (m_onHelp) {
+            m_onHelp();
+        }
+    });
+
+    BuildMenus();
+
+    // Project window: Source and Target panes side by side.
+    m_pProjectFrame = new CMyFrameWnd(*this, true);
+    m_pProjectFrame->setWindowTitle(Text(res::IDS_PROJECT));
+    m_pProjectFrame->setWindowIcon(QIcon(QString::fromStdString(res::IconImage(res::IDI_PROJECT))));
+    m_pProjectFrame->CreateToolBar(res::IDR_PROJECT_TOOLBAR);
+    auto* splitter = new CFixedSplitter(nullptr);
+    auto* source = new CPlainView(m_doc, CPlainView::Kind::SourcePane, splitter);
+    auto* target = new CPlainView(m_doc, CPlainView::Kind::TargetPane, splitter);
+    splitter->addWidget(source);
+    splitter->addWidget(target);
+    m_pProjectFrame->SetClient(splitter);
+    m_pProjectFrame->SetActiveView(source);
+    m_pMdiArea->addSubWindow(m_pProjectFrame);
+    m_pProjectFrame->resize(640, 320);
+    m_pProjectFrame->show();
+
+    // Preview window, created last and therefore the active one.
+    m_pPreviewFrame = new CMyFrameWnd(*this, true);
+    m_pPreviewFrame->setWindowTitle(Text(res::IDS_PREVIEW));
+    m_pPreviewFrame->setWindowIcon(QIcon(QString::fromStdString(res::IconImage(res::IDI_PREVIEW))));
+    m_pPreviewFrame->CreateToolBar(res::IDR_MAINFRAME);
+    auto* preview = new CPlainView(m_doc, CPlainView::Kind::Preview, nullptr);
+    m_pPreviewFrame->SetClient(preview);
+    m_pPreviewFrame->SetActiveView(preview);
+    m_pMdiArea->addSubWindow(m_pPreviewFrame);
+    m_pPreviewFrame->ApplyPlacement(m_strProfile);
+    m_pPreviewFrame->show();
+    m_pMdiArea->setActiveSubWindow(m_pPreviewFrame);
+
+    // Toolbars follow the document after every batch of events.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance()) {
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                &CMainFrame::UpdateCommandUI);
+    }
+    UpdateCommandUI();
+}
+
+CMainFrame::~CMainFrame() {
+    SavePreviewPlacement();
+}
+
+void CMainFrame::SavePreviewPlacement() {
+    if (!m_bPlacementSaved && m_pPreviewFrame) {
+        m_pPreviewFrame->SavePlacement(m_strProfile);
+        m_bPlacementSaved = true;
+    }
+}
+
+void CMainFrame::BuildMenus() {
+    std::function<void(QMenu*, const std::vector<res::MenuItem>&)> fill =
+        [&](QMenu* menu, const std::vector<res::MenuItem>& items) {
+            for (const auto& item : items) {
+                if (item.IsPopup()) {
+                    fill(menu->addMenu(QString::fromStdString(item.text)), item.children);
+                } else if (item.IsSeparator()) {
+                    menu->addSeparator();
+                } else {
+                    QAction* action = m_pActions->Get(item.id);
+                    action->setText(QString::fromStdString(item.text));
+                    menu->addAction(action);
+                }
+            }
+            connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+                for (QAction* action : menu->actions()) {
+                    if (!action->isSeparator() && !action->menu()) {
+                        m_pActions->Update(action);
+                    }
+                }
+            });
+        };
+    for (const auto& top : res::MainMenu()) {
+        fill(menuBar()->addMenu(QString::fromStdString(top.text)), top.children);
+    }
+    for (const auto& accel : res::Accelerators()) {
+        QAction* action = m_pActions->Get(accel.id);
+        action->setShortcut(QKeySequence(QString::fromLatin1(accel.keys)));
+        addAction(action);
+    }
+}
+
+QWidget* CMainFrame::PreviewView() const {
+    return m_pPreviewFrame ? dynamic_cast<QWidget*>(m_pPreviewFrame->ActiveView()) : nullptr;
+}
+
+std::vector<CCmdTarget*> CMainFrame::Chain() {
+    auto* frame = dynamic_cast<CMyFrameWnd*>(m_pMdiArea->currentSubWindow());
+    std::vector<CCmdTarget*> chain{&m_doc};
+    if (frame) {
+        chain.push_back(frame->ActiveView());
+        chain.push_back(frame);
+    }
+    chain.push_back(this);
+    chain.push_back(&m_app);
+    return chain;
+}
+
+void CMainFrame::UpdateCommandUI() {
+    m_pActions->UpdateAll();
+    for (QMdiSubWindow* sub : m_pMdiArea->subWindowList()) {
+        if (auto* frame = dynamic_cast<CMyFrameWnd*>(sub); frame && frame->ToolBarActions()) {
+            frame->ToolBarActions()->UpdateAll();
+        }
+    }
+    if (m_pPreviewFrame && m_pPreviewFrame->Slider()) {
+        m_pPreviewFrame->Slider()->setEnabled(m_doc.BothLoaded());
+    }
+}
+
+void CMainFrame::UpdateAllViews() {
+    for (QMdiSubWindow* sub : m_pMdiArea->subWindowList()) {
+        sub->widget()->update();
+        for (QWidget* w : sub->widget()->findChildren<QWidget*>()) {
+            w->update();
+        }
+    }
+}
+
+void CMainFrame::NewChild() {
+    auto* child = new CMyFrameWnd(*this, false);
+    auto* blank = new CPlainView(m_doc, CPlainView::Kind::Blank, nullptr);
+    child->SetClient(blank);
+    child->SetActiveView(blank);
+    child->setWindowTitle(Text(res::IDS_APP_TITLE));
+    m_pMdiArea->addSubWindow(child);
+    child->show();
+    blank->setFocus();
+}
+
+void CMainFrame::ToggleFrame(CMyFrameWnd* frame) {
+    if (!frame) {
+        return;
+    }
+    if (frame->isVisible()) {
+        frame->hide();
+    } else {
+        frame->show();
+        m_pMdiArea->setActiveSubWindow(frame);
+    }
+}
+
+} // namespace vx::ui

@@ -1,0 +1,67 @@
+// The multiple-document main frame with the Project and Preview windows.
+#pragma once
+
+#include "document/CmdTarget.h"
+
+#include <QMainWindow>
+#include <memory>
+#include <string>
+
+class QMdiArea;
+class QLabel;
+class QSize;
+
+namespace vx {
+class CKeltDoc;
+}
+
+namespace vx::ui {
+
+class CCommandActions;
+class CMyFrameWnd;
+class CQtPlatform;
+
+class CMainFrame : public QMainWindow, public CCmdTarget {
+    Q_OBJECT
+public:
+    // `app` is the last target of the routing; `onHelp` opens the help window.
+    CMainFrame(CKeltDoc& doc, CCmdTarget& app, CQtPlatform& ui, std::string profilePath,
+               std::function<void()> onHelp);
+    ~CMainFrame() override;
+
+    CKeltDoc& Doc() { return m_doc; }
+    CCmdTarget& App() { return m_app; }
+    CQtPlatform& Platform() { return m_ui; }
+    QMdiArea* MdiArea() const { return m_pMdiArea; }
+    CCommandActions& Actions() { return *m_pActions; }
+    CMyFrameWnd* PreviewFrame() const { return m_pPreviewFrame; }
+    CMyFrameWnd* ProjectFrame() const { return m_pProjectFrame; }
+    QWidget* PreviewView() const;
+    const std::string& ProfilePath() const { return m_strProfile; }
+
+    // The routing of menu items and accelerators.
+    std::vector<CCmdTarget*> Chain();
+    void UpdateCommandUI();
+    void UpdateAllViews();
+    void NewChild();
+    void SavePreviewPlacement();
+
+    int m_nSliderPos = 50;
+
+private:
+    void BuildMenus();
+    void ToggleFrame(CMyFrameWnd* frame);
+
+    CKeltDoc& m_doc;
+    CCmdTarget& m_app;
+    CQtPlatform& m_ui;
+    std::string m_strProfile;
+    std::function<void()> m_onHelp;
+    std::unique_ptr<CCommandActions> m_pActions;
+    QMdiArea* m_pMdiArea;
+    CMyFrameWnd* m_pPreviewFrame = nullptr;
+    CMyFrameWnd* m_pProjectFrame = nullptr;
+    bool m_bPlacementSaved = false;
+};
+
+} // namespace vx::ui

@@ -1,0 +1,167 @@
+#include "ui/MyFrameWnd.h"
+
+#include "document/KeltDoc.h"
+#include "profile/PrivateProfile.h"
+#include "res/Resource.h"
+#include "res/UiTables.h"
+#include "ui/CommandActions.h"
+#include "ui/MainFrame.h"
+#include "ui/QtPlatform.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMdiArea>
+#include <QScreen>
+#include <QSlider>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace vx::ui {
+
+namespace {
+QSize s_screenOverride;
+
+QSize ScreenSize() {
+    if (s_screenOverride.isValid()) {
+        return s_screenOverride;
+    }
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->size() : QSize(1024, 768);
+}
+} // namespace
+
+Placement ComputePlacement(int x, int y, int width, int height, QSize screen, QSize area) {
+    int sx = screen.width();
+    int sy = screen.height();
+    Placement p;
+    x = std::clamp(x, sx / 16, sx - sx / 16);
+    y = std::clamp(y, sy / 16, sy - sy / 16);
+    int w = std::min(width, sx);
+    int h = std::min(height, sy);
+    if (w >= 1 && h >= 1) {
+        p.moveAndSize = true;
+        p.rect = QRect(x, y, w, h);
+    } else {
+        QSize half(sx / 2, sy / 2);
+        p.rect = QRect(
+            QPoint((area.width() - half.width()) / 2, (area.height() - half.height()) / 2), half);
+    }
+    return p;
+}
+
+void CMyFrameWnd::SetScreenSizeOverride(QSize size) {
+    s_screenOverride = size;
+}
+
+CMyFrameWnd::CMyFrameWnd(CMainFrame& main, bool closeHides)
+    : QMdiSubWindow(nullptr), m_main(main), m_bCloseHides(closeHides) {
+    m_pContainer = new QWidget(this);
+    auto* layout = new QVBoxLayout(m_pContainer);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    setWidget(m_pContainer);
+    setMinimumSize(300, 200);
+    if (!closeHides) {
+        setAttribute(Qt::WA_DeleteOnClose);
+        OnCommand(res::ID_FILE_CLOSE, [this] { close(); });
+    }
+    m_pToolActions = std::make_unique<CCommandActions>(
+        [this] {
+            std::vector<CCmdTarget*> chain{m_pActiveView, &m_main.Doc(), this, &m_main,
+                                           &m_main.App()};
+            return chain;
+        },
+        m_main.Platform(), nullptr);
+}
+
+CMyFrameWnd::~CMyFrameWnd() = default;
+
+QToolBar* CMyFrameWnd::CreateToolBar(unsigned id) {
+    m_pToolBar = new QToolBar(m_pContainer);
+    m_pToolBar->setIconSize(QSize(16, 16));
+    m_pToolBar->setStyleSheet("QToolBar { border-bottom: 1px solid palette(mid); }");
+    for (unsigned command : res::ToolBar(id)) {
+        if (command == 0) {
+            m_pToolBar->addSeparator();
+        } else if (command == res::ID_BLEND_SLIDER) {
+            m_pSlider = new QSlider(Qt::Horizontal, m_pToolBar);
+            m_pSlider->setRange(0, 100);
+            m_pSlider->setValue(50);
+            m_pSlider->setFixedWidth(100);
+            m_pSlider->setToolTip(tr("Blend"));
+            connect(m_pSlider, &QSlider::valueChanged, this, [this](int value) {
+                m_main.m_nSliderPos = value;
+                m_main.Actions().Execute(res::ID_BLEND);
+            });
+            m_pToolBar->addWidget(m_pSlider);
+        } else {
+            m_pToolBar->addAction(m_pToolActions->Get(command));
+        }
+    }
+    static_cast<QVBoxLayout*>(m_pContainer->layout())->insertWidget(0, m_pToolBar);
+    return m_pToolBar;
+}
+
+void CMyFrameWnd::SetClient(QWidget* client) {
+    client->setParent(m_pContainer);
+    m_pContainer->layout()->addWidget(client);
+}
+
+void CMyFrameWnd::closeEvent(QCloseEvent* event) {
+    if (m_bCloseHides) {
+        event->ignore();
+        hide();
+        return;
+    }
+    QMdiSubWindow::closeEvent(event);
+}
+
+void CMyFrameWnd::resizeEvent(QResizeEvent* event) {
+    QMdiSubWindow::resizeEvent(event);
+    if (!(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized))) {
+        m_restoreRect = QRect(QPoint(0, 0), widget()->size());
+    }
+}
+
+void CMyFrameWnd::changeEvent(QEvent* event) {
+    QMdiSubWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        auto old = static_cast<QWindowStateChangeEvent*>(event)->oldState();
+        if ((old & (Qt::WindowMinimized | Qt::WindowMaximized)) &&
+            !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized))) {
+            // A restored frame goes to the top-left corner of the frame area, keeping its size.
+            QTimer::singleShot(0, this, [this] { move(m_restoreRect.topLeft()); });
+        }
+    }
+}
+
+void CMyFrameWnd::ApplyPlacement(const std::string& profile) {
+    int x = GetPrivateProfileInt("", "X", -1, profile);
+    int y = GetPrivateProfileInt("", "Y", -1, profile);
+    int w = GetPrivateProfileInt("", "WIDTH", -1, profile);
+    int h = GetPrivateProfileInt("", "HEIGHT", -1, profile);
+    QSize area = mdiArea() ? mdiArea()->viewport()->size() : QSize();
+    Placement p = ComputePlacement(x, y, w, h, ScreenSize(), area);
+    if (p.moveAndSize) {
+        setGeometry(p.rect);
+    } else {
+        resize(p.rect.size());
+        move(p.rect.topLeft());
+    }
+}
+
+void CMyFrameWnd::SavePlacement(const std::string& profile) {
+    QRect r = geometry();
+    if (isMinimized()) {
+        r = m_restoreRect;
+    }
+    // A read-only folder loses the placement but nothing else.
+    WritePrivateProfileString("", "X", std::to_string(r.left()), profile);
+    WritePrivateProfileString("", "Y", std::to_string(r.top()), profile);
+    WritePrivateProfileString("", "WIDTH", std::to_string(r.width()), profile);
+    WritePrivateProfileString("", "HEIGHT", std::to_string(r.height()), profile);
+}
+
+} // namespace vx::ui

@@ -1,0 +1,66 @@
+// A child window of the main frame: toolbar over one client widget, a close that only hides.
+#pragma once
+
+#include "document/CmdTarget.h"
+
+#include <QMdiSubWindow>
+#include <QRect>
+#include <memory>
+
+class QToolBar;
+class QSlider;
+
+namespace vx::ui {
+
+class CCommandActions;
+class CMainFrame;
+
+// Where the stored placement puts a frame: `moveAndSize` false means centred at half the screen.
+struct Placement {
+    bool moveAndSize = false;
+    QRect rect;
+};
+Placement ComputePlacement(int x, int y, int width, int height, QSize screen, QSize area);
+
+class CMyFrameWnd : public QMdiSubWindow, public CCmdTarget {
+    Q_OBJECT
+public:
+    // `closeHides` false gives a plain child that is destroyed on close.
+    CMyFrameWnd(CMainFrame& main, bool closeHides);
+    ~CMyFrameWnd() override;
+
+    // Toolbar `id` of the resources; its buttons reach this frame's view first.
+    QToolBar* CreateToolBar(unsigned id);
+    void SetClient(QWidget* client);
+    CCmdTarget* ActiveView() const { return m_pActiveView; }
+    void SetActiveView(CCmdTarget* view) { m_pActiveView = view; }
+    CCommandActions* ToolBarActions() const { return m_pToolActions.get(); }
+    QToolBar* ToolBar() const { return m_pToolBar; }
+    QSlider* Slider() const { return m_pSlider; }
+
+    // Placement in the settings file (section with the empty name).
+    void ApplyPlacement(const std::string& profile);
+    void SavePlacement(const std::string& profile);
+    QRect RestoreRect() const { return m_restoreRect; }
+
+    // The screen size the placement clamps to; tests can simulate another.
+    static void SetScreenSizeOverride(QSize size);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+    CMainFrame& m_main;
+
+private:
+    bool m_bCloseHides;
+    QWidget* m_pContainer;
+    QToolBar* m_pToolBar = nullptr;
+    QSlider* m_pSlider = nullptr;
+    std::unique_ptr<CCommandActions> m_pToolActions;
+    CCmdTarget* m_pActiveView = nullptr;
+    QRect m_restoreRect;
+};
+
+} // namespace vx::ui

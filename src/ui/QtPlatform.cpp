@@ -1,0 +1,210 @@
+#include "ui/QtPlatform.h"
+
+#include "document/CmdTarget.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
+#include "ui/MainFrame.h"
+#include "ui/ProgressDlg.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QSpinBox>
+#include <exception>
+
+namespace vx::ui {
+
+QMessageBox::StandardButtons CQtPlatform::ToQtButtons(MsgButtons buttons) {
+    switch (buttons) {
+    case MsgButtons::Ok:
+        return QMessageBox::Ok;
+    case MsgButtons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case MsgButtons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case MsgButtons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+QMessageBox::Icon CQtPlatform::ToQtIcon(MsgIcon icon) {
+    switch (icon) {
+    case MsgIcon::None:
+        return QMessageBox::NoIcon;
+    case MsgIcon::Exclamation:
+        return QMessageBox::Warning;
+    case MsgIcon::Question:
+        return QMessageBox::Question;
+    case MsgIcon::Information:
+        return QMessageBox::Information;
+    case MsgIcon::Stop:
+        return QMessageBox::Critical;
+    }
+    return QMessageBox::NoIcon;
+}
+
+MsgResult CQtPlatform::FromQt(int button, MsgButtons buttons) {
+    switch (button) {
+    case QMessageBox::Ok:
+        return MsgResult::Ok;
+    case QMessageBox::Yes:
+        return MsgResult::Yes;
+    case QMessageBox::No:
+        return MsgResult::No;
+    default:
+        // A box closed without a choice: No where the box offers no Cancel.
+        return buttons == MsgButtons::YesNo ? MsgResult::No
+               : buttons == MsgButtons::Ok  ? MsgResult::Ok
+                                            : MsgResult::Cancel;
+    }
+}
+
+QStringList CQtPlatform::ToQtFilters(const std::string& filter) {
+    QStringList result;
+    QStringList parts = QString::fromStdString(filter).split('|');
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString label = parts[i].trimmed();
+        if (label.isEmpty()) {
+            break;
+        }
+        if (int open = label.lastIndexOf('('); open > 0 && label.endsWith(')')) {
+            label = label.left(open).trimmed();
+        }
+        QStringList patterns = parts[i + 1].split(';', Qt::SkipEmptyParts);
+        for (auto& p : patterns) {
+            p = p.trimmed();
+        }
+        result << label + " (" + patterns.join(' ') + ")";
+    }
+    return result;
+}
+
+MsgResult CQtPlatform::MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon) {
+    if (m_messageHook) {
+        return m_messageHook(text, buttons, icon);
+    }
+    QMessageBox box(ToQtIcon(icon), QString::fromStdString(res::LoadString(res::IDS_APP_TITLE)),
+                    QString::fromStdString(text), ToQtButtons(buttons), m_pMainFrame);
+    return FromQt(box.exec(), buttons);
+}
+
+std::optional<FileDialogResult> CQtPlatform::FileDialog(const FileDialogOptions& options) {
+    QFileDialog dialog(m_pMainFrame, QString::fromStdString(options.title));
+    dialog.setAcceptMode(options.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(options.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    QStringList filters = ToQtFilters(options.filter);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        if (options.filterIndex >= 0 && options.filterIndex < filters.size()) {
+            dialog.selectNameFilter(filters[options.filterIndex]);
+        }
+    }
+    dialog.setDefaultSuffix(QString::fromStdString(options.defaultExt));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.promptOverwrite);
+    if (!options.initialName.empty()) {
+        dialog.selectFile(QString::fromStdString(options.initialName));
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    FileDialogResult result;
+    result.path = dialog.selectedFiles().first().toStdString();
+    result.filterIndex = std::max<int>(0, filters.indexOf(dialog.selectedNameFilter()));
+    return result;
+}
+
+void CQtPlatform::Beep() {
+    QApplication::beep();
+}
+
+void CQtPlatform::SetMainTitle(const std::string& title) {
+    if (m_pMainFrame) {
+        m_pMainFrame->setWindowTitle(QString::fromStdString(title));
+    }
+}
+
+void CQtPlatform::SetTimer(unsigned id, unsigned ms, std::function<void()> onTick) {
+    auto timer = std::make_unique<QTimer>();
+    timer->setInterval(int(ms));
+    QObject::connect(timer.get(), &QTimer::timeout, [this, onTick = std::move(onTick)] {
+        try {
+            onTick();
+        } catch (const std::exception&) {
+            MessageBox(CCommandRouter::GenericFailureText(), MsgButtons::Ok, MsgIcon::Exclamation);
+        }
+    });
+    timer->start();
+    KillTimer(id); // a running timer of the same id is replaced
+    m_timers[id] = std::move(timer);
+}
+
+void CQtPlatform::KillTimer(unsigned id) {
+    if (auto it = m_timers.find(id); it != m_timers.end()) {
+        // The callback may kill its own timer: delete it once control is back in the loop.
+        it->second->stop();
+        it->second.release()->deleteLater();
+        m_timers.erase(it);
+    }
+}
+
+void CQtPlatform::UpdateAllViews() {
+    if (m_pMainFrame) {
+        m_pMainFrame->UpdateAllViews();
+    }
+}
+
+std::optional<ViewSize> CQtPlatform::PreviewViewSize() {
+    if (!m_pMainFrame || !m_pMainFrame->PreviewView()) {
+        return std::nullopt;
+    }
+    QWidget* view = m_pMainFrame->PreviewView();
+    return ViewSize{view->width(), view->height()};
+}
+
+void CQtPlatform::RepaintPreviewView() {
+    if (m_pMainFrame && m_pMainFrame->PreviewView()) {
+        m_pMainFrame->PreviewView()->repaint();
+    }
+}
+
+int CQtPlatform::SliderPosition() {
+    return m_pMainFrame ? m_pMainFrame->m_nSliderPos : 50;
+}
+
+std::unique_ptr<IProgressDialog> CQtPlatform::OpenProgressDialog(const std::string& text,
+                                                                 bool cancelAllowed) {
+    return std::make_unique<CProgressDlg>(text, cancelAllowed, m_pMainFrame);
+}
+
+} // namespace vx::ui
+
+namespace vx::ui {
+
+// A plain ratio entry until the aspect-ratio dialog with its presets arrives.
+bool CQtPlatform::RunAspectDialog(int& width, int& height) {
+    QDialog dialog(m_pMainFrame);
+    dialog.setWindowTitle(QObject::tr("Aspect ratio"));
+    auto* layout = new QFormLayout(&dialog);
+    auto* w = new QSpinBox(&dialog);
+    auto* h = new QSpinBox(&dialog);
+    w->setRange(1, 10000);
+    h->setRange(1, 10000);
+    w->setValue(width);
+    h->setValue(height);
+    layout->addRow(QObject::tr("Width:"), w);
+    layout->addRow(QObject::tr("Height:"), h);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    width = w->value();
+    height = h->value();
+    return true;
+}
+
+} // namespace vx::ui

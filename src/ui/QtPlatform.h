@@ -1,0 +1,52 @@
+// The platform seam implemented with Qt.
+#pragma once
+
+#include "document/Platform.h"
+
+#include <QMessageBox>
+#include <QStringList>
+#include <QTimer>
+#include <map>
+#include <memory>
+
+namespace vx::ui {
+
+class CMainFrame;
+
+class CQtPlatform : public IPlatform {
+public:
+    using MessageHook = std::function<MsgResult(const std::string&, MsgButtons, MsgIcon)>;
+
+    void SetMainFrame(CMainFrame* frame) { m_pMainFrame = frame; }
+    // Tests answer message boxes through this instead of a modal dialog.
+    void SetMessageHook(MessageHook hook) { m_messageHook = std::move(hook); }
+
+    MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon) override;
+    std::optional<FileDialogResult> FileDialog(const FileDialogOptions& options) override;
+    void Beep() override;
+    void SetMainTitle(const std::string& title) override;
+    void SetTimer(unsigned id, unsigned ms, std::function<void()> onTick) override;
+    void KillTimer(unsigned id) override;
+    void UpdateAllViews() override;
+    std::optional<ViewSize> PreviewViewSize() override;
+    void RepaintPreviewView() override;
+    int SliderPosition() override;
+    bool RunAspectDialog(int& width, int& height) override;
+    std::unique_ptr<IProgressDialog> OpenProgressDialog(const std::string& text,
+                                                        bool cancelAllowed) override;
+
+    bool TimerRunning(unsigned id) const { return m_timers.count(id) != 0; }
+
+    static QMessageBox::StandardButtons ToQtButtons(MsgButtons buttons);
+    static QMessageBox::Icon ToQtIcon(MsgIcon icon);
+    static MsgResult FromQt(int button, MsgButtons buttons);
+    // "Label (*.a; *.b)|*.a; *.b||" into Qt's "Label (*.a *.b)" entries.
+    static QStringList ToQtFilters(const std::string& filter);
+
+private:
+    CMainFrame* m_pMainFrame = nullptr;
+    MessageHook m_messageHook;
+    std::map<unsigned, std::unique_ptr<QTimer>> m_timers;
+};
+
+} // namespace vx::ui

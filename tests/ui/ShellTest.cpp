@@ -1,0 +1,195 @@
+// The application shell through its real windows, headless.
+#include "app/KeltApp.h"
+#include "profile/PrivateProfile.h"
+#include "res/Resource.h"
+#include "res/UiTables.h"
+#include "support/TempDir.h"
+#include "ui/CommandActions.h"
+#include "ui/FixedSplitter.h"
+#include "ui/MainFrame.h"
+#include "ui/MyFrameWnd.h"
+#include "ui/QtPlatform.h"
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace vx {
+namespace {
+
+struct Shell {
+    explicit Shell(const std::string& profile) : app(profile) {
+        app.m_videoProbe = [] { return true; };
+        app.Platform().SetMessageHook([this](const std::string& text, MsgButtons, MsgIcon) {
+            messages.push_back(text);
+            return MsgResult::Ok;
+        });
+        EXPECT_TRUE(app.InitInstance());
+    }
+    ui::CMainFrame& Main() { return *app.MainFrame(); }
+    QAction* Action(unsigned id) { return Main().Actions().Get(id); }
+    CKeltApp app;
+    std::vector<std::string> messages;
+};
+
+std::vector<std::string> Texts(QMenu* menu) {
+    std::vector<std::string> out;
+    for (QAction* a : menu->actions()) {
+        out.push_back(a->isSeparator() ? "-" : a->text().toStdString());
+    }
+    return out;
+}
+
+QMenu* TopMenu(ui::CMainFrame& main, int index) {
+    return main.menuBar()->actions().at(index)->menu();
+}
+
+TEST(Shell, MenuTreeTextsAndIds) {
+    test::TempDir dir;
+    Shell shell(dir.File("app.INI"));
+    auto top = shell.Main().menuBar()->actions();
+    ASSERT_EQ(top.size(), 4);
+    EXPECT_EQ(top[0]->text().toStdString(), "&File");
+    EXPECT_EQ(top[3]->text().toStdString(), "&Help");
+    EXPECT_EQ(Texts(TopMenu(shell.Main(), 1)),
+              (std::vector<std::string>{"&Zoom\tCtrl+Z", "&Move\tCtrl+M", "&Rotate\tCtrl+R", "-",
+                                        "&Source\tCtrl+S", "&Target\tCtrl+T", "-", "&Quick\tCtrl+Q",
+                                        "-", "S&et aspect ratio...", "Restore &all\tF5"}));
+    QMenu* source = TopMenu(shell.Main(), 0)->actions().at(0)->menu();
+    ASSERT_NE(source, nullptr);
+    EXPECT_EQ(source->actions().at(0)->data().toUInt(), res::ID_SOURCE_IMAGE);
+    EXPECT_EQ(source->actions().at(0)->text().toStdString(), "&Image...\tCtrl+I");
+    QMenu* scan = source->actions().at(2)->menu();
+    ASSERT_NE(scan, nullptr);
+    EXPECT_EQ(Texts(scan), (std::vector<std::string>{"No TWAIN devices", "-", "&Add device..."}));
+}
+
+TEST(Shell, AcceleratorsBindTheTableOnly) {
+    test::TempDir dir;
+    Shell shell(dir.File("app.INI"));
+    std::map<std::string, unsigned> bound;
+    for (auto& [id, action] : shell.Main().Actions().Actions()) {
+        if (!action->shortcut().isEmpty()) {
+            bound[action->shortcut().toString().toStdString()] = id;
+        }
+    }
+    EXPECT_EQ(bound.size(), 9u);
+    EXPECT_EQ(bound["Ctrl+S"], res::ID_EDIT_SOURCE);
+    EXPECT_EQ(bound["Ctrl+T"], res::ID_EDIT_TARGET);
+    EXPECT_EQ(bound["Ctrl+N"], res::ID_FILE_NEW);
+    EXPECT_EQ(bound["F1"], res::ID_HELP_FINDER);
+    EXPECT_EQ(bound.count("Ctrl+I"), 0u);
+    EXPECT_EQ(bound.count("Ctrl+Shift+I"), 0u);
+}
+
+TEST(Shell, ChecksFollowCommandsAndUnhandledIsDisabled) {
+    test::TempDir dir;
+    Shell shell(dir.File("app.INI"));
+    QMenu* edit = TopMenu(shell.Main(), 1);
+    emit edit->aboutToShow();
+    EXPECT_TRUE(shell.Action(res::ID_EDIT_MOVE)->isChecked());
+    EXPECT_FALSE(shell.Action(res::ID_EDIT_RESTORE_ALL)->isEnabled());
+    shell.Action(res::ID_EDIT_ZOOM)->trigger();
+    shell.Action(res::ID_EDIT_ROTATE)->trigger();
+    emit edit->aboutToShow();
+    EXPECT_TRUE(shell.Action(res::ID_EDIT_ROTATE)->isChecked());
+    EXPECT_FALSE(shell.Action(res::ID_EDIT_ZOOM)->isChecked());
+    EXPECT_FALSE(shell.Action(res::ID_EDIT_MOVE)->isChecked());
+    // The Preview is the active window: its view answers Edit source / target.
+    EXPECT_TRUE(shell.Action(res::ID_EDIT_SOURCE)->isChecked());
+    shell.Action(res::ID_EDIT_TARGET)->trigger();
+    EXPECT_TRUE(shell.Action(res::ID_EDIT_TARGET)->isChecked());
+    // With the Project window active nobody handles them.
+    shell.Main().MdiArea()->setActiveSubWindow(shell.Main().ProjectFrame());
+    shell.Main().UpdateCommandUI();
+    EXPECT_FALSE(shell.Action(res::ID_EDIT_SOURCE)->isEnabled());
+}
+
+TEST(Shell, ClosingPreviewHidesAndTheViewItemFollows) {
+    test::TempDir dir;
+    Shell shell(dir.File("app.INI"));
+    ui::CMyFrameWnd* preview = shell.Main().PreviewFrame();
+    shell.Main().UpdateCommandUI();
+    EXPECT_TRUE(shell.Action(res::ID_VIEW_PREVIEW)->isChecked());
+    preview->close();
+    EXPECT_FALSE(preview->isVisible());
+    shell.Main().UpdateCommandUI();
+    EXPECT_FALSE(shell.Action(res::ID_VIEW_PREVIEW)->isChecked());
+    shell.Action(res::ID_VIEW_PREVIEW)->trigger();
+    EXPECT_TRUE(preview->isVisible());
+    EXPECT_TRUE(shell.Action(res::ID_VIEW_PREVIEW)->isChecked());
+    EXPECT_EQ(preview->minimumSize(), QSize(300, 200));
+}
+
+TEST(Placement, ClampsToTheScreen) {
+    QSize screen(1024, 768);
+    auto p = ui::ComputePlacement(100, 100, 5000, 300, screen, QSize(1000, 700));
+    EXPECT_TRUE(p.moveAndSize);
+    EXPECT_EQ(p.rect.width(), 1024);
+    EXPECT_EQ(ui::ComputePlacement(0, 100, 400, 300, screen, {}).rect.x(), 64);
+    EXPECT_EQ(ui::ComputePlacement(1000, 100, 400, 300, screen, {}).rect.x(), 960);
+    auto none = ui::ComputePlacement(-1, -1, -1, -1, screen, QSize(1000, 700));
+    EXPECT_FALSE(none.moveAndSize);
+    EXPECT_EQ(none.rect, QRect(244, 158, 512, 384));
+}
+
+TEST(Placement, WrittenAtExitAndReadAtStart) {
+    test::TempDir dir;
+    std::string ini = dir.File("app.INI");
+    ui::CMyFrameWnd::SetScreenSizeOverride(QSize(1024, 768));
+    {
+        Shell shell(ini);
+        shell.Main().PreviewFrame()->setGeometry(100, 120, 400, 300);
+    }
+    EXPECT_EQ(GetPrivateProfileInt("", "X", -1, ini), 100);
+    EXPECT_EQ(GetPrivateProfileInt("", "WIDTH", -1, ini), 400);
+    WritePrivateProfileString("", "WIDTH", "5000", ini);
+    {
+        Shell shell(ini);
+        EXPECT_EQ(shell.Main().PreviewFrame()->geometry(), QRect(100, 120, 1024, 300));
+    }
+    ui::CMyFrameWnd::SetScreenSizeOverride(QSize());
+}
+
+TEST(Splitter, ColumnsShareTheWidth) {
+    EXPECT_EQ(ui::CFixedSplitter::ColumnWidth(408), 200);
+    EXPECT_EQ(ui::CFixedSplitter::ColumnWidth(20), 10);
+    ui::CFixedSplitter splitter(nullptr);
+    splitter.addWidget(new QWidget);
+    splitter.addWidget(new QWidget);
+    splitter.resize(408, 100);
+    splitter.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(splitter.sizes(), (QList<int>{200, 200}));
+}
+
+TEST(Seam, MessageBoxAndFilterMapping) {
+    using P = ui::CQtPlatform;
+    EXPECT_EQ(P::ToQtButtons(MsgButtons::YesNo), QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(P::ToQtButtons(MsgButtons::OkCancel), QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(P::ToQtIcon(MsgIcon::Exclamation), QMessageBox::Warning);
+    EXPECT_EQ(P::ToQtIcon(MsgIcon::Stop), QMessageBox::Critical);
+    EXPECT_EQ(P::FromQt(QMessageBox::No, MsgButtons::YesNo), MsgResult::No);
+    EXPECT_EQ(P::FromQt(QMessageBox::Cancel, MsgButtons::YesNoCancel), MsgResult::Cancel);
+    EXPECT_EQ(P::ToQtFilters("Video files (*.mpg; *.mpeg; *.avi)|*.mpg; *.mpeg; *.avi||"),
+              QStringList{"Video files (*.mpg *.mpeg *.avi)"});
+    EXPECT_EQ(P::ToQtFilters("A|*.a|B (*.b)|*.b"), (QStringList{"A (*.a)", "B (*.b)"}));
+}
+
+TEST(Shell, StartupAsksWhenMoviesCannotBeRead) {
+    test::TempDir dir;
+    CKeltApp app(dir.File("app.INI"));
+    app.m_videoProbe = [] { return false; };
+    std::string asked;
+    app.Platform().SetMessageHook([&](const std::string& text, MsgButtons b, MsgIcon) {
+        asked = text;
+        return b == MsgButtons::YesNo ? MsgResult::No : MsgResult::Ok;
+    });
+    EXPECT_FALSE(app.InitInstance());
+    EXPECT_EQ(asked, "Bad DirectShow. Can't read/write video.\nContinue anyway?");
+}
+
+} // namespace
+} // namespace vx
