@@ -14,11 +14,17 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+// The resources live in a static library: register them before the first icon is loaded.
+static void InitResources() {
+    Q_INIT_RESOURCE(vexel);
+}
+
 namespace vx {
 
 CKeltApp::CKeltApp(std::string profilePath)
     : m_videoProbe(&CKeltApp::MovieDecodingAvailable), m_strProfileName(std::move(profilePath)),
       m_doc(m_platform) {
+    InitResources();
     OnCommand(res::ID_FILE_NEW, [this] { m_pMainFrame->NewChild(); });
     OnCommand(res::ID_APP_ABOUT, [this] {
         ui::CAboutDialog about(m_pMainFrame.get());
@@ -45,6 +51,7 @@ bool CKeltApp::InitInstance() {
                                                     [this] { WinHelp(); });
     m_platform.SetMainFrame(m_pMainFrame.get());
     m_pMainFrame->showMaximized();
+    m_pMainFrame->ApplyPreviewPlacement();
     m_pMainFrame->repaint();
     if (m_videoProbe && !m_videoProbe()) {
         if (m_platform.MessageBox(res::LoadString(res::IDS_BAD_DIRECTSHOW), MsgButtons::YesNo,

@@ -12,6 +12,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QLabel>
+#include <QLayout>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QSlider>
@@ -96,7 +97,6 @@ CMainFrame::CMainFrame(CKeltDoc& doc, CCmdTarget& app, CQtPlatform& ui, std::str
     m_pPreviewFrame->SetClient(preview);
     m_pPreviewFrame->SetActiveView(preview);
     m_pMdiArea->addSubWindow(m_pPreviewFrame);
-    m_pPreviewFrame->ApplyPlacement(m_strProfile);
     m_pPreviewFrame->show();
     m_pMdiArea->setActiveSubWindow(m_pPreviewFrame);
 
@@ -110,6 +110,14 @@ CMainFrame::CMainFrame(CKeltDoc& doc, CCmdTarget& app, CQtPlatform& ui, std::str
 
 CMainFrame::~CMainFrame() {
     SavePreviewPlacement();
+}
+
+void CMainFrame::ApplyPreviewPlacement() {
+    // The frame area must have its size before the placement is centred in it.
+    if (layout()) {
+        layout()->activate();
+    }
+    m_pPreviewFrame->ApplyPlacement(m_strProfile);
 }
 
 void CMainFrame::SavePreviewPlacement() {

@@ -45,6 +45,8 @@ public:
     void UpdateAllViews();
     void NewChild();
     void SavePreviewPlacement();
+    // Once the frame is shown: the stored placement of the Preview window.
+    void ApplyPreviewPlacement();
 
     int m_nSliderPos = 50;
 
