@@ -1,0 +1,80 @@
+// Progress dialog, help behaviour and the last catch around commands.
+#include "app/KeltApp.h"
+#include "res/Resource.h"
+#include "support/TempDir.h"
+#include "ui/CommandActions.h"
+#include "ui/HelpDialog.h"
+#include "ui/MainFrame.h"
+#include "ui/ProgressDlg.h"
+
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBrowser>
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+namespace vx {
+namespace {
+
+TEST(ProgressDlg, WholeTotalAndCancelOnlyWhereAllowed) {
+    ui::CProgressDlg save("out.png", false, nullptr);
+    save.SetProgress(100, 70000);
+    EXPECT_EQ(save.Bar()->maximum(), 70000);
+    EXPECT_EQ(save.Bar()->value(), 100);
+    EXPECT_FALSE(save.CancelButton()->isEnabled());
+    QTest::keyClick(&save, Qt::Key_Escape);
+    EXPECT_FALSE(save.Cancelled());
+    EXPECT_TRUE(save.isVisible()); // stays until its owner ends it
+
+    ui::CProgressDlg read("in.png", true, nullptr);
+    read.CancelButton()->click();
+    EXPECT_TRUE(read.Cancelled());
+    EXPECT_TRUE(read.isVisible());
+}
+
+class CThrowing : public CCmdTarget {
+public:
+    CThrowing() {
+        OnCommand(1, [] { throw std::runtime_error("broken"); });
+        OnCommand(2, [this] { ++m_nRuns; });
+    }
+    int m_nRuns = 0;
+};
+
+TEST(Commands, AnExceptionIsReportedAndTheProgramGoesOn) {
+    test::TempDir dir;
+    CKeltApp app(dir.File("app.INI"));
+    std::vector<std::string> shown;
+    app.Platform().SetMessageHook([&](const std::string& text, MsgButtons, MsgIcon) {
+        shown.push_back(text);
+        return MsgResult::Ok;
+    });
+    CThrowing target;
+    ui::CCommandActions actions([&] { return std::vector<CCmdTarget*>{&target}; }, app.Platform(),
+                                nullptr);
+    actions.Get(1)->trigger();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], CCommandRouter::GenericFailureText());
+    actions.Get(2)->trigger();
+    EXPECT_EQ(target.m_nRuns, 1);
+    QAction* unhandled = actions.Get(3);
+    actions.UpdateAll();
+    EXPECT_FALSE(unhandled->isEnabled());
+    EXPECT_TRUE(actions.Get(2)->isEnabled());
+}
+
+TEST(Help, F1InADialogAndHelpTopicsOpenTheGuide) {
+    test::TempDir dir;
+    CKeltApp app(dir.File("app.INI"));
+    app.m_videoProbe = [] { return true; };
+    ASSERT_TRUE(app.InitInstance());
+    ui::CHelpDialog dialog(app.MainFrame());
+    QTest::keyClick(&dialog, Qt::Key_F1);
+    ASSERT_NE(app.HelpWindow(), nullptr);
+    EXPECT_TRUE(app.HelpWindow()->isVisible());
+    EXPECT_TRUE(app.HelpWindow()->toPlainText().contains("Export project"));
+}
+
+} // namespace
+} // namespace vx
