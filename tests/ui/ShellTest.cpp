@@ -153,6 +153,31 @@ TEST(Placement, WrittenAtExitAndReadAtStart) {
     ui::CMyFrameWnd::SetScreenSizeOverride(QSize());
 }
 
+TEST(Placement, MinimisedPreviewStoresItsSizeBeforeMinimising) {
+    test::TempDir dir;
+    std::string ini = dir.File("app.INI");
+    {
+        Shell shell(ini);
+        ui::CMyFrameWnd* preview = shell.Main().PreviewFrame();
+        preview->setGeometry(150, 130, 420, 310);
+        QSize client = preview->widget()->size();
+        preview->showMinimized();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(preview->RestoreRect(), QRect(QPoint(0, 0), client));
+    }
+    EXPECT_EQ(GetPrivateProfileInt("", "X", -1, ini), 0);
+    EXPECT_EQ(GetPrivateProfileInt("", "Y", -1, ini), 0);
+    EXPECT_GT(GetPrivateProfileInt("", "WIDTH", -1, ini), 300);
+}
+
+TEST(Placement, ReadOnlySettingsFolderDoesNotCrash) {
+    // A settings path in a folder that does not exist cannot be written.
+    test::TempDir dir;
+    std::string ini = dir.File("missing/deeper/app.INI");
+    { Shell shell(ini); }
+    EXPECT_EQ(GetPrivateProfileInt("", "X", -1, ini), -1);
+}
+
 TEST(Splitter, ColumnsShareTheWidth) {
     EXPECT_EQ(ui::CFixedSplitter::ColumnWidth(408), 200);
     EXPECT_EQ(ui::CFixedSplitter::ColumnWidth(20), 10);
