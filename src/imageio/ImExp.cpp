@@ -192,9 +192,12 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
     const int w = image.width, h = image.height;
     reader->SetSize(0, 0, w, h);
     reader->SetColorMode(0, 0, kColorModeTrueColor);
+    // Rows are handed over padded to 4 bytes, as the picture stores them.
+    std::vector<uint8_t> row(size_t(CDibImage::StrideFor(w)), 0);
     for (int r = 0; r < h; ++r) {
         // Stored row r is file row h - 1 - r: row 0 is the bottom row.
-        reader->PutRow(0, 0, r, image.bgr.data() + size_t(h - 1 - r) * w * 3);
+        std::memcpy(row.data(), image.bgr.data() + size_t(h - 1 - r) * w * 3, size_t(w) * 3);
+        reader->PutRow(0, 0, r, row.data());
         if ((r + 1) % codec::kStepRows == 0 && !scope.Step(h + r + 1, 2 * h)) {
             return Fail(ImExpError::Cancelled);
         }

@@ -1,6 +1,7 @@
 // The image-file component: reads and writes PNG, JPEG, TIFF, WebP and BMP files through three
 // callback classes. Every call answers non-zero for success and 0 for failure or nothing chosen.
-// Pixels always travel as 24-bit BGR rows (colour mode 16), row 0 the bottom row as displayed.
+// Pixels always travel as 24-bit BGR rows (colour mode 16), row 0 the bottom row as displayed;
+// rows handed to a reader are padded to a multiple of 4 bytes.
 #pragma once
 
 #include <cstdint>
