@@ -1,0 +1,48 @@
+// The short list of chosen scanners and cameras, kept in the settings file.
+#pragma once
+
+#include "scanner/Acquisition.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vx {
+
+class CTwainDevices {
+public:
+    static constexpr std::size_t kMaxDevices = 10;
+
+    // Starts the library with the main window's scanner message as its completion and loads
+    // the list from the settings file at iniPath.
+    CTwainDevices(std::unique_ptr<CAcquisition> library, CAcquisition::Completion onScanned,
+                  std::string iniPath);
+    ~CTwainDevices(); // SaveAndClose
+    CTwainDevices(const CTwainDevices&) = delete;
+    CTwainDevices& operator=(const CTwainDevices&) = delete;
+
+    // The stored names that are available now; the default source when none is stored.
+    void Load();
+    // Writes DEVICE0 ... DEVICE9 (empty past the list's end) and shuts the library down. Once.
+    void SaveAndClose();
+
+    // Starts a scan from device `index`; false when there is no such device or a scan runs.
+    bool Acquire(std::size_t index);
+
+    const std::vector<std::string>& Names() const { return m_names; }
+    // The device dialog's result: the first ten are kept.
+    void SetNames(const std::vector<std::string>& names);
+    // The sources available now, in the library's order (the device dialog's own list).
+    std::vector<std::string> AvailableSources();
+
+    CAcquisition& Library() { return *m_library; }
+
+private:
+    std::unique_ptr<CAcquisition> m_library;
+    std::string m_strIniPath;
+    std::vector<std::string> m_names;
+    bool m_bClosed = false;
+};
+
+} // namespace vx
