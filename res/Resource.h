@@ -60,6 +60,23 @@ constexpr int EDIT_MODE_ZOOM = 132;
 constexpr int EDIT_MODE_MOVE = 133;
 constexpr int EDIT_MODE_ROTATE = 134;
 
+// Cursors of the edit modes.
+constexpr unsigned IDC_ZOOM = 136;
+constexpr unsigned IDC_MOVE = 137;
+constexpr unsigned IDC_ROTATE = 138;
+
+// Aspect ratio dialog.
+constexpr unsigned IDD_ASPECT = 139;
+constexpr unsigned IDC_ASPECT_WIDTH = 1001;
+constexpr unsigned IDC_ASPECT_HEIGHT = 1002;
+constexpr unsigned IDC_ASPECT_WIDTH_SPIN = 1009;
+constexpr unsigned IDC_ASPECT_HEIGHT_SPIN = 1010;
+constexpr unsigned IDC_ASPECT_1_1 = 1011;
+constexpr unsigned IDC_ASPECT_3_2 = 1012;
+constexpr unsigned IDC_ASPECT_4_3 = 1013;
+constexpr unsigned IDC_ASPECT_16_9 = 1014;
+constexpr unsigned IDC_ASPECT_25_16 = 1015;
+
 // Strings.
 constexpr unsigned IDS_FRAME_OF = 10;
 constexpr unsigned IDS_SUPPORT = 11;

@@ -9,6 +9,7 @@
 #include "ui/MyFrameWnd.h"
 #include "ui/PlainView.h"
 #include "ui/QtPlatform.h"
+#include "ui/ViewPreview.h"
 
 #include <QAbstractEventDispatcher>
 #include <QLabel>
@@ -78,8 +79,8 @@ CMainFrame::CMainFrame(CKeltDoc& doc, CCmdTarget& app, CQtPlatform& ui, std::str
     m_pProjectFrame->setWindowIcon(QIcon(QString::fromStdString(res::IconImage(res::IDI_PROJECT))));
     m_pProjectFrame->CreateToolBar(res::IDR_PROJECT_TOOLBAR);
     auto* splitter = new CFixedSplitter(nullptr);
-    auto* source = new CPlainView(m_doc, CPlainView::Kind::SourcePane, splitter);
-    auto* target = new CPlainView(m_doc, CPlainView::Kind::TargetPane, splitter);
+    auto* source = new CViewPict(m_doc, true, splitter);
+    auto* target = new CViewPict(m_doc, false, splitter);
     splitter->addWidget(source);
     splitter->addWidget(target);
     m_pProjectFrame->SetClient(splitter);
@@ -93,9 +94,10 @@ CMainFrame::CMainFrame(CKeltDoc& doc, CCmdTarget& app, CQtPlatform& ui, std::str
     m_pPreviewFrame->setWindowTitle(Text(res::IDS_PREVIEW));
     m_pPreviewFrame->setWindowIcon(QIcon(QString::fromStdString(res::IconImage(res::IDI_PREVIEW))));
     m_pPreviewFrame->CreateToolBar(res::IDR_MAINFRAME);
-    auto* preview = new CPlainView(m_doc, CPlainView::Kind::Preview, nullptr);
+    auto* preview = new CViewPreview(m_doc, nullptr);
     m_pPreviewFrame->SetClient(preview);
     m_pPreviewFrame->SetActiveView(preview);
+    preview->OnInitialUpdate();
     m_pMdiArea->addSubWindow(m_pPreviewFrame);
     m_pPreviewFrame->show();
     m_pMdiArea->setActiveSubWindow(m_pPreviewFrame);
@@ -198,7 +200,7 @@ void CMainFrame::UpdateAllViews() {
 
 void CMainFrame::NewChild() {
     auto* child = new CMyFrameWnd(*this, false);
-    auto* blank = new CPlainView(m_doc, CPlainView::Kind::Blank, nullptr);
+    auto* blank = new CPlainView(nullptr);
     child->SetClient(blank);
     child->SetActiveView(blank);
     child->setWindowTitle(Text(res::IDS_APP_TITLE));

@@ -3,18 +3,16 @@
 #include "document/KeltDoc.h"
 #include "profile/PrivateProfile.h"
 #include "res/Resource.h"
-#include "res/UiTables.h"
 #include "ui/CommandActions.h"
 #include "ui/MainFrame.h"
 #include "ui/QtPlatform.h"
+#include "ui/SliderToolBar.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMdiArea>
 #include <QScreen>
-#include <QSlider>
 #include <QTimer>
-#include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -78,27 +76,31 @@ CMyFrameWnd::CMyFrameWnd(CMainFrame& main, bool closeHides)
 
 CMyFrameWnd::~CMyFrameWnd() = default;
 
-QToolBar* CMyFrameWnd::CreateToolBar(unsigned id) {
-    m_pToolBar = new QToolBar(m_pContainer);
-    m_pToolBar->setIconSize(QSize(16, 16));
-    m_pToolBar->setStyleSheet("QToolBar { border-bottom: 1px solid palette(mid); }");
-    for (unsigned command : res::ToolBar(id)) {
-        if (command == 0) {
-            m_pToolBar->addSeparator();
-        } else if (command == res::ID_BLEND_SLIDER) {
-            m_pSlider = new QSlider(Qt::Horizontal, m_pToolBar);
-            m_pSlider->setRange(0, 100);
-            m_pSlider->setValue(50);
-            m_pSlider->setFixedWidth(100);
-            m_pSlider->setToolTip(tr("Blend"));
-            connect(m_pSlider, &QSlider::valueChanged, this, [this](int value) {
-                m_main.m_nSliderPos = value;
-                m_main.Actions().Execute(res::ID_BLEND);
-            });
-            m_pToolBar->addWidget(m_pSlider);
-        } else {
-            m_pToolBar->addAction(m_pToolActions->Get(command));
+CMyFrameWnd* CMyFrameWnd::Of(QWidget* widget) {
+    for (QWidget* w = widget ? widget->parentWidget() : nullptr; w; w = w->parentWidget()) {
+        if (auto* frame = dynamic_cast<CMyFrameWnd*>(w)) {
+            return frame;
         }
+    }
+    return nullptr;
+}
+
+QToolBar* CMyFrameWnd::ToolBar() const {
+    return m_pToolBar;
+}
+
+QSlider* CMyFrameWnd::Slider() const {
+    return m_pToolBar ? m_pToolBar->Slider() : nullptr;
+}
+
+QToolBar* CMyFrameWnd::CreateToolBar(unsigned id) {
+    m_pToolBar = new CSliderToolBar(m_pContainer);
+    m_pToolBar->LoadToolBar(id, *m_pToolActions);
+    if (id == res::IDR_MAINFRAME) {
+        m_pToolBar->SetUpSlider([this](int value) {
+            m_main.m_nSliderPos = value;
+            m_main.Actions().Execute(res::ID_BLEND);
+        });
     }
     static_cast<QVBoxLayout*>(m_pContainer->layout())->insertWidget(0, m_pToolBar);
     return m_pToolBar;

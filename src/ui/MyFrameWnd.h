@@ -14,6 +14,7 @@ namespace vx::ui {
 
 class CCommandActions;
 class CMainFrame;
+class CSliderToolBar;
 
 // Where the stored placement puts a frame: `moveAndSize` false means centred at half the screen.
 struct Placement {
@@ -35,13 +36,16 @@ public:
     CCmdTarget* ActiveView() const { return m_pActiveView; }
     void SetActiveView(CCmdTarget* view) { m_pActiveView = view; }
     CCommandActions* ToolBarActions() const { return m_pToolActions.get(); }
-    QToolBar* ToolBar() const { return m_pToolBar; }
-    QSlider* Slider() const { return m_pSlider; }
+    QToolBar* ToolBar() const;
+    QSlider* Slider() const;
 
     // Placement in the settings file (section with the empty name).
     void ApplyPlacement(const std::string& profile);
     void SavePlacement(const std::string& profile);
     QRect RestoreRect() const { return m_restoreRect; }
+
+    // The child frame that holds `widget`, or null.
+    static CMyFrameWnd* Of(QWidget* widget);
 
     // The screen size the placement clamps to; tests can simulate another.
     static void SetScreenSizeOverride(QSize size);
@@ -56,8 +60,7 @@ protected:
 private:
     bool m_bCloseHides;
     QWidget* m_pContainer;
-    QToolBar* m_pToolBar = nullptr;
-    QSlider* m_pSlider = nullptr;
+    CSliderToolBar* m_pToolBar = nullptr;
     std::unique_ptr<CCommandActions> m_pToolActions;
     CCmdTarget* m_pActiveView = nullptr;
     QRect m_restoreRect;

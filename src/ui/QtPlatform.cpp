@@ -1,16 +1,15 @@
 #include "ui/QtPlatform.h"
 
 #include "document/CmdTarget.h"
+#include "document/KeltDoc.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
+#include "ui/AspectDlg.h"
 #include "ui/MainFrame.h"
 #include "ui/ProgressDlg.h"
 
 #include <QApplication>
-#include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QFormLayout>
-#include <QSpinBox>
 #include <exception>
 
 namespace vx::ui {
@@ -178,32 +177,16 @@ std::unique_ptr<IProgressDialog> CQtPlatform::OpenProgressDialog(const std::stri
     return std::make_unique<CProgressDlg>(text, cancelAllowed, m_pMainFrame);
 }
 
-} // namespace vx::ui
-
-namespace vx::ui {
-
-// A plain ratio entry until the aspect-ratio dialog with its presets arrives.
 bool CQtPlatform::RunAspectDialog(int& width, int& height) {
-    QDialog dialog(m_pMainFrame);
-    dialog.setWindowTitle(QObject::tr("Aspect ratio"));
-    auto* layout = new QFormLayout(&dialog);
-    auto* w = new QSpinBox(&dialog);
-    auto* h = new QSpinBox(&dialog);
-    w->setRange(1, 10000);
-    h->setRange(1, 10000);
-    w->setValue(width);
-    h->setValue(height);
-    layout->addRow(QObject::tr("Width:"), w);
-    layout->addRow(QObject::tr("Height:"), h);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addRow(buttons);
+    CAspectDlg dialog(m_pMainFrame ? &m_pMainFrame->Doc() : nullptr, m_pMainFrame);
+    dialog.m_nWidth = width;
+    dialog.m_nHeight = height;
+    dialog.OnInitDialog();
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }
-    width = w->value();
-    height = h->value();
+    width = dialog.m_nWidth;
+    height = dialog.m_nHeight;
     return true;
 }
 

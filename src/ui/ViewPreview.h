@@ -1,0 +1,25 @@
+// The Preview window's view: paints the blended framed pictures 1:1 and edits the chosen slot
+// with the gestures of the picture view.
+#pragma once
+
+#include "ui/ViewPict.h"
+
+namespace vx::ui {
+
+class CViewPreview : public CViewPict {
+    Q_OBJECT
+public:
+    CViewPreview(CKeltDoc& doc, QWidget* parent);
+
+    // Builds the output frame for the current size when there is none.
+    void OnInitialUpdate();
+
+    // The off-screen image every Preview paints through; null before the first paint.
+    static const QImage* OffscreenImage();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+};
+
+} // namespace vx::ui
