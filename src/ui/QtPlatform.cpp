@@ -90,6 +90,9 @@ MsgResult CQtPlatform::MessageBox(const std::string& text, MsgButtons buttons, M
 }
 
 std::optional<FileDialogResult> CQtPlatform::FileDialog(const FileDialogOptions& options) {
+    if (m_fileDialogHook) {
+        return m_fileDialogHook(options);
+    }
     QFileDialog dialog(m_pMainFrame, QString::fromStdString(options.title));
     dialog.setAcceptMode(options.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(options.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);

@@ -18,8 +18,11 @@ public:
     using MessageHook = std::function<MsgResult(const std::string&, MsgButtons, MsgIcon)>;
 
     void SetMainFrame(CMainFrame* frame) { m_pMainFrame = frame; }
-    // Tests answer message boxes through this instead of a modal dialog.
+    using FileDialogHook = std::function<std::optional<FileDialogResult>(const FileDialogOptions&)>;
+
+    // Tests answer message boxes and file dialogs through these instead of modal dialogs.
     void SetMessageHook(MessageHook hook) { m_messageHook = std::move(hook); }
+    void SetFileDialogHook(FileDialogHook hook) { m_fileDialogHook = std::move(hook); }
 
     MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon) override;
     std::optional<FileDialogResult> FileDialog(const FileDialogOptions& options) override;
@@ -46,6 +49,7 @@ public:
 private:
     CMainFrame* m_pMainFrame = nullptr;
     MessageHook m_messageHook;
+    FileDialogHook m_fileDialogHook;
     std::map<unsigned, std::unique_ptr<QTimer>> m_timers;
 };
 
