@@ -1,11 +1,10 @@
 // Renderer figures: one full-resolution pass of both pictures into the Preview, and a full render
 // of a 12-megapixel output.
+#include "NoisePicture.h"
 #include "document/KeltDoc.h"
 #include "support/ScriptedPlatform.h"
 
 #include <benchmark/benchmark.h>
-
-#include <random>
 
 using namespace vx;
 
@@ -14,17 +13,7 @@ namespace {
 // The scripted platform records calls and never blocks: nothing of the user interface is timed.
 using QuietPlatform = test::ScriptedPlatform;
 
-std::unique_ptr<CDibImage> Noise(int w, int h) {
-    auto image = std::make_unique<CDibImage>(w, h);
-    std::mt19937 rng(1);
-    for (int y = 0; y < h; ++y) {
-        uint8_t* row = image->Row(y);
-        for (int x = 0; x < 3 * w; ++x) {
-            row[x] = uint8_t(rng());
-        }
-    }
-    return image;
-}
+using bench::Noise;
 
 void BM_RenderPassStep1(benchmark::State& state) {
     QuietPlatform ui;
