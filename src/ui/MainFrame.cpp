@@ -4,10 +4,11 @@
 #include "res/Resource.h"
 #include "res/StringTable.h"
 #include "res/UiTables.h"
+#include "ui/ChildFrame.h"
 #include "ui/CommandActions.h"
-#include "ui/FixedSplitter.h"
+#include "ui/MyFramePreview.h"
 #include "ui/MyFrameWnd.h"
-#include "ui/PlainView.h"
+#include "ui/ProjectFrame.h"
 #include "ui/QtPlatform.h"
 #include "ui/ViewPreview.h"
 
@@ -74,30 +75,13 @@ CMainFrame::CMainFrame(CKeltDoc& doc, CCmdTarget& app, CQtPlatform& ui, std::str
     BuildMenus();
 
     // Project window: Source and Target panes side by side.
-    m_pProjectFrame = new CMyFrameWnd(*this, true);
-    m_pProjectFrame->setWindowTitle(Text(res::IDS_PROJECT));
-    m_pProjectFrame->setWindowIcon(QIcon(QString::fromStdString(res::IconImage(res::IDI_PROJECT))));
-    m_pProjectFrame->CreateToolBar(res::IDR_PROJECT_TOOLBAR);
-    auto* splitter = new CFixedSplitter(nullptr);
-    auto* source = new CViewPict(m_doc, true, splitter);
-    auto* target = new CViewPict(m_doc, false, splitter);
-    splitter->addWidget(source);
-    splitter->addWidget(target);
-    m_pProjectFrame->SetClient(splitter);
-    m_pProjectFrame->SetActiveView(source);
+    m_pProjectFrame = new CProjectFrame(*this);
     m_pMdiArea->addSubWindow(m_pProjectFrame);
     m_pProjectFrame->resize(640, 320);
     m_pProjectFrame->show();
 
     // Preview window, created last and therefore the active one.
-    m_pPreviewFrame = new CMyFrameWnd(*this, true);
-    m_pPreviewFrame->setWindowTitle(Text(res::IDS_PREVIEW));
-    m_pPreviewFrame->setWindowIcon(QIcon(QString::fromStdString(res::IconImage(res::IDI_PREVIEW))));
-    m_pPreviewFrame->CreateToolBar(res::IDR_MAINFRAME);
-    auto* preview = new CViewPreview(m_doc, nullptr);
-    m_pPreviewFrame->SetClient(preview);
-    m_pPreviewFrame->SetActiveView(preview);
-    preview->OnInitialUpdate();
+    m_pPreviewFrame = new CMyFramePreview(*this);
     m_pMdiArea->addSubWindow(m_pPreviewFrame);
     m_pPreviewFrame->show();
     m_pMdiArea->setActiveSubWindow(m_pPreviewFrame);
@@ -162,7 +146,7 @@ void CMainFrame::BuildMenus() {
 }
 
 QWidget* CMainFrame::PreviewView() const {
-    return m_pPreviewFrame ? dynamic_cast<QWidget*>(m_pPreviewFrame->ActiveView()) : nullptr;
+    return m_pPreviewFrame ? m_pPreviewFrame->View() : nullptr;
 }
 
 std::vector<CCmdTarget*> CMainFrame::Chain() {
@@ -199,14 +183,10 @@ void CMainFrame::UpdateAllViews() {
 }
 
 void CMainFrame::NewChild() {
-    auto* child = new CMyFrameWnd(*this, false);
-    auto* blank = new CPlainView(nullptr);
-    child->SetClient(blank);
-    child->SetActiveView(blank);
-    child->setWindowTitle(Text(res::IDS_APP_TITLE));
+    auto* child = new CChildFrame(*this);
     m_pMdiArea->addSubWindow(child);
     child->show();
-    blank->setFocus();
+    child->View()->setFocus();
 }
 
 void CMainFrame::ToggleFrame(CMyFrameWnd* frame) {

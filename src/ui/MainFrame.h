@@ -19,6 +19,8 @@ namespace vx::ui {
 
 class CCommandActions;
 class CMyFrameWnd;
+class CMyFramePreview;
+class CProjectFrame;
 class CQtPlatform;
 
 class CMainFrame : public QMainWindow, public CCmdTarget {
@@ -34,8 +36,8 @@ public:
     CQtPlatform& Platform() { return m_ui; }
     QMdiArea* MdiArea() const { return m_pMdiArea; }
     CCommandActions& Actions() { return *m_pActions; }
-    CMyFrameWnd* PreviewFrame() const { return m_pPreviewFrame; }
-    CMyFrameWnd* ProjectFrame() const { return m_pProjectFrame; }
+    CMyFramePreview* PreviewFrame() const { return m_pPreviewFrame; }
+    CProjectFrame* ProjectFrame() const { return m_pProjectFrame; }
     QWidget* PreviewView() const;
     const std::string& ProfilePath() const { return m_strProfile; }
 
@@ -61,8 +63,8 @@ private:
     std::function<void()> m_onHelp;
     std::unique_ptr<CCommandActions> m_pActions;
     QMdiArea* m_pMdiArea;
-    CMyFrameWnd* m_pPreviewFrame = nullptr;
-    CMyFrameWnd* m_pProjectFrame = nullptr;
+    CMyFramePreview* m_pPreviewFrame = nullptr;
+    CProjectFrame* m_pProjectFrame = nullptr;
     bool m_bPlacementSaved = false;
 };
 

@@ -93,15 +93,9 @@ QSlider* CMyFrameWnd::Slider() const {
     return m_pToolBar ? m_pToolBar->Slider() : nullptr;
 }
 
-QToolBar* CMyFrameWnd::CreateToolBar(unsigned id) {
+CSliderToolBar* CMyFrameWnd::CreateToolBar(unsigned id) {
     m_pToolBar = new CSliderToolBar(m_pContainer);
     m_pToolBar->LoadToolBar(id, *m_pToolActions);
-    if (id == res::IDR_MAINFRAME) {
-        m_pToolBar->SetUpSlider([this](int value) {
-            m_main.m_nSliderPos = value;
-            m_main.Actions().Execute(res::ID_BLEND);
-        });
-    }
     static_cast<QVBoxLayout*>(m_pContainer->layout())->insertWidget(0, m_pToolBar);
     return m_pToolBar;
 }

@@ -31,7 +31,7 @@ public:
     ~CMyFrameWnd() override;
 
     // Toolbar `id` of the resources; its buttons reach this frame's view first.
-    QToolBar* CreateToolBar(unsigned id);
+    CSliderToolBar* CreateToolBar(unsigned id);
     void SetClient(QWidget* client);
     CCmdTarget* ActiveView() const { return m_pActiveView; }
     void SetActiveView(CCmdTarget* view) { m_pActiveView = view; }

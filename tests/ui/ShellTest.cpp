@@ -7,7 +7,9 @@
 #include "ui/CommandActions.h"
 #include "ui/FixedSplitter.h"
 #include "ui/MainFrame.h"
+#include "ui/MyFramePreview.h"
 #include "ui/MyFrameWnd.h"
+#include "ui/ProjectFrame.h"
 #include "ui/QtPlatform.h"
 
 #include <QApplication>
