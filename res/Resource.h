@@ -77,6 +77,16 @@ constexpr unsigned IDC_ASPECT_4_3 = 1013;
 constexpr unsigned IDC_ASPECT_16_9 = 1014;
 constexpr unsigned IDC_ASPECT_25_16 = 1015;
 
+// Choose Frame dialog.
+constexpr unsigned IDD_CHOOSE_FRAME = 143;
+constexpr unsigned IDC_FRAME_PREVIEW = 1033;
+constexpr unsigned IDC_FRAME_FIRST = 1035;
+constexpr unsigned IDC_FRAME_PREV = 1037;
+constexpr unsigned IDC_FRAME_NEXT = 1038;
+constexpr unsigned IDC_FRAME_LAST = 1039;
+constexpr unsigned IDC_FRAME_SLIDER = 1040;
+constexpr unsigned IDC_FRAME_LABEL = 1041;
+
 // Strings.
 constexpr unsigned IDS_FRAME_OF = 10;
 constexpr unsigned IDS_SUPPORT = 11;

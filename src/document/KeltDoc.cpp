@@ -43,6 +43,8 @@ void CKeltDoc::RegisterCommands() {
     OnCommand(ID_EDIT_ASPECT, [this] { OnSetAspectRatio(); });
     OnCommand(ID_SOURCE_IMAGE, [this] { OnLoadImage(ESlot::Source); });
     OnCommand(ID_TARGET_IMAGE, [this] { OnLoadImage(ESlot::Target); });
+    OnCommand(ID_SOURCE_VIDEO, [this] { OnLoadMovie(ESlot::Source); });
+    OnCommand(ID_TARGET_VIDEO, [this] { OnLoadMovie(ESlot::Target); });
     OnCommand(ID_FILE_SAVE_SOURCE, [this] { OnSaveAs(ESlot::Source); });
     OnCommand(ID_FILE_SAVE_TARGET, [this] { OnSaveAs(ESlot::Target); });
     OnCommand(ID_ADD_TWAIN_FILE, [this] { OnAddTwainFile(); });
@@ -316,6 +318,31 @@ void CKeltDoc::OnLoadImage(ESlot slot) {
     } catch (const CMyException& e) {
         e.Report(m_ui);
         // The old picture stays, but export waits until the slot is saved again.
+        UpdatePreviewViews();
+        (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = false;
+    }
+}
+
+void CKeltDoc::OnLoadMovie(ESlot slot) {
+    m_ui.SetMainTitle(res::LoadString(res::IDS_APP_TITLE));
+    FileDialogOptions options;
+    options.filter = res::LoadString(res::IDS_MOVIE_FILTER);
+    // The movie extensions listed are not all that can be read; the rest stay reachable.
+    options.filter.insert(options.filter.size() - 1, "All files (*)|*|");
+    options.hideReadOnly = true;
+    options.promptOverwrite = true;
+    const std::optional<FileDialogResult> file = m_ui.FileDialog(options);
+    if (!file || file->path.empty()) {
+        return;
+    }
+    const std::optional<int64_t> frame = m_ui.RunChooseFrameDialog(file->path);
+    if (!frame) {
+        return;
+    }
+    try {
+        InstallPicture(slot, std::make_unique<CDibImage>(file->path, *frame));
+    } catch (const CMyException& e) {
+        e.Report(m_ui);
         UpdatePreviewViews();
         (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = false;
     }

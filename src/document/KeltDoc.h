@@ -72,6 +72,7 @@ public:
     void OnExportProject();
     void OnSetAspectRatio();
     void OnLoadImage(ESlot slot);
+    void OnLoadMovie(ESlot slot);
     void OnSaveAs(ESlot slot);
     // Takes over a file the scanner wrote: installs it in the slot of the latest scan command and
     // offers to keep it; the scanner's file is deleted once it has been saved elsewhere.

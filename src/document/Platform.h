@@ -2,6 +2,7 @@
 // implements it; the tests implement it with a scripted double.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -72,6 +73,10 @@ public:
     // The aspect-ratio dialog opened on width : height; false unless closed with OK, which
     // leaves the chosen terms (each 1 ... 10000) in width and height.
     virtual bool RunAspectDialog(int& width, int& height) = 0;
+
+    // The Choose Frame dialog on a movie: the 0-based frame chosen with OK, nullopt otherwise.
+    // A movie that cannot be opened is reported by the dialog, once, and the dialog closes.
+    virtual std::optional<int64_t> RunChooseFrameDialog(const std::string& moviePath) = 0;
 
     // Shows a progress dialog; the Cancel button is enabled only when cancelAllowed.
     virtual std::unique_ptr<IProgressDialog> OpenProgressDialog(const std::string& text,

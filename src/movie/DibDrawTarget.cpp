@@ -1,6 +1,5 @@
 #include "movie/DibDrawTarget.h"
 
-#include <cstdlib>
 #include <cstring>
 
 namespace vx {
@@ -16,21 +15,16 @@ void CDibDrawTarget::StretchDIBits(int x, int y, int w, int h, int srcX, int src
     if (!bits || header.biBitCount != 24 || w <= 0 || h <= 0 || srcW <= 0 || srcH <= 0) {
         return;
     }
-    const int bmpHeight = std::abs(header.biHeight);
-    const int bmpStride = CDibImage::StrideFor(header.biWidth);
     const int picHeight = m_picture.Height();
     for (int dy = 0; dy < h; ++dy) {
         const int py = y + dy; // from the top of the picture
         if (py < 0 || py >= picHeight) {
             continue;
         }
-        // The source rectangle's top row is its highest bitmap row.
-        const int sy = srcY + srcH - 1 - int(int64_t(dy) * srcH / h);
-        if (sy < 0 || sy >= bmpHeight) {
+        const uint8_t* src = StretchSourceRow(bits, header, srcY, srcH, h, dy);
+        if (!src) {
             continue;
         }
-        const int bitmapRow = header.biHeight > 0 ? sy : bmpHeight - 1 - sy;
-        const uint8_t* src = bits + size_t(bmpStride) * size_t(bitmapRow);
         uint8_t* dst = m_picture.Row(picHeight - 1 - py);
         if (w == srcW && x >= 0 && x + w <= m_picture.Width() && srcX >= 0 &&
             srcX + srcW <= header.biWidth) {
@@ -39,7 +33,7 @@ void CDibDrawTarget::StretchDIBits(int x, int y, int w, int h, int srcX, int src
         }
         for (int dx = 0; dx < w; ++dx) {
             const int px = x + dx;
-            const int sx = srcX + int(int64_t(dx) * srcW / w);
+            const int sx = StretchSourceColumn(srcX, srcW, w, dx);
             if (px < 0 || px >= m_picture.Width() || sx < 0 || sx >= header.biWidth) {
                 continue;
             }

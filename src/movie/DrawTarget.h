@@ -18,6 +18,25 @@ struct DrawRect {
     int bottom = 0;
 };
 
+// Nearest-neighbour mapping of a stretch from a 24-bit bitmap's (srcX, srcY, srcW, srcH) into a
+// w x h surface rectangle: the bitmap row that the rectangle's row dy shows (nullptr when it
+// lies outside the bitmap), and the bitmap column that its column dx shows.
+inline const uint8_t* StretchSourceRow(const uint8_t* bits, const BitmapInfoHeader& header,
+                                       int srcY, int srcH, int h, int dy) {
+    const int bmpHeight = header.biHeight < 0 ? -header.biHeight : header.biHeight;
+    // The source rectangle's top row is its highest bitmap row.
+    const int sy = srcY + srcH - 1 - static_cast<int>(int64_t(dy) * srcH / h);
+    if (sy < 0 || sy >= bmpHeight) {
+        return nullptr;
+    }
+    const int bitmapRow = header.biHeight > 0 ? sy : bmpHeight - 1 - sy;
+    return bits + size_t(CDibImage::StrideFor(header.biWidth)) * size_t(bitmapRow);
+}
+
+inline int StretchSourceColumn(int srcX, int srcW, int w, int dx) {
+    return srcX + static_cast<int>(int64_t(dx) * srcW / w);
+}
+
 class IDrawTarget {
 public:
     virtual ~IDrawTarget() = default;

@@ -5,6 +5,7 @@
 #include "res/Resource.h"
 #include "res/StringTable.h"
 #include "ui/AspectDlg.h"
+#include "ui/ChooseFrameDlg.h"
 #include "ui/MainFrame.h"
 #include "ui/ProgressDlg.h"
 
@@ -191,6 +192,15 @@ bool CQtPlatform::RunAspectDialog(int& width, int& height) {
     width = dialog.m_nWidth;
     height = dialog.m_nHeight;
     return true;
+}
+
+std::optional<int64_t> CQtPlatform::RunChooseFrameDialog(const std::string& moviePath) {
+    CChooseFrameDlg dialog(*this, m_pMainFrame);
+    dialog.m_strMoviePath = moviePath;
+    if (dialog.DoModal() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return dialog.m_nFrame;
 }
 
 } // namespace vx::ui

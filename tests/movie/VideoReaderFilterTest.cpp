@@ -1,4 +1,4 @@
-#include "TestMovies.h"
+#include "support/TestMovies.h"
 
 #include "movie/VideoReaderFilter.h"
 

@@ -60,6 +60,16 @@ bool ScriptedPlatform::RunAspectDialog(int& width, int& height) {
     return true;
 }
 
+std::optional<int64_t> ScriptedPlatform::RunChooseFrameDialog(const std::string& moviePath) {
+    chooseFrameDialogs.push_back(moviePath);
+    if (frameAnswers.empty()) {
+        return std::nullopt;
+    }
+    const std::optional<int64_t> answer = frameAnswers.front();
+    frameAnswers.pop_front();
+    return answer;
+}
+
 void ScriptedPlatform::SetTimer(unsigned id, unsigned ms, std::function<void()> onTick) {
     ++timerSets;
     timers[id] = Timer{ms, std::move(onTick)};

@@ -37,6 +37,8 @@ public:
     int sliderPos = 50;
     // Each answer of the aspect dialog: the terms chosen with OK, or nullopt for Cancel.
     std::deque<std::optional<std::pair<int, int>>> aspectAnswers;
+    // Each answer of the Choose Frame dialog: the frame chosen with OK, or nullopt for Cancel.
+    std::deque<std::optional<int64_t>> frameAnswers;
     // Cancel is pressed in a progress dialog once it has had this many updates (-1: never).
     int cancelProgressAfter = -1;
 
@@ -50,7 +52,8 @@ public:
     int allViewUpdates = 0;
     int previewRepaints = 0;
     std::vector<std::pair<int, int>> aspectDialogs; // the terms each dialog opened with
-    std::deque<Progress> progressDialogs; // every one opened, in order
+    std::vector<std::string> chooseFrameDialogs;    // the movie each dialog opened on
+    std::deque<Progress> progressDialogs;           // every one opened, in order
 
     MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon) override;
     std::optional<FileDialogResult> FileDialog(const FileDialogOptions& options) override;
@@ -63,6 +66,7 @@ public:
     void RepaintPreviewView() override { ++previewRepaints; }
     int SliderPosition() override { return sliderPos; }
     bool RunAspectDialog(int& width, int& height) override;
+    std::optional<int64_t> RunChooseFrameDialog(const std::string& moviePath) override;
     std::unique_ptr<IProgressDialog> OpenProgressDialog(const std::string& text,
                                                         bool cancelAllowed) override;
 
