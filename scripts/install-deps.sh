@@ -4,7 +4,7 @@ set -e
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 PACKAGES="build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
- qt6-base-dev qt6-base-dev-tools libgl-dev \
+ qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev \
  libpng-dev libjpeg-dev libtiff-dev libwebp-dev libjpeg-turbo-progs \
  libffms2-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg \
  libsane-dev sane-utils xauth xvfb"

@@ -6,6 +6,7 @@
 #include "res/UiTables.h"
 #include "ui/ChildFrame.h"
 #include "ui/CommandActions.h"
+#include "ui/LockIndicators.h"
 #include "ui/MyFramePreview.h"
 #include "ui/MyFrameWnd.h"
 #include "ui/ProjectFrame.h"
@@ -19,6 +20,7 @@
 #include <QMenuBar>
 #include <QSlider>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 
 namespace vx::ui {
@@ -41,12 +43,18 @@ CMainFrame::CMainFrame(CKeltDoc& doc, CCmdTarget& app, CQtPlatform& ui, std::str
 
     // Status bar: message pane and the three lock indicators.
     statusBar()->addWidget(new QLabel(Text(res::IDS_IDLE_MESSAGE)), 1);
-    for (unsigned id : {res::ID_INDICATOR_CAPS, res::ID_INDICATOR_NUM, res::ID_INDICATOR_SCRL}) {
-        auto* pane = new QLabel(Text(id));
-        pane->setEnabled(false); // the lock states are not known through Qt
-        pane->setFrameShape(QFrame::StyledPanel);
-        statusBar()->addPermanentWidget(pane);
+    const unsigned indicators[3] = {res::ID_INDICATOR_CAPS, res::ID_INDICATOR_NUM,
+                                    res::ID_INDICATOR_SCRL};
+    for (int i = 0; i < 3; ++i) {
+        m_pLockPanes[i] = new QLabel(Text(indicators[i]));
+        m_pLockPanes[i]->setFrameShape(QFrame::StyledPanel);
+        statusBar()->addPermanentWidget(m_pLockPanes[i]);
     }
+    UpdateLockPanes();
+    // A lock can change while another program has the keyboard: look now and then.
+    auto* lockTimer = new QTimer(this);
+    connect(lockTimer, &QTimer::timeout, this, &CMainFrame::UpdateLockPanes);
+    lockTimer->start(250);
 
     OnCommand(res::ID_VIEW_PREVIEW, [this] { ToggleFrame(m_pPreviewFrame); });
     OnCommand(res::ID_VIEW_PROJECT, [this] { ToggleFrame(m_pProjectFrame); });
@@ -187,6 +195,15 @@ void CMainFrame::NewChild() {
     m_pMdiArea->addSubWindow(child);
     child->show();
     child->View()->setFocus();
+}
+
+void CMainFrame::UpdateLockPanes() {
+    // Greyed where the window system cannot tell.
+    const LockStates states = ReadLockStates().value_or(LockStates{});
+    const bool on[3] = {states.caps, states.num, states.scroll};
+    for (int i = 0; i < 3; ++i) {
+        m_pLockPanes[i]->setEnabled(on[i]);
+    }
 }
 
 void CMainFrame::ToggleFrame(CMyFrameWnd* frame) {

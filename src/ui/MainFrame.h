@@ -52,6 +52,10 @@ public:
 
     int m_nSliderPos = 50;
 
+    // The Caps, Num and Scroll Lock panes, lit while their lock is on.
+    QLabel* LockPane(int index) const { return m_pLockPanes[index]; }
+    void UpdateLockPanes();
+
 private:
     void BuildMenus();
     void ToggleFrame(CMyFrameWnd* frame);
@@ -66,6 +70,7 @@ private:
     CMyFramePreview* m_pPreviewFrame = nullptr;
     CProjectFrame* m_pProjectFrame = nullptr;
     bool m_bPlacementSaved = false;
+    QLabel* m_pLockPanes[3] = {};
 };
 
 } // namespace vx::ui

@@ -7,7 +7,8 @@ list(FILTER VEXEL_UI_SOURCES EXCLUDE REGEX ".*/app/main\\.cpp$")
 
 add_library(vexel_ui STATIC ${VEXEL_UI_SOURCES} ${PROJECT_SOURCE_DIR}/res/vexel.qrc)
 set_target_properties(vexel_ui PROPERTIES AUTOMOC ON AUTORCC ON)
-target_link_libraries(vexel_ui PUBLIC vexel_core Qt6::Widgets)
+find_package(X11 REQUIRED) # the keyboard's lock lights
+target_link_libraries(vexel_ui PUBLIC vexel_core Qt6::Widgets X11::X11)
 
 add_executable(vexel-helper ${CMAKE_CURRENT_SOURCE_DIR}/app/main.cpp)
 target_link_libraries(vexel-helper PRIVATE vexel_ui)
