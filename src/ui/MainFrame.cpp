@@ -248,16 +248,6 @@ void SetMenuItems(QMenu& menu, const std::vector<res::MenuItem>& items, CCommand
     }
 }
 
-bool MenuHasItem(const QMenu& menu, unsigned id) {
-    for (QAction* action : menu.actions()) {
-        if (action->menu() ? MenuHasItem(*action->menu(), id)
-                           : !action->isSeparator() && action->data().toUInt() == id) {
-            return true;
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 void CMainFrame::RegisterScanCommands() {
@@ -282,16 +272,8 @@ void CMainFrame::RegisterScanCommands() {
 }
 
 void CMainFrame::OnInitMenu() {
-    QMenu* source = m_pScanMenus[0];
-    QMenu* target = m_pScanMenus[1];
-    bool bothInMenuBar = false;
-    for (QAction* top : menuBar()->actions()) {
-        if (top->menu() && MenuHasItem(*top->menu(), res::ID_SCAN_SOURCE_FIRST) &&
-            MenuHasItem(*top->menu(), res::ID_SCAN_TARGET_FIRST)) {
-            bothInMenuBar = true;
-        }
-    }
-    if (!m_bTwainMenuBuilt && source && target && bothInMenuBar) {
+    // The menu bar holds both Scan submenus whenever they were found at its creation.
+    if (!m_bTwainMenuBuilt && m_pScanMenus[0] && m_pScanMenus[1]) {
         FillTwainMenus();
     }
 }
