@@ -85,6 +85,7 @@ protected:
             return answer;
         });
         ASSERT_TRUE(app->InitInstance());
+        PinSaneTestBackend(); // loaded by the enumeration at start-up
     }
 
     ui::CMainFrame& Main() { return *app->MainFrame(); }
