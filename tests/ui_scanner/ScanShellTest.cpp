@@ -305,18 +305,6 @@ TEST_F(ScanShell, TwelveChosenTenKeptTheMenusRebuiltAndTheListSavedAtExit) {
     }
 }
 
-TEST_F(ScanShell, StoredDevicesThatAreGoneAreDroppedAndEmptyKeysWrittenAtExit) {
-    Store(0, "Scanner A");
-    Store(1, Device(1));
-    Start(Devices(2));
-    EXPECT_EQ(List().Names(), std::vector<std::string>{Device(1)});
-    app.reset();
-    EXPECT_EQ(Stored(0), Device(1));
-    for (int i = 1; i < 10; ++i) {
-        EXPECT_EQ(Stored(i), "") << i;
-    }
-}
-
 TEST_F(ScanShell, AFailingDeviceGivesAClearMessageAndLeavesTheSlots) {
     Start(Devices(1, "read-status-code \"SANE_STATUS_IO_ERROR\"\n"));
     Doc().InstallPicture(ESlot::Source, std::make_unique<CDibImage>(30, 20));
