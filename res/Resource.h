@@ -49,6 +49,13 @@ constexpr unsigned IDC_PROGRESS_BAR = 1079;
 constexpr unsigned IDC_PROGRESS_TEXT = 1081;
 constexpr unsigned IDCANCEL = 2;
 
+// Add/remove device dialog.
+constexpr unsigned IDD_TWAIN_DEVICE = 164;
+constexpr unsigned IDC_TWAIN_REMOVE = 1125;
+constexpr unsigned IDC_TWAIN_AVAILABLE = 1126;
+constexpr unsigned IDC_TWAIN_SELECTED = 1127;
+constexpr unsigned IDC_TWAIN_ADD = 1128;
+
 // Status bar panes and the idle prompt.
 constexpr unsigned ID_INDICATOR_CAPS = 59137;
 constexpr unsigned ID_INDICATOR_NUM = 59138;

@@ -4,9 +4,11 @@
 #include "res/Resource.h"
 #include "res/StringTable.h"
 #include "res/UiTables.h"
+#include "scanner/TwainDevices.h"
 #include "ui/AboutDialog.h"
 #include "ui/MainFrame.h"
 
+#include <QApplication>
 #include <QTextBrowser>
 
 extern "C" {
@@ -20,6 +22,20 @@ static void InitResources() {
 }
 
 namespace vx {
+
+namespace {
+
+// Every event goes to the acquisition's message filter before its receiver sees it.
+class CScannerFilter : public QObject {
+public:
+    explicit CScannerFilter(CAcquisition& library) : m_library(library) {}
+    bool eventFilter(QObject*, QEvent*) override { return m_library.MessageFilter(); }
+
+private:
+    CAcquisition& m_library;
+};
+
+} // namespace
 
 CKeltApp::CKeltApp(std::string profilePath)
     : m_videoProbe(&CKeltApp::MovieDecodingAvailable), m_strProfileName(std::move(profilePath)),
@@ -59,15 +75,37 @@ bool CKeltApp::InitInstance() {
             return false;
         }
     }
-    // The scanner device manager is created here once scanning exists.
+    m_pTwain = std::make_unique<CTwainDevices>(
+        std::make_unique<CAcquisition>(m_platform),
+        [this](const std::string& path) {
+            if (m_pMainFrame) {
+                m_pMainFrame->OnTwainMessage(path);
+            }
+        },
+        m_strProfileName);
+    m_pMainFrame->SetTwainDevices(m_pTwain.get());
+    if (qApp) {
+        m_pScannerFilter = std::make_unique<CScannerFilter>(m_pTwain->Library());
+        qApp->installEventFilter(m_pScannerFilter.get());
+    }
     return true;
 }
 
 void CKeltApp::ExitInstance() {
-    // The main frame writes the Preview placement as it goes.
+    // The main frame writes the Preview placement as it goes; then the device list is saved and
+    // SANE closed, while the frame that parents a running scan's dialog still exists.
     m_pHelp.reset();
     if (m_pMainFrame) {
         m_pMainFrame->SavePreviewPlacement();
+    }
+    m_pScannerFilter.reset(); // a destroyed filter object is taken off the application
+    if (m_pTwain) {
+        if (m_pMainFrame) {
+            m_pMainFrame->SetTwainDevices(nullptr);
+        }
+        m_pTwain.reset();
+    }
+    if (m_pMainFrame) {
         m_platform.SetMainFrame(nullptr);
         m_pMainFrame.reset();
     }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+class QObject;
 class QTextBrowser;
 
 namespace vx::ui {
@@ -16,6 +17,8 @@ class CMainFrame;
 }
 
 namespace vx {
+
+class CTwainDevices;
 
 class CKeltApp : public CCmdTarget {
 public:
@@ -33,6 +36,8 @@ public:
     ui::CQtPlatform& Platform() { return m_platform; }
     ui::CMainFrame* MainFrame() { return m_pMainFrame.get(); }
     QTextBrowser* HelpWindow() { return m_pHelp.get(); }
+    // The scanner device manager; null before start-up and after exit.
+    CTwainDevices* TwainDevices() { return m_pTwain.get(); }
     const std::string& ProfilePath() const { return m_strProfileName; }
 
     // Whether movie frames can be read; replaceable for tests.
@@ -45,6 +50,8 @@ private:
     CKeltDoc m_doc;
     std::unique_ptr<ui::CMainFrame> m_pMainFrame;
     std::unique_ptr<QTextBrowser> m_pHelp;
+    std::unique_ptr<CTwainDevices> m_pTwain; // goes before the main frame, its scan dialog's parent
+    std::unique_ptr<QObject> m_pScannerFilter; // offers every event to the acquisition first
 };
 
 } // namespace vx

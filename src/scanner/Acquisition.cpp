@@ -156,6 +156,10 @@ void CAcquisition::RunScan(Job& job, std::mutex& saneMutex, int dpi) {
     std::vector<SANE_Byte> buffer(64 * 1024);
     long long frameBase = 0;
     for (bool last = false; !last && job.error.empty() && !job.cancelled;) {
+        if (job.cancel.load()) {
+            job.cancelled = true; // before the frame starts: nothing to stop yet
+            break;
+        }
         status = sane_start(handle);
         SANE_Parameters p{};
         if (status == SANE_STATUS_GOOD) {
@@ -182,10 +186,6 @@ void CAcquisition::RunScan(Job& job, std::mutex& saneMutex, int dpi) {
         image.BeginFrame(format);
         long long read = 0;
         for (;;) {
-            if (job.cancel.load()) {
-                job.cancelled = true;
-                break;
-            }
             SANE_Int length = 0;
             status =
                 sane_read(handle, buffer.data(), static_cast<SANE_Int>(buffer.size()), &length);
@@ -203,6 +203,13 @@ void CAcquisition::RunScan(Job& job, std::mutex& saneMutex, int dpi) {
                 } else {
                     job.error = failed + sane_strstatus(status);
                 }
+                break;
+            }
+            // A started frame is stopped only once it has sent data: a backend may stop its
+            // reader thread at any instruction, and one stopped while it still sets up (inside
+            // the allocator) never ends, so sane_cancel waits for it forever.
+            if (read > 0 && job.cancel.load()) {
+                job.cancelled = true;
                 break;
             }
         }
@@ -246,6 +253,14 @@ void CAcquisition::Shutdown() {
         m_devices.clear();
         sane_exit();
         m_bStarted = false;
+    }
+    if (m_bOwnFolder) {
+        // Only when empty: scans the user did not save elsewhere stay.
+        std::error_code ec;
+        if (std::filesystem::remove(m_scanFolder, ec)) {
+            m_scanFolder.clear();
+            m_bOwnFolder = false;
+        }
     }
 }
 
@@ -323,6 +338,7 @@ std::filesystem::path CAcquisition::NextScanPath() {
             return {};
         }
         m_scanFolder = pattern;
+        m_bOwnFolder = true;
     }
     for (;;) {
         auto path = m_scanFolder / ("scan-" + std::to_string(++m_nScans) + ".png");

@@ -69,6 +69,7 @@ private:
 
     IPlatform& m_ui;
     std::filesystem::path m_scanFolder;
+    bool m_bOwnFolder = false; // made here; removed at shut-down when empty
     Completion m_onScanned;
     bool m_bStarted = false;
     std::vector<Device> m_devices; // of the latest enumeration

@@ -4,6 +4,8 @@
 #include "res/Resource.h"
 #include "res/StringTable.h"
 #include "res/UiTables.h"
+#include "scanner/ScanMenu.h"
+#include "scanner/TwainDevices.h"
 #include "ui/ChildFrame.h"
 #include "ui/CommandActions.h"
 #include "ui/LockIndicators.h"
@@ -11,6 +13,7 @@
 #include "ui/MyFrameWnd.h"
 #include "ui/ProjectFrame.h"
 #include "ui/QtPlatform.h"
+#include "ui/TwainDeviceDlg.h"
 #include "ui/ViewPreview.h"
 
 #include <QAbstractEventDispatcher>
@@ -80,6 +83,7 @@ CMainFrame::CMainFrame(CKeltDoc& doc, CCmdTarget& app, CQtPlatform& ui, std::str
         }
     });
 
+    RegisterScanCommands();
     BuildMenus();
 
     // Project window: Source and Target panes side by side.
@@ -144,7 +148,16 @@ void CMainFrame::BuildMenus() {
             });
         };
     for (const auto& top : res::MainMenu()) {
-        fill(menuBar()->addMenu(QString::fromStdString(top.text)), top.children);
+        QMenu* menu = menuBar()->addMenu(QString::fromStdString(top.text));
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::OnInitMenu);
+        fill(menu, top.children);
+    }
+    for (unsigned base : {res::ID_SCAN_SOURCE_FIRST, res::ID_SCAN_TARGET_FIRST}) {
+        for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
+            if (menu->actions().contains(m_pActions->Get(base))) {
+                m_pScanMenus[base == res::ID_SCAN_SOURCE_FIRST ? 0 : 1] = menu;
+            }
+        }
     }
     for (const auto& accel : res::Accelerators()) {
         QAction* action = m_pActions->Get(accel.id);
@@ -216,6 +229,116 @@ void CMainFrame::ToggleFrame(CMyFrameWnd* frame) {
         frame->show();
         m_pMdiArea->setActiveSubWindow(frame);
     }
+}
+
+// ---- Scanners ----
+
+namespace {
+
+// A Scan submenu as menu items, and back: both hold only command items and separators.
+std::vector<res::MenuItem> MenuItems(const QMenu& menu) {
+    std::vector<res::MenuItem> items;
+    for (QAction* action : menu.actions()) {
+        items.push_back(
+            action->isSeparator()
+                ? res::MenuItem{}
+                : res::MenuItem{action->text().toStdString(), action->data().toUInt(), {}});
+    }
+    return items;
+}
+
+void SetMenuItems(QMenu& menu, const std::vector<res::MenuItem>& items, CCommandActions& actions) {
+    for (QAction* action : menu.actions()) {
+        menu.removeAction(action);
+        if (action->isSeparator()) {
+            delete action; // the menu's own
+        }
+    }
+    for (const res::MenuItem& item : items) {
+        if (item.IsSeparator()) {
+            menu.addSeparator();
+        } else {
+            QAction* action = actions.Get(item.id);
+            action->setText(QString::fromStdString(item.text));
+            menu.addAction(action);
+        }
+    }
+}
+
+} // namespace
+
+void CMainFrame::RegisterScanCommands() {
+    OnCommandRange(res::ID_SCAN_SOURCE_FIRST, res::ID_SCAN_TARGET_LAST, [this](unsigned id) {
+        const std::optional<ScanCommand> scan = DecodeScanCommand(id);
+        if (!scan || !m_pTwainDevices) {
+            return;
+        }
+        // A refused scan (another one is running) leaves the slot of the running one.
+        const bool previous = m_bScanToSource;
+        m_bScanToSource = scan->toSource;
+        if (!m_pTwainDevices->Acquire(scan->device)) {
+            m_bScanToSource = previous;
+        }
+    });
+    OnUpdateRange(res::ID_SCAN_SOURCE_FIRST, res::ID_SCAN_TARGET_LAST, [this](CCmdUI& ui) {
+        ui.Enable(m_pTwainDevices && ScanItemsEnabled(m_pTwainDevices->Names().size()));
+    });
+    OnCommand(res::ID_SCAN_ADD_DEVICE, [this] { OnAddDevice(); });
+    OnUpdate(res::ID_SCAN_ADD_DEVICE,
+             [this](CCmdUI& ui) { ui.Enable(m_pTwainDevices != nullptr); });
+}
+
+void CMainFrame::OnInitMenu() {
+    // The menu bar holds both Scan submenus whenever they were found at its creation.
+    if (!m_bTwainMenuBuilt && m_pScanMenus[0] && m_pScanMenus[1]) {
+        FillTwainMenus();
+    }
+}
+
+void CMainFrame::FillTwainMenus() {
+    static const std::vector<std::string> none;
+    const std::vector<std::string>& names = m_pTwainDevices ? m_pTwainDevices->Names() : none;
+    for (int i = 0; i < 2; ++i) {
+        const unsigned base = i == 0 ? res::ID_SCAN_SOURCE_FIRST : res::ID_SCAN_TARGET_FIRST;
+        SetMenuItems(*m_pScanMenus[i], FillScanMenu(MenuItems(*m_pScanMenus[i]), names, base),
+                     *m_pActions);
+    }
+    m_bTwainMenuBuilt = true;
+    for (QMenu* menu : m_pScanMenus) {
+        for (QAction* action : menu->actions()) {
+            if (!action->isSeparator()) {
+                m_pActions->Update(action);
+            }
+        }
+    }
+}
+
+void CMainFrame::ClearTwainMenus() {
+    for (int i = 0; i < 2; ++i) {
+        const unsigned base = i == 0 ? res::ID_SCAN_SOURCE_FIRST : res::ID_SCAN_TARGET_FIRST;
+        if (m_pScanMenus[i]) {
+            SetMenuItems(*m_pScanMenus[i], ClearScanMenu(MenuItems(*m_pScanMenus[i]), base),
+                         *m_pActions);
+        }
+    }
+    m_bTwainMenuBuilt = false;
+}
+
+void CMainFrame::OnAddDevice() {
+    if (!m_pTwainDevices) {
+        return;
+    }
+    CTwainDeviceDlg dialog(m_ui, m_pTwainDevices->AvailableSources(), m_pTwainDevices->Names(),
+                           this);
+    if (dialog.exec() == QDialog::Accepted) {
+        m_pTwainDevices->SetNames(dialog.m_selected);
+    }
+    ClearTwainMenus();
+}
+
+void CMainFrame::OnTwainMessage(const std::string& path) {
+    m_strTwainFile = path;
+    m_doc.AddTwainFile(m_strTwainFile, m_bScanToSource);
 }
 
 } // namespace vx::ui

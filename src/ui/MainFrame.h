@@ -8,12 +8,14 @@
 #include <string>
 
 class QMdiArea;
+class QMenu;
 class QLabel;
 class QSize;
 
 namespace vx {
 class CKeltDoc;
-}
+class CTwainDevices;
+} // namespace vx
 
 namespace vx::ui {
 
@@ -50,7 +52,18 @@ public:
     // Once the frame is shown: the stored placement of the Preview window.
     void ApplyPreviewPlacement();
 
+    // Scanners: the device list the Scan submenus show, set once it exists.
+    void SetTwainDevices(CTwainDevices* devices) { m_pTwainDevices = devices; }
+    CTwainDevices* TwainDevices() const { return m_pTwainDevices; }
+    // The scanner message: the scanned file goes into the slot of the latest scan command.
+    void OnTwainMessage(const std::string& path);
+    // The Scan submenus of File > Source (0) and File > Target (1).
+    QMenu* ScanMenu(int index) const { return m_pScanMenus[index]; }
+
     int m_nSliderPos = 50;
+    std::string m_strTwainFile;
+    bool m_bScanToSource = true;
+    bool m_bTwainMenuBuilt = false;
 
     // The Caps, Num and Scroll Lock panes, lit while their lock is on.
     QLabel* LockPane(int index) const { return m_pLockPanes[index]; }
@@ -58,6 +71,12 @@ public:
 
 private:
     void BuildMenus();
+    void RegisterScanCommands();
+    // On opening the menu bar: fills both Scan submenus once.
+    void OnInitMenu();
+    void FillTwainMenus();
+    void ClearTwainMenus();
+    void OnAddDevice();
     void ToggleFrame(CMyFrameWnd* frame);
 
     CKeltDoc& m_doc;
@@ -71,6 +90,8 @@ private:
     CProjectFrame* m_pProjectFrame = nullptr;
     bool m_bPlacementSaved = false;
     QLabel* m_pLockPanes[3] = {};
+    CTwainDevices* m_pTwainDevices = nullptr;
+    QMenu* m_pScanMenus[2] = {nullptr, nullptr};
 };
 
 } // namespace vx::ui

@@ -216,6 +216,10 @@ TEST(Shell, StartupAsksWhenMoviesCannotBeRead) {
     });
     EXPECT_FALSE(app.InitInstance());
     EXPECT_EQ(asked, "Bad DirectShow. Can't read/write video.\nContinue anyway?");
+    // Ended before the scanner list was read: nothing is written back at exit either.
+    EXPECT_EQ(app.TwainDevices(), nullptr);
+    app.ExitInstance();
+    EXPECT_EQ(GetPrivateProfileString("TWAIN", "DEVICE0", "<none>", dir.File("app.INI")), "<none>");
 }
 
 } // namespace
