@@ -17,6 +17,20 @@ constexpr int64_t kForwardReach = 8;
 constexpr int kSeekTries = 4;
 // Frames a restart at a noted key frame may take before that frame comes out.
 constexpr int kRestartReach = 64;
+
+// Decoders whose skipping of unreferenced frames leaves every other frame as it was: in these
+// codecs such a frame changes no state that a later frame uses.
+bool DiscardsOnlyUnreferenced(AVCodecID id) {
+    switch (id) {
+    case AV_CODEC_ID_H264:
+    case AV_CODEC_ID_MPEG1VIDEO:
+    case AV_CODEC_ID_MPEG2VIDEO:
+    case AV_CODEC_ID_MPEG4:
+        return true;
+    default:
+        return false;
+    }
+}
 } // namespace
 
 HRESULT CMovieSource::Open(const std::string& path, const IndexProgress& progress,
@@ -110,6 +124,9 @@ HRESULT CMovieSource::OpenDecoder() {
     m_nLastPos = m_nKeyPos[0] = m_nKeyPos[1] = -1;
     m_nLastKeySignature = 0;
     m_nNext = 0;
+    m_bCanDiscard = DiscardsOnlyUnreferenced(par->codec_id);
+    m_nDiscardBefore = 0;
+    ClearMayMiss();
     return S_OK;
 }
 
@@ -125,6 +142,9 @@ void CMovieSource::CloseDecoder() {
 int CMovieSource::DecodeNext() {
     for (;;) {
         int r = avcodec_receive_frame(m_pCodec, m_pFrame);
+        if (r == 0) {
+            ++m_nDecoded;
+        }
         if (r != AVERROR(EAGAIN)) {
             return r;
         }
@@ -145,6 +165,7 @@ int CMovieSource::DecodeNext() {
                 m_nKeyPos[0] = m_nKeyPos[1];
                 m_nKeyPos[1] = m_nLastPos;
             }
+            m_pCodec->skip_frame = MayDiscard() ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
             r = avcodec_send_packet(m_pCodec, m_pPacket);
             // A damaged packet is dropped; the decoder goes on with the next one.
             (void)r;
@@ -162,7 +183,41 @@ HRESULT CMovieSource::SeekToKey(int64_t key) {
     m_bFlushed = false;
     m_bSeenKey = false;
     m_nNext = -1;
+    ClearMayMiss();
     return S_OK;
+}
+
+// The packet in m_pPacket belongs to a frame before the wanted one: the decoder may leave it
+// out when nothing refers to it. The wanted frame and every later one are always decoded.
+bool CMovieSource::MayDiscard() {
+    if (m_nDiscardBefore <= 0 || m_pPacket->pts == AV_NOPTS_VALUE) {
+        return false;
+    }
+    const int64_t frame = m_pIndex->FindPts(m_pPacket->pts);
+    if (frame < 0 || frame >= m_nDiscardBefore) {
+        return false;
+    }
+    if (!m_vMayMiss[size_t(frame)]) {
+        m_vMayMiss[size_t(frame)] = 1;
+        m_vMayMissSet.push_back(frame);
+    }
+    return true;
+}
+
+void CMovieSource::ClearMayMiss() {
+    for (const int64_t frame : m_vMayMissSet) {
+        m_vMayMiss[size_t(frame)] = 0;
+    }
+    m_vMayMissSet.clear();
+}
+
+bool CMovieSource::OnlyDiscardableMissing(int64_t from, int64_t to) const {
+    for (int64_t i = from; i < to; ++i) {
+        if (!m_vMayMiss[size_t(i)]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 HRESULT CMovieSource::ReadFrame(int64_t n, uint8_t* dst, int stride) {
@@ -184,6 +239,14 @@ HRESULT CMovieSource::ReadFrame(int64_t n, uint8_t* dst, int stride) {
 // S_FALSE: timestamps cannot identify the frame.
 HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
     const CMovieIndex& index = *m_pIndex;
+    if (m_bCanDiscard) {
+        m_vMayMiss.resize(size_t(FrameCount()));
+        m_nDiscardBefore = n;
+    }
+    struct EndDiscard {
+        int64_t& before;
+        ~EndDiscard() { before = 0; }
+    } endDiscard{m_nDiscardBefore};
     int64_t key = index.KeyAtOrBefore(n);
     const bool forward =
         m_nNext >= 0 && n >= m_nNext && (key <= m_nNext || n - m_nNext < kForwardReach);
@@ -208,7 +271,8 @@ HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
         }
         const int64_t ts = m_pFrame->pts;
         const int64_t got = ts == AV_NOPTS_VALUE ? -1 : index.FindPts(ts);
-        if (got < 0 || (m_nNext >= 0 && got != m_nNext)) {
+        // Only frames whose packets the decoder was allowed to leave out may be missing.
+        if (got < 0 || (m_nNext >= 0 && (got < m_nNext || !OnlyDiscardableMissing(m_nNext, got)))) {
             av_frame_unref(m_pFrame);
             return S_FALSE;
         }
@@ -353,6 +417,7 @@ bool CMovieSource::RestartAt(const Checkpoint& point) {
     avcodec_flush_buffers(m_pCodec);
     m_bFlushed = false;
     m_nNext = -1;
+    ClearMayMiss();
     m_nLastPos = m_nKeyPos[0] = m_nKeyPos[1] = -1;
     int keys = 0;
     for (int i = 0; i < kRestartReach && keys < 2; ++i) {

@@ -46,6 +46,8 @@ public:
 
     // Frame `n` as 24-bit BGR, bottom row first, rows `stride` bytes apart.
     HRESULT ReadFrame(int64_t n, uint8_t* dst, int stride);
+    // Pictures the decoder has put out since the source was opened.
+    int64_t FramesDecoded() const { return m_nDecoded; }
 
 private:
     CMovieSource() = default;
@@ -81,14 +83,26 @@ private:
     int64_t m_nDuration = 0;
     int64_t m_nAvgTimePerFrame = 0;
     bool m_bByTimestamp = true;
-    bool m_bFlushed = false;                // the demuxer ended and the decoder was told so
-    bool m_bSeenKey = false;                // a key frame came out since the last seek
-    int64_t m_nNext = -1;                   // frame the decoder gives next; -1 when not known
+    bool m_bFlushed = false; // the demuxer ended and the decoder was told so
+    bool m_bSeenKey = false; // a key frame came out since the last seek
+    int64_t m_nNext = -1;    // frame the decoder gives next; -1 when not known
+    int64_t m_nDecoded = 0;
     std::vector<Checkpoint> m_vCheckpoints; // key frames passed while counting, by number
     int64_t m_nLastPos = -1;                // newest known packet position sent to the decoder
     int64_t m_nKeyPos[2] = {-1, -1};        // that position at the last two key packets sent
     uint64_t m_nLastKeySignature = 0;
     std::vector<int64_t> m_vFramePos; // packet position of each frame counted, or -1
+
+    // While decoding towards a frame by timestamp, packets of earlier frames that no other
+    // frame refers to need not be decoded. The frames whose packets went to the decoder that way
+    // since the last seek may be missing from its output.
+    bool m_bCanDiscard = false;         // the decoder drops only frames that nothing refers to
+    int64_t m_nDiscardBefore = 0;       // packets of frames before this one may be dropped
+    std::vector<uint8_t> m_vMayMiss;    // by frame number
+    std::vector<int64_t> m_vMayMissSet; // the numbers set in m_vMayMiss
+    bool MayDiscard();
+    void ClearMayMiss();
+    bool OnlyDiscardableMissing(int64_t from, int64_t to) const;
 };
 
 } // namespace vx
