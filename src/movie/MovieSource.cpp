@@ -17,6 +17,9 @@ constexpr int64_t kForwardReach = 8;
 constexpr int kSeekTries = 4;
 // Frames a restart at a noted key frame may take before that frame comes out.
 constexpr int kRestartReach = 64;
+// Recent frames kept decoded, so that stepping back does not decode from the key frame again.
+constexpr size_t kKeptFrames = 16;
+constexpr size_t kKeptBytes = size_t(64) << 20;
 
 // Decoders whose skipping of unreferenced frames leaves every other frame as it was: in these
 // codecs such a frame changes no state that a later frame uses.
@@ -69,7 +72,12 @@ HRESULT CMovieSource::Open(const std::string& path, const IndexProgress& progres
 }
 
 CMovieSource::~CMovieSource() {
+    m_vKept.clear();
     CloseDecoder();
+}
+
+void CMovieSource::FrameDeleter::operator()(AVFrame* frame) const {
+    av_frame_free(&frame);
 }
 
 // Only containers that store each frame's presentation time can name frames by it. Others
@@ -113,7 +121,9 @@ HRESULT CMovieSource::OpenDecoder() {
     if (avcodec_parameters_to_context(m_pCodec, par) < 0) {
         return E_FAIL;
     }
-    m_pCodec->thread_count = 0; // as many as the machine has
+    // Frame threads, one more than the cores: on two cores this decoded the run from a key frame
+    // to a sought frame faster than one thread, two threads or slice threads.
+    m_pCodec->thread_count = 0;
     if (avcodec_open2(m_pCodec, codec, nullptr) < 0) {
         return E_FAIL;
     }
@@ -229,15 +239,22 @@ HRESULT CMovieSource::ReadFrame(int64_t n, uint8_t* dst, int stride) {
         if (hr != S_FALSE) {
             return hr;
         }
-        // Timestamps do not tell the frames apart: count them from now on.
+        // Timestamps do not tell the frames apart: count them from now on, and trust no frame
+        // they named.
         m_bByTimestamp = false;
         m_nNext = -1;
+        m_vKept.clear();
     }
     return ReadByCount(n, dst, stride);
 }
 
 // S_FALSE: timestamps cannot identify the frame.
 HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
+    for (const KeptFrame& kept : m_vKept) {
+        if (kept.index == n) {
+            return Convert(kept.frame.get(), dst, stride);
+        }
+    }
     const CMovieIndex& index = *m_pIndex;
     if (m_bCanDiscard) {
         m_vMayMiss.resize(size_t(FrameCount()));
@@ -277,8 +294,11 @@ HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
             return S_FALSE;
         }
         m_nNext = got + 1;
+        if (got <= n && n - got < int64_t(kKeptFrames)) {
+            Keep(got);
+        }
         if (got == n) {
-            const HRESULT hr = Convert(dst, stride);
+            const HRESULT hr = Convert(m_pFrame, dst, stride);
             av_frame_unref(m_pFrame);
             return hr;
         }
@@ -373,7 +393,7 @@ HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
             }
         }
         if (got == n) {
-            const HRESULT hr = Convert(dst, stride);
+            const HRESULT hr = Convert(m_pFrame, dst, stride);
             av_frame_unref(m_pFrame);
             return hr;
         }
@@ -435,10 +455,33 @@ bool CMovieSource::RestartAt(const Checkpoint& point) {
     return false;
 }
 
-HRESULT CMovieSource::Convert(uint8_t* dst, int stride) {
-    m_pSws = sws_getCachedContext(m_pSws, m_pFrame->width, m_pFrame->height,
-                                  AVPixelFormat(m_pFrame->format), m_nWidth, m_nHeight,
-                                  AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr, nullptr);
+// The oldest kept frame makes room: the newest ones are nearest to the frames asked for next.
+void CMovieSource::Keep(int64_t index) {
+    if (m_nKeepLimit == 0) {
+        const int bytes = av_image_get_buffer_size(AVPixelFormat(m_pFrame->format), m_pFrame->width,
+                                                   m_pFrame->height, 1);
+        m_nKeepLimit =
+            bytes > 0 ? std::clamp<size_t>(kKeptBytes / size_t(bytes), 1, kKeptFrames) : 1;
+    }
+    for (const KeptFrame& kept : m_vKept) {
+        if (kept.index == index) {
+            return;
+        }
+    }
+    FramePtr frame(av_frame_clone(m_pFrame));
+    if (!frame) {
+        return; // no memory to spare: the frame is decoded again when asked for
+    }
+    if (m_vKept.size() >= m_nKeepLimit) {
+        m_vKept.erase(m_vKept.begin());
+    }
+    m_vKept.push_back(KeptFrame{index, std::move(frame)});
+}
+
+HRESULT CMovieSource::Convert(const AVFrame* frame, uint8_t* dst, int stride) {
+    m_pSws = sws_getCachedContext(m_pSws, frame->width, frame->height, AVPixelFormat(frame->format),
+                                  m_nWidth, m_nHeight, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr,
+                                  nullptr, nullptr);
     if (!m_pSws) {
         return E_FAIL;
     }
@@ -446,7 +489,7 @@ HRESULT CMovieSource::Convert(uint8_t* dst, int stride) {
     uint8_t* planes[4] = {dst + ptrdiff_t(stride) * (m_nHeight - 1), nullptr, nullptr, nullptr};
     int strides[4] = {-stride, 0, 0, 0};
     const int rows =
-        sws_scale(m_pSws, m_pFrame->data, m_pFrame->linesize, 0, m_pFrame->height, planes, strides);
+        sws_scale(m_pSws, frame->data, frame->linesize, 0, frame->height, planes, strides);
     return rows > 0 ? S_OK : E_FAIL;
 }
 

@@ -59,7 +59,9 @@ private:
     HRESULT SeekToKey(int64_t key);
     HRESULT ReadByTimestamp(int64_t n, uint8_t* dst, int stride);
     HRESULT ReadByCount(int64_t n, uint8_t* dst, int stride);
-    HRESULT Convert(uint8_t* dst, int stride);
+    HRESULT Convert(const AVFrame* frame, uint8_t* dst, int stride);
+    // Keeps a reference to the decoded m_pFrame, which is frame `index`.
+    void Keep(int64_t index);
 
     struct Checkpoint {
         int64_t pos;        // file position at or before the key frame's packet
@@ -92,6 +94,17 @@ private:
     int64_t m_nKeyPos[2] = {-1, -1};        // that position at the last two key packets sent
     uint64_t m_nLastKeySignature = 0;
     std::vector<int64_t> m_vFramePos; // packet position of each frame counted, or -1
+
+    struct FrameDeleter {
+        void operator()(AVFrame* frame) const;
+    };
+    using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+    struct KeptFrame {
+        int64_t index;
+        FramePtr frame;
+    };
+    std::vector<KeptFrame> m_vKept; // frames named by their timestamps, oldest first
+    size_t m_nKeepLimit = 0;        // how many may be kept; 0 until the frame size is known
 
     // While decoding towards a frame by timestamp, packets of earlier frames that no other
     // frame refers to need not be decoded. The frames whose packets went to the decoder that way

@@ -110,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(Movies, EverySource, ::testing::ValuesIn(kMovieKinds),
                              return n;
                          });
 
-TEST_F(MovieSourceTest, DecodingTowardsAFrameLeavesOutUnreferencedPictures) {
+TEST_F(MovieSourceTest, DecodingTowardsAFrameLeavesOutUnreferencedPicturesAndKeepsRecentOnes) {
     for (const char* name : {"h264_bframes.mp4", "h264_opengop.mkv", "mpeg4_bframes.mp4"}) {
         const std::string path = Movie(Kind(name));
         ASSERT_FALSE(path.empty());
@@ -135,6 +135,13 @@ TEST_F(MovieSourceTest, DecodingTowardsAFrameLeavesOutUnreferencedPictures) {
             ASSERT_EQ(source->ReadFrame(next, frame.data(), kStride), S_OK);
             EXPECT_EQ(FrameNumberOf(frame.data(), kMovieWidth, kMovieHeight), next) << name;
         }
+        // Stepping back over frames just read takes them from those kept decoded.
+        const int64_t decoded = source->FramesDecoded();
+        for (int64_t back = n + 2; back >= n; --back) {
+            ASSERT_EQ(source->ReadFrame(back, frame.data(), kStride), S_OK);
+            EXPECT_EQ(FrameNumberOf(frame.data(), kMovieWidth, kMovieHeight), back) << name;
+        }
+        EXPECT_EQ(source->FramesDecoded(), decoded) << name;
         EXPECT_TRUE(source->IdentifiesByTimestamp()) << name;
     }
 }
