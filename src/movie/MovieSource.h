@@ -8,6 +8,9 @@
 // from a point known to be right: the start of the stream, or a key frame passed while counting
 // whose file position and picture signature were noted (a restart there must give that picture
 // back).
+//
+// On the way to a frame named by timestamp the decoder leaves out earlier pictures that nothing
+// refers to, and the last frames it named stay decoded for a step back.
 #pragma once
 
 #include "movie/MovieIndex.h"
@@ -85,10 +88,10 @@ private:
     int64_t m_nDuration = 0;
     int64_t m_nAvgTimePerFrame = 0;
     bool m_bByTimestamp = true;
-    bool m_bFlushed = false; // the demuxer ended and the decoder was told so
-    bool m_bSeenKey = false; // a key frame came out since the last seek
-    int64_t m_nNext = -1;    // frame the decoder gives next; -1 when not known
-    int64_t m_nDecoded = 0;
+    bool m_bFlushed = false;                // the demuxer ended and the decoder was told so
+    bool m_bSeenKey = false;                // a key frame came out since the last seek
+    int64_t m_nNext = -1;                   // frame the decoder gives next; -1 when not known
+    int64_t m_nDecoded = 0;                 // pictures the decoder put out
     std::vector<Checkpoint> m_vCheckpoints; // key frames passed while counting, by number
     int64_t m_nLastPos = -1;                // newest known packet position sent to the decoder
     int64_t m_nKeyPos[2] = {-1, -1};        // that position at the last two key packets sent

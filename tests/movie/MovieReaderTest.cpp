@@ -109,12 +109,7 @@ TEST_P(EveryMovie, PlaysOnFrameByFrameAndEndsInBlack) {
     EXPECT_EQ(FrameShown(reader), 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(Movies, EveryMovie, ::testing::ValuesIn(kMovieKinds),
-                         [](const auto& info) {
-                             std::string n = info.param.name;
-                             std::replace(n.begin(), n.end(), '.', '_');
-                             return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(Movies, EveryMovie, ::testing::ValuesIn(kMovieKinds), MovieTestName);
 
 TEST_F(MovieReaderTest, DrawTakesConsecutiveFramesAndStretches) {
     CMovieReader reader(Movie("h264_bframes.mp4"));

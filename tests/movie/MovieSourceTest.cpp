@@ -103,12 +103,7 @@ TEST_P(EverySource, SoughtFramesHoldTheBytesThatPlayingGives) {
     EXPECT_EQ(source->IdentifiesByTimestamp(), byTimestamp) << name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Movies, EverySource, ::testing::ValuesIn(kMovieKinds),
-                         [](const auto& info) {
-                             std::string n = info.param.name;
-                             std::replace(n.begin(), n.end(), '.', '_');
-                             return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(Movies, EverySource, ::testing::ValuesIn(kMovieKinds), MovieTestName);
 
 TEST_F(MovieSourceTest, DecodingTowardsAFrameLeavesOutUnreferencedPicturesAndKeepsRecentOnes) {
     for (const char* name : {"h264_bframes.mp4", "h264_opengop.mkv", "mpeg4_bframes.mp4"}) {

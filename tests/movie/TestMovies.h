@@ -50,6 +50,9 @@ inline const MovieKind kMovieKinds[] = {
      100},
 };
 
+// A test name for a movie: its file name with '_' for '.'.
+std::string MovieTestName(const ::testing::TestParamInfo<MovieKind>& info);
+
 // Makes the movie in the folder when missing; returns its path ("" when ffmpeg failed).
 std::string MakeMovie(const TempDir& dir, const MovieKind& kind);
 // Any ffmpeg command line into the folder; returns the output path or "".
