@@ -22,14 +22,19 @@ constexpr size_t kKeptFrames = 16;
 constexpr size_t kKeptBytes = size_t(64) << 20;
 
 // Decoders whose skipping of unreferenced frames leaves every other frame as it was: in these
-// codecs such a frame changes no state that a later frame uses.
-bool DiscardsOnlyUnreferenced(AVCodecID id) {
-    switch (id) {
+// codecs such a frame changes no state that a later frame uses. HEVC skips pictures that its
+// own temporal layer does not refer to, which only a stream with one layer makes unreferenced
+// (told by the configuration record, byte 21).
+bool DiscardsOnlyUnreferenced(const AVCodecParameters* par) {
+    switch (par->codec_id) {
     case AV_CODEC_ID_H264:
     case AV_CODEC_ID_MPEG1VIDEO:
     case AV_CODEC_ID_MPEG2VIDEO:
     case AV_CODEC_ID_MPEG4:
         return true;
+    case AV_CODEC_ID_HEVC:
+        return par->extradata_size >= 23 && par->extradata[0] == 1 &&
+               ((par->extradata[21] >> 3) & 7) == 1;
     default:
         return false;
     }
@@ -134,7 +139,7 @@ HRESULT CMovieSource::OpenDecoder() {
     m_nLastPos = m_nKeyPos[0] = m_nKeyPos[1] = -1;
     m_nLastKeySignature = 0;
     m_nNext = 0;
-    m_bCanDiscard = DiscardsOnlyUnreferenced(par->codec_id);
+    m_bCanDiscard = DiscardsOnlyUnreferenced(par);
     m_nDiscardBefore = 0;
     ClearMayMiss();
     return S_OK;

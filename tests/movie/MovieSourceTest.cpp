@@ -106,7 +106,8 @@ TEST_P(EverySource, SoughtFramesHoldTheBytesThatPlayingGives) {
 INSTANTIATE_TEST_SUITE_P(Movies, EverySource, ::testing::ValuesIn(kMovieKinds), MovieTestName);
 
 TEST_F(MovieSourceTest, DecodingTowardsAFrameLeavesOutUnreferencedPicturesAndKeepsRecentOnes) {
-    for (const char* name : {"h264_bframes.mp4", "h264_opengop.mkv", "mpeg4_bframes.mp4"}) {
+    for (const char* name :
+         {"h264_bframes.mp4", "h264_opengop.mkv", "mpeg4_bframes.mp4", "hevc.mp4"}) {
         const std::string path = Movie(Kind(name));
         ASSERT_FALSE(path.empty());
         std::shared_ptr<const CMovieIndex> index;

@@ -43,6 +43,8 @@ inline const MovieKind kMovieKinds[] = {
     {"mpeg4.avi", "-c:v mpeg4 -q:v 3 -bf 2 -g 12", 96},
     {"mpeg4_bframes.mp4", "-c:v mpeg4 -q:v 3 -bf 2 -g 24", 96},
     {"h264.mov", "-c:v libx264 -preset veryfast -bf 2 -g 30", 90},
+    {"hevc.mp4", "-c:v libx265 -preset superfast -x265-params keyint=24:bframes=3:log-level=error",
+     96},
     {"vp9.webm", "-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -b:v 400k -g 30", 90},
     {"vfr.mkv",
      "-vf \"setpts='(N+if(gt(N,40),N-40,0)+if(gt(N,70),3*(N-70),0))/(25*TB)'\" -fps_mode "
