@@ -16,18 +16,21 @@ namespace {
 
 constexpr int kFrames = 1200;
 
-// x264's own key frame distance (250) unless `gop` is given.
-std::string MakeBenchMovie(int gop) {
-    const std::string name =
-        gop ? "vexel_bench_1080p_g" + std::to_string(gop) + ".mp4" : "vexel_bench_1080p.mp4";
+// x264's own key frame distance (250) unless `gop` is given; B-frames when asked.
+std::string MakeBenchMovie(int gop, bool bframes = false) {
+    const std::string name = bframes ? "vexel_bench_1080p_bf.mp4"
+                             : gop   ? "vexel_bench_1080p_g" + std::to_string(gop) + ".mp4"
+                                     : "vexel_bench_1080p.mp4";
     const std::string p = (std::filesystem::temp_directory_path() / name).string();
     if (!std::filesystem::exists(p)) {
-        const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "
-                                    "testsrc2=s=1920x1080:r=25 -frames:v " +
-                                    std::to_string(kFrames) +
-                                    " -c:v libx264 -preset ultrafast -pix_fmt yuv420p " +
-                                    (gop ? "-g " + std::to_string(gop) + " " : std::string()) +
-                                    "'" + p + ".part.mp4' && mv '" + p + ".part.mp4' '" + p + "'";
+        const std::string command =
+            "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "
+            "testsrc2=s=1920x1080:r=25 -frames:v " +
+            std::to_string(kFrames) +
+            (bframes ? " -c:v libx264 -preset veryfast -bf 3 -pix_fmt yuv420p "
+                     : " -c:v libx264 -preset ultrafast -pix_fmt yuv420p ") +
+            (gop ? "-g " + std::to_string(gop) + " " : std::string()) + "'" + p +
+            ".part.mp4' && mv '" + p + ".part.mp4' '" + p + "'";
         if (std::system(command.c_str()) != 0) {
             return std::string();
         }
@@ -52,11 +55,13 @@ std::string MakeBenchProgramStream() {
     return p;
 }
 
-const std::string& BenchMovie(int gop = 0) {
+// 0: no B-frames, key frames 250 apart; 50: 50 apart; 1: B-frames, 250 apart; -1: MPEG-2 .mpg.
+const std::string& BenchMovie(int kind = 0) {
     static const std::string plain = MakeBenchMovie(0);
     static const std::string short_ = MakeBenchMovie(50);
+    static const std::string bframes = MakeBenchMovie(0, true);
     static const std::string mpg = MakeBenchProgramStream();
-    return gop < 0 ? mpg : gop ? short_ : plain;
+    return kind < 0 ? mpg : kind == 1 ? bframes : kind ? short_ : plain;
 }
 
 void Median(benchmark::State& state, std::vector<double>& ms) {
@@ -105,10 +110,10 @@ void BM_OpenCached(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenCached)->Iterations(5)->Unit(benchmark::kMillisecond);
 
-// First argument 0: random frames anywhere; 1: always forward; 2: always backward.
-// Second argument: key frame distance, 0 for x264's own (250), or 50; -1 for the MPEG-2
-// program stream (its first pass counts frames up to each new frame, later seeks restart at
-// key frames noted on the way).
+// First argument 0: random frames anywhere; 1: always forward; 2: always backward; 3: one
+// frame back each time, as the Choose Frame dialog's previous-frame button does.
+// Second argument: the movie (BenchMovie); in the MPEG-2 program stream the first pass counts
+// frames up to each new frame, later seeks restart at key frames noted on the way.
 void BM_SeekDraw(benchmark::State& state) {
     const std::string& movie = BenchMovie(int(state.range(1)));
     if (movie.empty()) {
@@ -122,7 +127,7 @@ void BM_SeekDraw(benchmark::State& state) {
     vx::CDibDrawTarget target(picture);
     std::mt19937 random(12345);
     const int64_t count = reader.GetFrameCount();
-    int64_t current = state.range(0) == 2 ? count - 1 : 0;
+    int64_t current = state.range(0) >= 2 ? count - 1 : 0;
     std::vector<double> ms;
     for (auto _ : state) {
         int64_t next;
@@ -131,6 +136,8 @@ void BM_SeekDraw(benchmark::State& state) {
             if (next >= count) {
                 next = int64_t(random() % 60);
             }
+        } else if (state.range(0) == 3) {
+            next = current > 0 ? current - 1 : count - 1;
         } else if (state.range(0) == 2) {
             next = current - 1 - int64_t(random() % 120);
             if (next < 0) {
@@ -150,7 +157,7 @@ void BM_SeekDraw(benchmark::State& state) {
     Median(state, ms);
 }
 BENCHMARK(BM_SeekDraw)
-    ->ArgsProduct({{0, 1, 2}, {0, 50, -1}})
+    ->ArgsProduct({{0, 1, 2, 3}, {0, 1, 50, -1}})
     ->Iterations(60)
     ->Unit(benchmark::kMillisecond);
 

@@ -17,6 +17,28 @@ constexpr int64_t kForwardReach = 8;
 constexpr int kSeekTries = 4;
 // Frames a restart at a noted key frame may take before that frame comes out.
 constexpr int kRestartReach = 64;
+// Recent frames kept decoded, so that stepping back does not decode from the key frame again.
+constexpr size_t kKeptFrames = 16;
+constexpr size_t kKeptBytes = size_t(64) << 20;
+
+// Decoders whose skipping of unreferenced frames leaves every other frame as it was: in these
+// codecs such a frame changes no state that a later frame uses. HEVC skips pictures that its
+// own temporal layer does not refer to, which only a stream with one layer makes unreferenced
+// (told by the configuration record, byte 21).
+bool DiscardsOnlyUnreferenced(const AVCodecParameters* par) {
+    switch (par->codec_id) {
+    case AV_CODEC_ID_H264:
+    case AV_CODEC_ID_MPEG1VIDEO:
+    case AV_CODEC_ID_MPEG2VIDEO:
+    case AV_CODEC_ID_MPEG4:
+        return true;
+    case AV_CODEC_ID_HEVC:
+        return par->extradata_size >= 23 && par->extradata[0] == 1 &&
+               ((par->extradata[21] >> 3) & 7) == 1;
+    default:
+        return false;
+    }
+}
 } // namespace
 
 HRESULT CMovieSource::Open(const std::string& path, const IndexProgress& progress,
@@ -55,7 +77,12 @@ HRESULT CMovieSource::Open(const std::string& path, const IndexProgress& progres
 }
 
 CMovieSource::~CMovieSource() {
+    m_vKept.clear();
     CloseDecoder();
+}
+
+void CMovieSource::FrameDeleter::operator()(AVFrame* frame) const {
+    av_frame_free(&frame);
 }
 
 // Only containers that store each frame's presentation time can name frames by it. Others
@@ -99,7 +126,9 @@ HRESULT CMovieSource::OpenDecoder() {
     if (avcodec_parameters_to_context(m_pCodec, par) < 0) {
         return E_FAIL;
     }
-    m_pCodec->thread_count = 0; // as many as the machine has
+    // Frame threads, one more than the cores: on two cores this decoded the run from a key frame
+    // to a sought frame faster than one thread, two threads or slice threads.
+    m_pCodec->thread_count = 0;
     if (avcodec_open2(m_pCodec, codec, nullptr) < 0) {
         return E_FAIL;
     }
@@ -110,6 +139,9 @@ HRESULT CMovieSource::OpenDecoder() {
     m_nLastPos = m_nKeyPos[0] = m_nKeyPos[1] = -1;
     m_nLastKeySignature = 0;
     m_nNext = 0;
+    m_bCanDiscard = DiscardsOnlyUnreferenced(par);
+    m_nDiscardBefore = 0;
+    ClearMayMiss();
     return S_OK;
 }
 
@@ -125,6 +157,9 @@ void CMovieSource::CloseDecoder() {
 int CMovieSource::DecodeNext() {
     for (;;) {
         int r = avcodec_receive_frame(m_pCodec, m_pFrame);
+        if (r == 0) {
+            ++m_nDecoded;
+        }
         if (r != AVERROR(EAGAIN)) {
             return r;
         }
@@ -145,6 +180,7 @@ int CMovieSource::DecodeNext() {
                 m_nKeyPos[0] = m_nKeyPos[1];
                 m_nKeyPos[1] = m_nLastPos;
             }
+            m_pCodec->skip_frame = MayDiscard() ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
             r = avcodec_send_packet(m_pCodec, m_pPacket);
             // A damaged packet is dropped; the decoder goes on with the next one.
             (void)r;
@@ -162,7 +198,41 @@ HRESULT CMovieSource::SeekToKey(int64_t key) {
     m_bFlushed = false;
     m_bSeenKey = false;
     m_nNext = -1;
+    ClearMayMiss();
     return S_OK;
+}
+
+// The packet in m_pPacket belongs to a frame before the wanted one: the decoder may leave it
+// out when nothing refers to it. The wanted frame and every later one are always decoded.
+bool CMovieSource::MayDiscard() {
+    if (m_nDiscardBefore <= 0 || m_pPacket->pts == AV_NOPTS_VALUE) {
+        return false;
+    }
+    const int64_t frame = m_pIndex->FindPts(m_pPacket->pts);
+    if (frame < 0 || frame >= m_nDiscardBefore) {
+        return false;
+    }
+    if (!m_vMayMiss[size_t(frame)]) {
+        m_vMayMiss[size_t(frame)] = 1;
+        m_vMayMissSet.push_back(frame);
+    }
+    return true;
+}
+
+void CMovieSource::ClearMayMiss() {
+    for (const int64_t frame : m_vMayMissSet) {
+        m_vMayMiss[size_t(frame)] = 0;
+    }
+    m_vMayMissSet.clear();
+}
+
+bool CMovieSource::OnlyDiscardableMissing(int64_t from, int64_t to) const {
+    for (int64_t i = from; i < to; ++i) {
+        if (!m_vMayMiss[size_t(i)]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 HRESULT CMovieSource::ReadFrame(int64_t n, uint8_t* dst, int stride) {
@@ -174,16 +244,31 @@ HRESULT CMovieSource::ReadFrame(int64_t n, uint8_t* dst, int stride) {
         if (hr != S_FALSE) {
             return hr;
         }
-        // Timestamps do not tell the frames apart: count them from now on.
+        // Timestamps do not tell the frames apart: count them from now on, and trust no frame
+        // they named.
         m_bByTimestamp = false;
         m_nNext = -1;
+        m_vKept.clear();
     }
     return ReadByCount(n, dst, stride);
 }
 
 // S_FALSE: timestamps cannot identify the frame.
 HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
+    for (const KeptFrame& kept : m_vKept) {
+        if (kept.index == n) {
+            return Convert(kept.frame.get(), dst, stride);
+        }
+    }
     const CMovieIndex& index = *m_pIndex;
+    if (m_bCanDiscard) {
+        m_vMayMiss.resize(size_t(FrameCount()));
+        m_nDiscardBefore = n;
+    }
+    struct EndDiscard {
+        int64_t& before;
+        ~EndDiscard() { before = 0; }
+    } endDiscard{m_nDiscardBefore};
     int64_t key = index.KeyAtOrBefore(n);
     const bool forward =
         m_nNext >= 0 && n >= m_nNext && (key <= m_nNext || n - m_nNext < kForwardReach);
@@ -208,13 +293,17 @@ HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
         }
         const int64_t ts = m_pFrame->pts;
         const int64_t got = ts == AV_NOPTS_VALUE ? -1 : index.FindPts(ts);
-        if (got < 0 || (m_nNext >= 0 && got != m_nNext)) {
+        // Only frames whose packets the decoder was allowed to leave out may be missing.
+        if (got < 0 || (m_nNext >= 0 && (got < m_nNext || !OnlyDiscardableMissing(m_nNext, got)))) {
             av_frame_unref(m_pFrame);
             return S_FALSE;
         }
         m_nNext = got + 1;
+        if (got <= n && n - got < int64_t(kKeptFrames)) {
+            Keep(got);
+        }
         if (got == n) {
-            const HRESULT hr = Convert(dst, stride);
+            const HRESULT hr = Convert(m_pFrame, dst, stride);
             av_frame_unref(m_pFrame);
             return hr;
         }
@@ -309,7 +398,7 @@ HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
             }
         }
         if (got == n) {
-            const HRESULT hr = Convert(dst, stride);
+            const HRESULT hr = Convert(m_pFrame, dst, stride);
             av_frame_unref(m_pFrame);
             return hr;
         }
@@ -353,6 +442,7 @@ bool CMovieSource::RestartAt(const Checkpoint& point) {
     avcodec_flush_buffers(m_pCodec);
     m_bFlushed = false;
     m_nNext = -1;
+    ClearMayMiss();
     m_nLastPos = m_nKeyPos[0] = m_nKeyPos[1] = -1;
     int keys = 0;
     for (int i = 0; i < kRestartReach && keys < 2; ++i) {
@@ -370,10 +460,33 @@ bool CMovieSource::RestartAt(const Checkpoint& point) {
     return false;
 }
 
-HRESULT CMovieSource::Convert(uint8_t* dst, int stride) {
-    m_pSws = sws_getCachedContext(m_pSws, m_pFrame->width, m_pFrame->height,
-                                  AVPixelFormat(m_pFrame->format), m_nWidth, m_nHeight,
-                                  AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr, nullptr);
+// The oldest kept frame makes room: the newest ones are nearest to the frames asked for next.
+void CMovieSource::Keep(int64_t index) {
+    if (m_nKeepLimit == 0) {
+        const int bytes = av_image_get_buffer_size(AVPixelFormat(m_pFrame->format), m_pFrame->width,
+                                                   m_pFrame->height, 1);
+        m_nKeepLimit =
+            bytes > 0 ? std::clamp<size_t>(kKeptBytes / size_t(bytes), 1, kKeptFrames) : 1;
+    }
+    for (const KeptFrame& kept : m_vKept) {
+        if (kept.index == index) {
+            return;
+        }
+    }
+    FramePtr frame(av_frame_clone(m_pFrame));
+    if (!frame) {
+        return; // no memory to spare: the frame is decoded again when asked for
+    }
+    if (m_vKept.size() >= m_nKeepLimit) {
+        m_vKept.erase(m_vKept.begin());
+    }
+    m_vKept.push_back(KeptFrame{index, std::move(frame)});
+}
+
+HRESULT CMovieSource::Convert(const AVFrame* frame, uint8_t* dst, int stride) {
+    m_pSws = sws_getCachedContext(m_pSws, frame->width, frame->height, AVPixelFormat(frame->format),
+                                  m_nWidth, m_nHeight, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr,
+                                  nullptr, nullptr);
     if (!m_pSws) {
         return E_FAIL;
     }
@@ -381,7 +494,7 @@ HRESULT CMovieSource::Convert(uint8_t* dst, int stride) {
     uint8_t* planes[4] = {dst + ptrdiff_t(stride) * (m_nHeight - 1), nullptr, nullptr, nullptr};
     int strides[4] = {-stride, 0, 0, 0};
     const int rows =
-        sws_scale(m_pSws, m_pFrame->data, m_pFrame->linesize, 0, m_pFrame->height, planes, strides);
+        sws_scale(m_pSws, frame->data, frame->linesize, 0, frame->height, planes, strides);
     return rows > 0 ? S_OK : E_FAIL;
 }
 

@@ -8,6 +8,9 @@
 // from a point known to be right: the start of the stream, or a key frame passed while counting
 // whose file position and picture signature were noted (a restart there must give that picture
 // back).
+//
+// On the way to a frame named by timestamp the decoder leaves out earlier pictures that nothing
+// refers to, and the last frames it named stay decoded for a step back.
 #pragma once
 
 #include "movie/MovieIndex.h"
@@ -46,6 +49,8 @@ public:
 
     // Frame `n` as 24-bit BGR, bottom row first, rows `stride` bytes apart.
     HRESULT ReadFrame(int64_t n, uint8_t* dst, int stride);
+    // Pictures the decoder has put out since the source was opened.
+    int64_t FramesDecoded() const { return m_nDecoded; }
 
 private:
     CMovieSource() = default;
@@ -57,7 +62,9 @@ private:
     HRESULT SeekToKey(int64_t key);
     HRESULT ReadByTimestamp(int64_t n, uint8_t* dst, int stride);
     HRESULT ReadByCount(int64_t n, uint8_t* dst, int stride);
-    HRESULT Convert(uint8_t* dst, int stride);
+    HRESULT Convert(const AVFrame* frame, uint8_t* dst, int stride);
+    // Keeps a reference to the decoded m_pFrame, which is frame `index`.
+    void Keep(int64_t index);
 
     struct Checkpoint {
         int64_t pos;        // file position at or before the key frame's packet
@@ -84,11 +91,34 @@ private:
     bool m_bFlushed = false;                // the demuxer ended and the decoder was told so
     bool m_bSeenKey = false;                // a key frame came out since the last seek
     int64_t m_nNext = -1;                   // frame the decoder gives next; -1 when not known
+    int64_t m_nDecoded = 0;                 // pictures the decoder put out
     std::vector<Checkpoint> m_vCheckpoints; // key frames passed while counting, by number
     int64_t m_nLastPos = -1;                // newest known packet position sent to the decoder
     int64_t m_nKeyPos[2] = {-1, -1};        // that position at the last two key packets sent
     uint64_t m_nLastKeySignature = 0;
     std::vector<int64_t> m_vFramePos; // packet position of each frame counted, or -1
+
+    struct FrameDeleter {
+        void operator()(AVFrame* frame) const;
+    };
+    using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+    struct KeptFrame {
+        int64_t index;
+        FramePtr frame;
+    };
+    std::vector<KeptFrame> m_vKept; // frames named by their timestamps, oldest first
+    size_t m_nKeepLimit = 0;        // how many may be kept; 0 until the frame size is known
+
+    // While decoding towards a frame by timestamp, packets of earlier frames that no other
+    // frame refers to need not be decoded. The frames whose packets went to the decoder that way
+    // since the last seek may be missing from its output.
+    bool m_bCanDiscard = false;         // the decoder drops only frames that nothing refers to
+    int64_t m_nDiscardBefore = 0;       // packets of frames before this one may be dropped
+    std::vector<uint8_t> m_vMayMiss;    // by frame number
+    std::vector<int64_t> m_vMayMissSet; // the numbers set in m_vMayMiss
+    bool MayDiscard();
+    void ClearMayMiss();
+    bool OnlyDiscardableMissing(int64_t from, int64_t to) const;
 };
 
 } // namespace vx

@@ -13,28 +13,6 @@
 namespace vx::test {
 namespace {
 
-const MovieKind kKinds[] = {
-    {"h264_bframes.mp4", "-c:v libx264 -preset veryfast -bf 3 -g 24", 96, "aac"},
-    {"h264_opengop.mkv",
-     "-c:v libx264 -preset veryfast -bf 3 -x264-params keyint=24:min-keyint=24:open-gop=1:"
-     "scenecut=0",
-     96},
-    {"h264_opengop.mp4",
-     "-c:v libx264 -preset veryfast -bf 3 -x264-params keyint=24:min-keyint=24:open-gop=1:"
-     "scenecut=0",
-     96},
-    {"mpeg2.mpg", "-c:v mpeg2video -q:v 3 -bf 2 -g 12 -f mpeg", 96, "mp2"},
-    {"h264.ts", "-c:v libx264 -preset veryfast -bf 3 -x264-params keyint=24:open-gop=1", 96, "mp2"},
-    {"mjpeg.avi", "-c:v mjpeg -q:v 3", 64},
-    {"mpeg4.avi", "-c:v mpeg4 -q:v 3 -bf 2 -g 12", 96},
-    {"h264.mov", "-c:v libx264 -preset veryfast -bf 2 -g 30", 90},
-    {"vp9.webm", "-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -b:v 400k -g 30", 90},
-    {"vfr.mkv",
-     "-vf \"setpts='(N+if(gt(N,40),N-40,0)+if(gt(N,70),3*(N-70),0))/(25*TB)'\" -fps_mode "
-     "passthrough -c:v libx264 -preset veryfast -bf 2 -g 20",
-     100},
-};
-
 class MovieReaderTest : public MovieTest {
 protected:
     static void SetUpTestSuite() { s_pDir = new TempDir; }
@@ -48,7 +26,7 @@ protected:
         return path;
     }
     static std::string Movie(const char* name) {
-        for (const MovieKind& k : kKinds) {
+        for (const MovieKind& k : kMovieKinds) {
             if (std::string(k.name) == name) {
                 return Movie(k);
             }
@@ -131,11 +109,7 @@ TEST_P(EveryMovie, PlaysOnFrameByFrameAndEndsInBlack) {
     EXPECT_EQ(FrameShown(reader), 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(Movies, EveryMovie, ::testing::ValuesIn(kKinds), [](const auto& info) {
-    std::string n = info.param.name;
-    std::replace(n.begin(), n.end(), '.', '_');
-    return n;
-});
+INSTANTIATE_TEST_SUITE_P(Movies, EveryMovie, ::testing::ValuesIn(kMovieKinds), MovieTestName);
 
 TEST_F(MovieReaderTest, DrawTakesConsecutiveFramesAndStretches) {
     CMovieReader reader(Movie("h264_bframes.mp4"));

@@ -1,5 +1,6 @@
 #include "support/TestMovies.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +15,12 @@ std::string RunFfmpeg(const TempDir& dir, const std::string& name, const std::st
     const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -y " + arguments +
                                 " '" + path + "' > /dev/null 2>&1";
     return std::system(command.c_str()) == 0 && std::filesystem::exists(path) ? path : "";
+}
+
+std::string MovieTestName(const ::testing::TestParamInfo<MovieKind>& info) {
+    std::string name = info.param.name;
+    std::replace(name.begin(), name.end(), '.', '_');
+    return name;
 }
 
 std::string MakeMovie(const TempDir& dir, const MovieKind& kind) {

@@ -26,6 +26,35 @@ struct MovieKind {
     const char* audio = nullptr; // audio codec of a sound track, none when null
 };
 
+// One movie of each container and codec that the reader must seek in exactly.
+inline const MovieKind kMovieKinds[] = {
+    {"h264_bframes.mp4", "-c:v libx264 -preset veryfast -bf 3 -g 24", 96, "aac"},
+    {"h264_opengop.mkv",
+     "-c:v libx264 -preset veryfast -bf 3 -x264-params keyint=24:min-keyint=24:open-gop=1:"
+     "scenecut=0",
+     96},
+    {"h264_opengop.mp4",
+     "-c:v libx264 -preset veryfast -bf 3 -x264-params keyint=24:min-keyint=24:open-gop=1:"
+     "scenecut=0",
+     96},
+    {"mpeg2.mpg", "-c:v mpeg2video -q:v 3 -bf 2 -g 12 -f mpeg", 96, "mp2"},
+    {"h264.ts", "-c:v libx264 -preset veryfast -bf 3 -x264-params keyint=24:open-gop=1", 96, "mp2"},
+    {"mjpeg.avi", "-c:v mjpeg -q:v 3", 64},
+    {"mpeg4.avi", "-c:v mpeg4 -q:v 3 -bf 2 -g 12", 96},
+    {"mpeg4_bframes.mp4", "-c:v mpeg4 -q:v 3 -bf 2 -g 24", 96},
+    {"h264.mov", "-c:v libx264 -preset veryfast -bf 2 -g 30", 90},
+    {"hevc.mp4", "-c:v libx265 -preset superfast -x265-params keyint=24:bframes=3:log-level=error",
+     96},
+    {"vp9.webm", "-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -b:v 400k -g 30", 90},
+    {"vfr.mkv",
+     "-vf \"setpts='(N+if(gt(N,40),N-40,0)+if(gt(N,70),3*(N-70),0))/(25*TB)'\" -fps_mode "
+     "passthrough -c:v libx264 -preset veryfast -bf 2 -g 20",
+     100},
+};
+
+// A test name for a movie: its file name with '_' for '.'.
+std::string MovieTestName(const ::testing::TestParamInfo<MovieKind>& info);
+
 // Makes the movie in the folder when missing; returns its path ("" when ffmpeg failed).
 std::string MakeMovie(const TempDir& dir, const MovieKind& kind);
 // Any ffmpeg command line into the folder; returns the output path or "".

@@ -1,0 +1,146 @@
+// The source below the graph: sought frames down to the byte, and the work a seek leaves out.
+#include "TestMovies.h"
+
+#include "movie/MovieSource.h"
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+namespace vx::test {
+namespace {
+
+class MovieSourceTest : public MovieTest {
+protected:
+    static void SetUpTestSuite() { s_pDir = new TempDir; }
+    static void TearDownTestSuite() {
+        delete s_pDir;
+        s_pDir = nullptr;
+    }
+    static std::string Movie(const MovieKind& kind) {
+        const std::string path = MakeMovie(*s_pDir, kind);
+        EXPECT_FALSE(path.empty()) << "ffmpeg could not make " << kind.name;
+        return path;
+    }
+    static const MovieKind& Kind(const std::string& name) {
+        const auto it = std::find_if(std::begin(kMovieKinds), std::end(kMovieKinds),
+                                     [&](const MovieKind& k) { return name == k.name; });
+        EXPECT_NE(it, std::end(kMovieKinds)) << name;
+        return *it;
+    }
+    static std::unique_ptr<CMovieSource> Open(const std::string& path) {
+        std::unique_ptr<CMovieSource> source;
+        EXPECT_EQ(CMovieSource::Open(path, IndexProgress(), &source), S_OK) << path;
+        return source;
+    }
+    static inline TempDir* s_pDir = nullptr;
+};
+
+constexpr int kStride = ((3 * kMovieWidth + 3) / 4) * 4;
+
+uint64_t Hash(const std::vector<uint8_t>& bytes) {
+    uint64_t h = 14695981039346656037ull;
+    for (const uint8_t b : bytes) {
+        h = (h ^ b) * 1099511628211ull;
+    }
+    return h;
+}
+
+bool EndsWith(const std::string& s, const std::string& end) {
+    return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+}
+
+class EverySource : public MovieSourceTest, public ::testing::WithParamInterface<MovieKind> {};
+
+// A shortcut that dropped a picture another one refers to would show a damaged frame with the
+// right number in it: compare every byte with the frame that playing from the start gives.
+TEST_P(EverySource, SoughtFramesHoldTheBytesThatPlayingGives) {
+    const MovieKind& kind = GetParam();
+    const std::string path = Movie(kind);
+    ASSERT_FALSE(path.empty());
+    std::vector<uint8_t> frame(size_t(kStride) * kMovieHeight);
+    std::vector<uint64_t> played(size_t(kind.frames));
+    {
+        const auto source = Open(path);
+        ASSERT_TRUE(source);
+        for (int n = 0; n < kind.frames; ++n) {
+            ASSERT_EQ(source->ReadFrame(n, frame.data(), kStride), S_OK) << n;
+            ASSERT_EQ(FrameNumberOf(frame.data(), kMovieWidth, kMovieHeight), n);
+            played[size_t(n)] = Hash(frame);
+        }
+    }
+    const auto source = Open(path);
+    ASSERT_TRUE(source);
+    const bool byTimestamp = source->IdentifiesByTimestamp();
+    const std::string name = kind.name;
+    if (EndsWith(name, ".mp4") || EndsWith(name, ".mkv") || EndsWith(name, ".mov") ||
+        EndsWith(name, ".webm")) {
+        EXPECT_TRUE(byTimestamp) << name;
+    }
+    // Random frames, then a walk backwards and one forwards in single steps.
+    std::vector<int> order;
+    std::mt19937 random(uint32_t(kind.frames) * 104729u);
+    for (int i = 0; i < 150; ++i) {
+        order.push_back(int(random() % uint32_t(kind.frames)));
+    }
+    for (int n = kind.frames * 3 / 4; n > kind.frames / 4; --n) {
+        order.push_back(n);
+    }
+    for (int n = kind.frames / 4; n < kind.frames / 2; n += 3) {
+        order.push_back(n);
+    }
+    int wrong = 0;
+    for (const int n : order) {
+        ASSERT_EQ(source->ReadFrame(n, frame.data(), kStride), S_OK) << name << " " << n;
+        if (Hash(frame) != played[size_t(n)]) {
+            ADD_FAILURE() << name << ": frame " << n << " differs from the played one";
+            if (++wrong > 5) {
+                break;
+            }
+        }
+    }
+    // Falling back to counting would stay exact but make every later seek slow.
+    EXPECT_EQ(source->IdentifiesByTimestamp(), byTimestamp) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Movies, EverySource, ::testing::ValuesIn(kMovieKinds), MovieTestName);
+
+TEST_F(MovieSourceTest, DecodingTowardsAFrameLeavesOutUnreferencedPicturesAndKeepsRecentOnes) {
+    for (const char* name :
+         {"h264_bframes.mp4", "h264_opengop.mkv", "mpeg4_bframes.mp4", "hevc.mp4"}) {
+        const std::string path = Movie(Kind(name));
+        ASSERT_FALSE(path.empty());
+        std::shared_ptr<const CMovieIndex> index;
+        ASSERT_EQ(CMovieIndex::Get(path, IndexProgress(), &index), S_OK);
+        // A frame well after its key frame: enough pictures between them to leave some out.
+        int64_t n = index->FrameCount() - 4;
+        while (n > 12 && index->KeyAtOrBefore(n) != n - 12) {
+            --n;
+        }
+        const int64_t key = index->KeyAtOrBefore(n);
+        ASSERT_EQ(n - key, 12) << name;
+
+        const auto source = Open(path);
+        ASSERT_TRUE(source);
+        std::vector<uint8_t> frame(size_t(kStride) * kMovieHeight);
+        ASSERT_EQ(source->ReadFrame(n, frame.data(), kStride), S_OK);
+        EXPECT_EQ(FrameNumberOf(frame.data(), kMovieWidth, kMovieHeight), n);
+        EXPECT_LT(source->FramesDecoded(), n - key + 1) << name;
+        // The frames right after it are all decoded, none left out.
+        for (int64_t next = n + 1; next < n + 4; ++next) {
+            ASSERT_EQ(source->ReadFrame(next, frame.data(), kStride), S_OK);
+            EXPECT_EQ(FrameNumberOf(frame.data(), kMovieWidth, kMovieHeight), next) << name;
+        }
+        // Stepping back over frames just read takes them from those kept decoded.
+        const int64_t decoded = source->FramesDecoded();
+        for (int64_t back = n + 2; back >= n; --back) {
+            ASSERT_EQ(source->ReadFrame(back, frame.data(), kStride), S_OK);
+            EXPECT_EQ(FrameNumberOf(frame.data(), kMovieWidth, kMovieHeight), back) << name;
+        }
+        EXPECT_EQ(source->FramesDecoded(), decoded) << name;
+        EXPECT_TRUE(source->IdentifiesByTimestamp()) << name;
+    }
+}
+
+} // namespace
+} // namespace vx::test
