@@ -1,5 +1,5 @@
 // The source below the graph: sought frames down to the byte, and the work a seek leaves out.
-#include "TestMovies.h"
+#include "support/TestMovies.h"
 
 #include "movie/MovieSource.h"
 
