@@ -299,7 +299,12 @@ HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
             return S_FALSE;
         }
         m_nNext = got + 1;
-        if (got <= n && n - got < int64_t(kKeptFrames)) {
+        // A field pair from a packet the decoder could leave out may lack the field that
+        // nothing refers to: such a picture is not kept for later. A frame is left out whole
+        // or not at all.
+        const bool whole =
+            m_vMayMiss.empty() || !m_vMayMiss[size_t(got)] || !m_pFrame->interlaced_frame;
+        if (whole && got <= n && n - got < int64_t(kKeptFrames)) {
             Keep(got);
         }
         if (got == n) {
