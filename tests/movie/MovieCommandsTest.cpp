@@ -8,16 +8,12 @@
 namespace vx::test {
 namespace {
 
-class MovieCommandsTest : public MovieTest {
+class MovieCommandsTest : public MovieSuite {
 protected:
     static void SetUpTestSuite() {
-        s_pDir = new TempDir;
+        MovieSuite::SetUpTestSuite();
         s_movie =
             MakeMovie(*s_pDir, {"commands.mp4", "-c:v libx264 -preset veryfast -bf 3 -g 24", 48});
-    }
-    static void TearDownTestSuite() {
-        delete s_pDir;
-        s_pDir = nullptr;
     }
     void SetUp() override { ASSERT_FALSE(s_movie.empty()) << "ffmpeg could not make the movie"; }
 
@@ -28,7 +24,6 @@ protected:
         return doc.GetPicture(slot);
     }
 
-    static inline TempDir* s_pDir = nullptr;
     static inline std::string s_movie;
     ScriptedPlatform ui;
     CKeltDoc doc{ui};

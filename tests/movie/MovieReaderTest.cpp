@@ -13,28 +13,7 @@
 namespace vx::test {
 namespace {
 
-class MovieReaderTest : public MovieTest {
-protected:
-    static void SetUpTestSuite() { s_pDir = new TempDir; }
-    static void TearDownTestSuite() {
-        delete s_pDir;
-        s_pDir = nullptr;
-    }
-    static std::string Movie(const MovieKind& kind) {
-        const std::string path = MakeMovie(*s_pDir, kind);
-        EXPECT_FALSE(path.empty()) << "ffmpeg could not make " << kind.name;
-        return path;
-    }
-    static std::string Movie(const char* name) {
-        for (const MovieKind& k : kMovieKinds) {
-            if (std::string(k.name) == name) {
-                return Movie(k);
-            }
-        }
-        return "";
-    }
-    static inline TempDir* s_pDir = nullptr;
-};
+using MovieReaderTest = MovieSuite;
 
 int FrameShown(CMovieReader& reader) {
     int32_t length = 0;

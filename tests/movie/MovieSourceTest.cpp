@@ -10,30 +10,13 @@
 namespace vx::test {
 namespace {
 
-class MovieSourceTest : public MovieTest {
+class MovieSourceTest : public MovieSuite {
 protected:
-    static void SetUpTestSuite() { s_pDir = new TempDir; }
-    static void TearDownTestSuite() {
-        delete s_pDir;
-        s_pDir = nullptr;
-    }
-    static std::string Movie(const MovieKind& kind) {
-        const std::string path = MakeMovie(*s_pDir, kind);
-        EXPECT_FALSE(path.empty()) << "ffmpeg could not make " << kind.name;
-        return path;
-    }
-    static const MovieKind& Kind(const std::string& name) {
-        const auto it = std::find_if(std::begin(kMovieKinds), std::end(kMovieKinds),
-                                     [&](const MovieKind& k) { return name == k.name; });
-        EXPECT_NE(it, std::end(kMovieKinds)) << name;
-        return *it;
-    }
     static std::unique_ptr<CMovieSource> Open(const std::string& path) {
         std::unique_ptr<CMovieSource> source;
         EXPECT_EQ(CMovieSource::Open(path, IndexProgress(), &source), S_OK) << path;
         return source;
     }
-    static inline TempDir* s_pDir = nullptr;
 };
 
 constexpr int kStride = ((3 * kMovieWidth + 3) / 4) * 4;

@@ -80,4 +80,14 @@ Watchdog::~Watchdog() {
     m_thread.join();
 }
 
+const MovieKind& MovieSuite::Kind(const std::string& name) {
+    const auto it = std::find_if(std::begin(kMovieKinds), std::end(kMovieKinds),
+                                 [&](const MovieKind& k) { return name == k.name; });
+    if (it == std::end(kMovieKinds)) {
+        ADD_FAILURE() << "no test movie " << name;
+        return kMovieKinds[0];
+    }
+    return *it;
+}
+
 } // namespace vx::test

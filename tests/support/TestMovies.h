@@ -81,4 +81,24 @@ protected:
     Watchdog m_watchdog{std::chrono::seconds(240)};
 };
 
+// Suites whose movies are made once, in a folder of the suite's own.
+class MovieSuite : public MovieTest {
+protected:
+    static void SetUpTestSuite() { s_pDir = new TempDir; }
+    static void TearDownTestSuite() {
+        delete s_pDir;
+        s_pDir = nullptr;
+    }
+    static std::string Movie(const MovieKind& kind) {
+        const std::string path = MakeMovie(*s_pDir, kind);
+        EXPECT_FALSE(path.empty()) << "ffmpeg could not make " << kind.name;
+        return path;
+    }
+    // One of kMovieKinds by its file name.
+    static const MovieKind& Kind(const std::string& name);
+    static std::string Movie(const char* name) { return Movie(Kind(name)); }
+
+    static inline TempDir* s_pDir = nullptr;
+};
+
 } // namespace vx::test

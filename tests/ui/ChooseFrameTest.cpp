@@ -57,16 +57,12 @@ struct Messages {
     std::vector<std::string> texts;
 };
 
-class ChooseFrame : public test::MovieTest {
+class ChooseFrame : public test::MovieSuite {
 protected:
     static void SetUpTestSuite() {
-        s_pDir = new TempDir;
+        MovieSuite::SetUpTestSuite();
         s_long = MakeMovie(*s_pDir, {"long.mp4", "-c:v libx264 -preset veryfast -bf 3 -g 24", 250});
         s_single = MakeMovie(*s_pDir, {"single.avi", "-c:v mjpeg -q:v 3", 1});
-    }
-    static void TearDownTestSuite() {
-        delete s_pDir;
-        s_pDir = nullptr;
     }
     void SetUp() override {
         ASSERT_FALSE(s_long.empty());
@@ -81,7 +77,6 @@ protected:
         return dialog.Button(id)->isEnabled();
     }
 
-    static inline TempDir* s_pDir = nullptr;
     static inline std::string s_long;
     static inline std::string s_single;
     ui::CQtPlatform platform;
