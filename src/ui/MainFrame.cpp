@@ -29,6 +29,11 @@
 namespace vx::ui {
 
 namespace {
+// The first scan command of the Source (0) and Target (1) Scan submenus.
+constexpr unsigned kScanBases[2] = {res::ID_SCAN_SOURCE_FIRST, res::ID_SCAN_TARGET_FIRST};
+} // namespace
+
+namespace {
 QString Text(unsigned id) {
     return QString::fromStdString(res::LoadString(id));
 }
@@ -152,10 +157,10 @@ void CMainFrame::BuildMenus() {
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::OnInitMenu);
         fill(menu, top.children);
     }
-    for (unsigned base : {res::ID_SCAN_SOURCE_FIRST, res::ID_SCAN_TARGET_FIRST}) {
+    for (int i = 0; i < 2; ++i) {
         for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
-            if (menu->actions().contains(m_pActions->Get(base))) {
-                m_pScanMenus[base == res::ID_SCAN_SOURCE_FIRST ? 0 : 1] = menu;
+            if (menu->actions().contains(m_pActions->Get(kScanBases[i]))) {
+                m_pScanMenus[i] = menu;
             }
         }
     }
@@ -299,9 +304,8 @@ void CMainFrame::FillTwainMenus() {
     static const std::vector<std::string> none;
     const std::vector<std::string>& names = m_pTwainDevices ? m_pTwainDevices->Names() : none;
     for (int i = 0; i < 2; ++i) {
-        const unsigned base = i == 0 ? res::ID_SCAN_SOURCE_FIRST : res::ID_SCAN_TARGET_FIRST;
-        SetMenuItems(*m_pScanMenus[i], FillScanMenu(MenuItems(*m_pScanMenus[i]), names, base),
-                     *m_pActions);
+        SetMenuItems(*m_pScanMenus[i],
+                     FillScanMenu(MenuItems(*m_pScanMenus[i]), names, kScanBases[i]), *m_pActions);
     }
     m_bTwainMenuBuilt = true;
     for (QMenu* menu : m_pScanMenus) {
@@ -315,10 +319,9 @@ void CMainFrame::FillTwainMenus() {
 
 void CMainFrame::ClearTwainMenus() {
     for (int i = 0; i < 2; ++i) {
-        const unsigned base = i == 0 ? res::ID_SCAN_SOURCE_FIRST : res::ID_SCAN_TARGET_FIRST;
         if (m_pScanMenus[i]) {
-            SetMenuItems(*m_pScanMenus[i], ClearScanMenu(MenuItems(*m_pScanMenus[i]), base),
-                         *m_pActions);
+            SetMenuItems(*m_pScanMenus[i],
+                         ClearScanMenu(MenuItems(*m_pScanMenus[i]), kScanBases[i]), *m_pActions);
         }
     }
     m_bTwainMenuBuilt = false;
