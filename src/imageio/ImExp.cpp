@@ -1,5 +1,6 @@
 #include "imageio/ImExp.h"
 
+#include "base/AtomicFile.h"
 #include "document/Platform.h"
 #include "imageio/Codecs.h"
 #include "picture/DibImage.h"
@@ -84,6 +85,16 @@ bool ReadWholeFile(const char* path, std::string& bytes) {
     bytes.resize(size_t(size));
     in.seekg(0);
     return bool(in.read(bytes.data(), size));
+}
+
+// A stream of its own over the file, so that closing it leaves the file open for the commit.
+FILE* OpenStream(int fd) {
+    const int copy = dup(fd);
+    FILE* file = copy >= 0 ? fdopen(copy, "wb") : nullptr;
+    if (!file && copy >= 0) {
+        close(copy);
+    }
+    return file;
 }
 
 } // namespace
@@ -246,33 +257,17 @@ int ImExp_WriteFile(CAbstractWriteWA* writer, IPlatform*, const char* path, int*
         return !cancelled;
     };
 
-    const std::filesystem::path target(path);
-    std::error_code ec;
-    if (std::filesystem::is_directory(target, ec)) {
+    // The picture goes into a file that takes the target's name only once it is complete.
+    CAtomicFile out;
+    if (!out.Open(path)) {
         return Fail(ImExpError::CantWrite);
-    }
-    const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
-    std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) {
-        return Fail(ImExpError::CantWrite);
-    }
-    // The new file gets the old one's permissions, or the usual ones for a new file.
-    struct stat old;
-    if (stat(path, &old) == 0) {
-        fchmod(fd, old.st_mode & 07777);
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        fchmod(fd, 0666 & ~mask);
     }
     bool ok = false;
     const codec::Format format = codec::FromExtension(path);
     try {
         if (format == codec::Format::Tiff) {
-            ok = codec::EncodeTiff(fd, w, h, rows, step);
-            ok = close(fd) == 0 && ok;
-        } else if (FILE* file = fdopen(fd, "wb")) {
+            ok = codec::EncodeTiff(out.Fd(), w, h, rows, step);
+        } else if (FILE* file = OpenStream(out.Fd())) {
             switch (format) {
             case codec::Format::Jpeg:
                 ok = codec::EncodeJpeg(file, w, h, rows, step);
@@ -287,16 +282,13 @@ int ImExp_WriteFile(CAbstractWriteWA* writer, IPlatform*, const char* path, int*
                 ok = codec::EncodePng(file, w, h, rows, step);
                 break;
             }
-            ok = ok && std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+            ok = std::fflush(file) == 0 && ok;
             ok = std::fclose(file) == 0 && ok;
-        } else {
-            close(fd);
         }
     } catch (const std::bad_alloc&) {
         ok = false;
     }
-    if (!ok || std::rename(temp.c_str(), path) != 0) {
-        unlink(temp.c_str());
+    if (!ok || !out.Commit()) {
         return Fail(cancelled ? ImExpError::Cancelled : ImExpError::CantWrite);
     }
     return 1;

@@ -73,7 +73,8 @@ int ImExp_SelectFileToWrite(IPlatform& owner, int colorMode, char* path);
 int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform* owner, const char* path, int colorMode,
                    CProgress* progress, const char* extraText, int flags);
 // The format follows the name's extension (PNG when there is none or it is unknown). The file
-// is written beside the target under a temporary name and renamed over it only when complete.
+// takes the target's name only once complete, so a failed or cancelled write keeps what was
+// there; a read-only target is refused.
 int ImExp_WriteFile(CAbstractWriteWA* writer, IPlatform* owner, const char* path, int* options,
                     CProgress* progress, const char* extraText, int flags);
 int ImExp_SelectFileAndWrite(CAbstractWriteWA* writer, IPlatform& owner, char* path, int* options,

@@ -1,12 +1,11 @@
 #include "profile/ProfileFile.h"
 
+#include "base/AtomicFile.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
-#include <random>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vx {
@@ -81,21 +80,6 @@ std::string_view Unquote(std::string_view v) {
 
 std::string ErrnoText(const std::string& what, const std::string& path) {
     return what + " \"" + path + "\": " + std::strerror(errno);
-}
-
-bool WriteAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -304,66 +288,12 @@ void CProfileFile::DeleteSection(std::string_view section) {
 }
 
 bool CProfileFile::Save(const std::string& path) {
-    namespace fs = std::filesystem;
     m_error.clear();
-    // Write through a symbolic link to the file it names, so the link survives.
-    fs::path target = path;
-    std::error_code ec;
-    if (fs::is_symlink(target, ec)) {
-        fs::path resolved = fs::weakly_canonical(target, ec);
-        if (!ec) {
-            target = resolved;
-        }
-    }
-    struct stat old {};
-    bool exists = ::stat(target.c_str(), &old) == 0;
-
-    fs::path folder = target.parent_path();
-    std::string stem = "." + target.filename().string() + ".tmp";
-    std::random_device random;
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = (folder / (stem + std::to_string(random()))).string();
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            break;
-        }
-    }
-    if (fd < 0) {
-        m_error = ErrnoText("Cannot create a file beside", path);
+    CAtomicFile file;
+    const std::string text = Text();
+    if (!file.Open(path) || !file.WriteAll(text.data(), text.size()) || !file.Commit()) {
+        m_error = file.Error();
         return false;
-    }
-    auto fail = [&](const char* what) {
-        m_error = ErrnoText(what, path);
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        ::unlink(temp.c_str());
-        return false;
-    };
-    if (!WriteAll(fd, Text())) {
-        return fail("Cannot write");
-    }
-    if (exists && ::fchmod(fd, old.st_mode & 07777) != 0) {
-        return fail("Cannot keep the permissions of");
-    }
-    if (::fsync(fd) != 0) {
-        return fail("Cannot flush");
-    }
-    int closed = ::close(fd);
-    fd = -1;
-    if (closed != 0) {
-        return fail("Cannot write");
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        return fail("Cannot replace");
-    }
-    // Make the rename itself durable; a failure here no longer endangers either file.
-    int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
     }
     return true;
 }

@@ -14,8 +14,8 @@ public:
     // A missing file gives an empty profile and true; a file that cannot be read gives false
     // and leaves the profile empty, with the reason in LastError().
     bool Load(const std::string& path);
-    // Writes a temporary file beside the target, syncs it and renames it over the target. On
-    // failure the old file is untouched, no temporary file is left and false is returned.
+    // Replaces the file atomically (a link is written through, a read-only file refused). On
+    // failure the old file is untouched, nothing else is left and false is returned.
     bool Save(const std::string& path);
 
     void Parse(std::string_view text);

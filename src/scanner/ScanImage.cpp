@@ -1,12 +1,9 @@
 #include "scanner/ScanImage.h"
 
-#include <png.h>
+#include "imageio/ImExp.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 namespace vx {
 
@@ -30,6 +27,50 @@ std::uint8_t Sample(const std::uint8_t* line, int depth, int index) {
 int ChannelOf(ScanFrameFormat::Kind kind) {
     return kind == ScanFrameFormat::Kind::Red ? 0 : kind == ScanFrameFormat::Kind::Green ? 1 : 2;
 }
+
+// The scanned rows as the image-file component asks for them: row 0 the bottom one, BGR.
+class ScanRows : public CAbstractWriteWA {
+public:
+    explicit ScanRows(const CScanImage& image) : m_image(image) {}
+    int GetCount(int& count) override {
+        count = 1;
+        return 0;
+    }
+    int GetSubCount(int, int& count) override {
+        count = 1;
+        return 0;
+    }
+    int GetSize(int, int, int& width, int& height) override {
+        width = m_image.Width();
+        height = m_image.Height();
+        return 0;
+    }
+    int GetColorMode(int, int, int& mode) override {
+        mode = kColorModeTrueColor;
+        return 0;
+    }
+    int GetPalette(int, int, uint8_t*) override { return 0; }
+    int GetResolution(int, int, int& x, int& y) override {
+        x = y = 0;
+        return 0;
+    }
+    int GetRow(int, int, int row, uint8_t* buffer) override {
+        const int w = m_image.Width(), h = m_image.Height();
+        if (row < 0 || row >= h) {
+            return 0;
+        }
+        const uint8_t* rgb = m_image.Rgb().data() + size_t(h - 1 - row) * size_t(w) * 3;
+        for (int x = 0; x < w; ++x) {
+            buffer[3 * x] = rgb[3 * x + 2];
+            buffer[3 * x + 1] = rgb[3 * x + 1];
+            buffer[3 * x + 2] = rgb[3 * x];
+        }
+        return 0;
+    }
+
+private:
+    const CScanImage& m_image;
+};
 
 } // namespace
 
@@ -110,38 +151,11 @@ bool CScanImage::SavePng(const std::string& path, std::string& error) const {
         error = "The scanner delivered an empty picture.";
         return false;
     }
-    const std::string temp = path + ".part";
-    std::FILE* file = std::fopen(temp.c_str(), "wb");
-    if (!file) {
-        error = "Can't write the scanned picture to " + path + ":\n" + std::strerror(errno);
-        return false;
+    ScanRows rows(*this);
+    int one = 1;
+    if (ImExp_WriteFile(&rows, nullptr, path.c_str(), &one, nullptr, nullptr, 1)) {
+        return true;
     }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    volatile bool written = false;
-    if (info && setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, file);
-        png_set_IHDR(png, info, static_cast<png_uint_32>(m_width),
-                     static_cast<png_uint_32>(m_height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(png, info);
-        for (int y = 0; y < m_height; ++y) {
-            png_write_row(png, m_rgb.data() + static_cast<std::size_t>(y) * m_width * 3);
-        }
-        png_write_end(png, info);
-        written = true;
-    }
-    png_destroy_write_struct(&png, &info);
-    const bool flushed = std::fflush(file) == 0 && !std::ferror(file);
-    const bool closed = std::fclose(file) == 0;
-    std::error_code ec;
-    if (written && flushed && closed) {
-        std::filesystem::rename(temp, path, ec);
-        if (!ec) {
-            return true;
-        }
-    }
-    std::filesystem::remove(temp, ec);
     error = "Can't write the scanned picture to " + path + ".";
     return false;
 }

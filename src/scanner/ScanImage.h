@@ -30,7 +30,7 @@ public:
     // Rows top row first, 3 bytes a pixel in the order red, green, blue, no padding.
     const std::vector<std::uint8_t>& Rgb() const { return m_rgb; }
 
-    // Writes the picture as a PNG file through a temporary file beside it; on failure the
+    // Writes the picture as a PNG file through the image-file component; on failure the
     // message says why and whatever was at the path is kept.
     bool SavePng(const std::string& path, std::string& error) const;
 
