@@ -107,5 +107,7 @@ constexpr unsigned IDS_BAD_DIRECTSHOW = 41;
 constexpr unsigned IDS_APP_TITLE = 128;
 constexpr unsigned IDS_ERROR_BASE = 140; // 141 ... 149: the messages of error codes 1 ... 9
 constexpr unsigned IDS_ERROR_NUMBER = 150;
+constexpr unsigned IDS_EMPTY_OUTPUT = 160;
+constexpr unsigned IDS_PATH_LINE_BREAK = 161;
 
 } // namespace res

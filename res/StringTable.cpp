@@ -33,6 +33,12 @@ const std::unordered_map<unsigned, std::string>& Table() {
         {148, "Can't create file!\nPossible cause - file is in use or no free disk space."},
         {149, "Error in Tutorial runtime.\nUser has pressed something wrong way."},
         {IDS_ERROR_NUMBER, "Error number %i"},
+        {IDS_EMPTY_OUTPUT, "The framed picture is empty: at this zoom and aspect ratio it is less "
+                           "than one pixel wide or high.\nZoom in or choose another aspect ratio "
+                           "before saving."},
+        {IDS_PATH_LINE_BREAK, "Can't export the project: the name of the saved %s picture holds a "
+                              "line break, which a project file cannot keep.\nSave the picture "
+                              "under another name, then export again."},
         {ID_EDIT_ZOOM, "Zoom in and zoom out image relative to cropping rectangle\nZoom in/out"},
         {ID_EDIT_MOVE, "Move image relative to cropping rectangle\nMove"},
         {ID_EDIT_ROTATE, "Rotate image relative to cropping rectangle\nRotate"},

@@ -353,6 +353,11 @@ void CKeltDoc::OnSaveAs(ESlot slot) {
         return;
     }
     const OutputSize size = GetOutputSize(slot);
+    if (size.width < 1 || size.height < 1) {
+        m_ui.MessageBox(res::LoadString(res::IDS_EMPTY_OUTPUT), MsgButtons::Ok,
+                        MsgIcon::Exclamation);
+        return;
+    }
     CDibImage out(size.width, size.height);
     RenderFull(*GetFrame(slot), out);
     char path[kPathBufferSize] = "";
@@ -396,6 +401,16 @@ void CKeltDoc::OnAddTwainFile() {
 void CKeltDoc::OnExportProject() {
     if (!BothLoaded()) {
         return;
+    }
+    // A line break in a value would split it over lines of the project file.
+    for (const auto& [saved, which] :
+         {std::pair{&m_strSourceSaved, "source"}, std::pair{&m_strTargetSaved, "target"}}) {
+        if (saved->find_first_of("\r\n") != std::string::npos) {
+            std::string text = res::LoadString(res::IDS_PATH_LINE_BREAK);
+            text.replace(text.find("%s"), 2, which);
+            m_ui.MessageBox(text, MsgButtons::Ok, MsgIcon::Exclamation);
+            return;
+        }
     }
     FileDialogOptions options;
     options.save = true;

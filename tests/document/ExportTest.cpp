@@ -93,3 +93,17 @@ TEST_F(ProjectExport, CancelWritesNothingAndFailureKeepsOldFile) {
                             std::filesystem::directory_iterator()),
               1); // the folder only: no temporary file left behind
 }
+
+TEST_F(ProjectExport, APathWithALineBreakIsRefusedAndTheFileKept) {
+    Prepare(300, 200, 400, 500);
+    const std::string path = dir.File("d.vpj");
+    test::WriteWholeFile(path, "[Vexelo]\r\nOutputWidth=1\r\n");
+    doc.m_strTargetSaved = "/data/pictures/two\nlines.png";
+    const size_t dialogs = ui.fileDialogs.size();
+    doc.OnCmdMsg(res::ID_FILE_EXPORT);
+    EXPECT_EQ(ui.fileDialogs.size(), dialogs);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].text.find("saved target picture holds a line break"),
+              std::string::npos);
+    EXPECT_EQ(test::ReadWholeFile(path), "[Vexelo]\r\nOutputWidth=1\r\n");
+}

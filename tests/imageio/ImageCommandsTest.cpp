@@ -136,3 +136,45 @@ TEST_F(ImageCommands, ScannedFileIsKeptUntilSavedElsewhere) {
     EXPECT_FALSE(doc.m_bSourceSaved);
     EXPECT_NE(doc.m_pPreview, nullptr);
 }
+
+TEST_F(ImageCommands, ReadOnlyFilesAreNeitherReplacedBySaveNorByExport) {
+    LoadBoth();
+    const std::string picture = dir.File("locked.png");
+    const std::string project = dir.File("locked.vpj");
+    test::WriteWholeFile(picture, "keep me");
+    test::WriteWholeFile(project, "[Vexelo]\r\nOutputWidth=1\r\n");
+    std::filesystem::permissions(picture, std::filesystem::perms::owner_read);
+    std::filesystem::permissions(project, std::filesystem::perms::owner_read);
+    const std::string error8 = "Error number 8\nCan't create file!\nPossible cause - file is in "
+                               "use or no free disk space.";
+
+    ui.AnswerFile(picture);
+    doc.OnCmdMsg(res::ID_FILE_SAVE_SOURCE);
+    EXPECT_FALSE(doc.m_bSourceSaved);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, error8);
+    EXPECT_EQ(test::ReadWholeFile(picture), "keep me");
+
+    ui.AnswerFile(dir.File("s-out.png"));
+    doc.OnCmdMsg(res::ID_FILE_SAVE_SOURCE);
+    ui.AnswerFile(dir.File("t-out.png"));
+    doc.OnCmdMsg(res::ID_FILE_SAVE_TARGET);
+    ui.AnswerFile(project);
+    doc.OnCmdMsg(res::ID_FILE_EXPORT);
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[1].text, error8);
+    EXPECT_EQ(test::ReadWholeFile(project), "[Vexelo]\r\nOutputWidth=1\r\n");
+}
+
+TEST_F(ImageCommands, AnEmptyFramedPictureIsRefusedBeforeTheFileDialog) {
+    LoadBoth();
+    doc.GetSourceFrame()->SetZoom(0.003); // 300 x 200 zoomed out to less than a pixel high
+    ASSERT_EQ(doc.GetOutputSize(ESlot::Source).height, 0);
+    const size_t dialogs = ui.fileDialogs.size();
+    doc.OnCmdMsg(res::ID_FILE_SAVE_SOURCE);
+    EXPECT_EQ(ui.fileDialogs.size(), dialogs);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text.rfind("The framed picture is empty", 0), 0u);
+    EXPECT_EQ(ui.messages[0].icon, MsgIcon::Exclamation);
+    EXPECT_FALSE(doc.m_bSourceSaved);
+}
