@@ -1,8 +1,25 @@
 #!/bin/sh
-# Fresh machine to passing tests: packages, configure, build, ctest (headless).
+# Fresh machine to passing tests: packages, configure, build, ctest (headless); then the whole
+# suite again under AddressSanitizer + UndefinedBehaviorSanitizer, and the movie tests under
+# ThreadSanitizer. VEXEL_QUICK=1 runs the plain build only.
 set -e
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
+JOBS="$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$(nproc)"
-QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$(nproc)"
+cmake --build build -j"$JOBS"
+ctest --test-dir build --output-on-failure -j"$JOBS"
+[ "${VEXEL_QUICK:-0}" = 1 ] && exit 0
+
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXEL_SANITIZE=address,undefined \
+    -DVEXEL_BUILD_BENCH=OFF
+cmake --build build-asan -j"$JOBS"
+ctest --test-dir build-asan --output-on-failure -j"$JOBS"
+
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXEL_SANITIZE=thread \
+    -DVEXEL_BUILD_UI=OFF -DVEXEL_BUILD_BENCH=OFF
+cmake --build build-tsan -j"$JOBS" --target test_movie
+TSAN_OPTIONS="halt_on_error=1" ctest --test-dir build-tsan --output-on-failure -j"$JOBS" -L '^movie$'
