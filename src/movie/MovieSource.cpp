@@ -8,6 +8,8 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 
 namespace vx {
 
@@ -495,12 +497,28 @@ HRESULT CMovieSource::Convert(const AVFrame* frame, uint8_t* dst, int stride) {
     if (!m_pSws) {
         return E_FAIL;
     }
-    // Bottom row first: start at the last row and step backwards.
-    uint8_t* planes[4] = {dst + ptrdiff_t(stride) * (m_nHeight - 1), nullptr, nullptr, nullptr};
-    int strides[4] = {-stride, 0, 0, 0};
+    // The converter writes whole blocks of pixels, up to 24 bytes past a row's end, and when
+    // a row leaves no room for that it does not convert the last pixels at all. It gets top-down
+    // rows with room to spare; they are copied bottom row first.
+    const size_t rowBytes = size_t(3) * size_t(m_nWidth);
+    const int scratchStride = int((rowBytes + 63) / 64 * 64 + 64);
+    try {
+        m_vScratch.resize(size_t(scratchStride) * size_t(m_nHeight));
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY; // on the streaming thread: an error event, not an exception
+    }
+    uint8_t* planes[4] = {m_vScratch.data(), nullptr, nullptr, nullptr};
+    int strides[4] = {scratchStride, 0, 0, 0};
     const int rows =
         sws_scale(m_pSws, frame->data, frame->linesize, 0, frame->height, planes, strides);
-    return rows > 0 ? S_OK : E_FAIL;
+    if (rows <= 0) {
+        return E_FAIL;
+    }
+    for (int y = 0; y < m_nHeight; ++y) {
+        std::memcpy(dst + ptrdiff_t(stride) * (m_nHeight - 1 - y),
+                    m_vScratch.data() + ptrdiff_t(scratchStride) * y, rowBytes);
+    }
+    return S_OK;
 }
 
 } // namespace vx

@@ -82,6 +82,7 @@ private:
     AVPacket* m_pPacket = nullptr;
     AVFrame* m_pFrame = nullptr;
     SwsContext* m_pSws = nullptr;
+    std::vector<uint8_t> m_vScratch; // the converter's output, top row first
     int m_nStream = -1;
     int m_nWidth = 0;
     int m_nHeight = 0;
