@@ -57,6 +57,8 @@ HRESULT CMovieSource::Open(const std::string& path, const IndexProgress& progres
     }
     const CMovieIndex& index = *s->m_pIndex;
     const int64_t count = index.FrameCount();
+    // Read for every codec: a decoder that puts out nothing for a damaged packet leaves a gap too.
+    s->m_vMayMiss.assign(size_t(count), 0);
     const AVRational tb = s->m_pFormat->streams[s->m_nStream]->time_base;
     const auto toUnits = [&](int64_t ticks) {
         return av_rescale_q(ticks, tb, AVRational{1, 10000000});
@@ -264,7 +266,6 @@ HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
     }
     const CMovieIndex& index = *m_pIndex;
     if (m_bCanDiscard) {
-        m_vMayMiss.resize(size_t(FrameCount()));
         m_nDiscardBefore = n;
     }
     struct EndDiscard {
@@ -304,8 +305,7 @@ HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
         // A field pair from a packet the decoder could leave out may lack the field that
         // nothing refers to: such a picture is not kept for later. A frame is left out whole
         // or not at all.
-        const bool whole =
-            m_vMayMiss.empty() || !m_vMayMiss[size_t(got)] || !m_pFrame->interlaced_frame;
+        const bool whole = !m_vMayMiss[size_t(got)] || !m_pFrame->interlaced_frame;
         if (whole && got <= n && n - got < int64_t(kKeptFrames)) {
             Keep(got);
         }

@@ -115,7 +115,7 @@ private:
     // since the last seek may be missing from its output.
     bool m_bCanDiscard = false;         // the decoder drops only frames that nothing refers to
     int64_t m_nDiscardBefore = 0;       // packets of frames before this one may be dropped
-    std::vector<uint8_t> m_vMayMiss;    // by frame number
+    std::vector<uint8_t> m_vMayMiss;    // by frame number, one for each frame
     std::vector<int64_t> m_vMayMissSet; // the numbers set in m_vMayMiss
     bool MayDiscard();
     void ClearMayMiss();
