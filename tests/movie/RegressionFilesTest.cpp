@@ -7,6 +7,7 @@
 #include "movie/MovieReader.h"
 
 #include <filesystem>
+#include <utility>
 
 namespace vx::test {
 namespace {
@@ -45,6 +46,34 @@ TEST(RegressionFiles, OpenAndSeekWithoutCrashingAndValidOnesGiveTheirFrames) {
             EXPECT_TRUE(MayBeRefused(path)) << "refused with code " << e.m_nError;
             EXPECT_EQ(e.m_nError, 9);
         }
+    }
+}
+
+// Small valid movies of several codecs and containers for the movie fuzz target.
+TEST(FuzzSeeds, Movies) {
+    if (!FuzzSeedsWanted()) {
+        GTEST_SKIP() << "no seeds asked for";
+    }
+    const std::pair<const char*, const char*> kinds[] = {
+        {"h264.mp4", "-c:v libx264 -preset veryfast -bf 2 -g 4"},
+        {"h264.mkv", "-c:v libx264 -preset veryfast -bf 2 -g 4"},
+        {"mpeg2.mpg", "-c:v mpeg2video -bf 2 -g 4 -f mpeg"},
+        {"mjpeg.avi", "-c:v mjpeg -q:v 20"},
+        {"mpeg4.avi", "-c:v mpeg4 -bf 2 -g 4"},
+        {"vp8.webm", "-c:v libvpx -b:v 50k -g 4"},
+        {"vp9.webm", "-c:v libvpx-vp9 -deadline realtime -b:v 50k -g 4"},
+        {"hevc.mp4", "-c:v libx265 -preset superfast -x265-params keyint=4:log-level=error"},
+        {"ffv1.mkv", "-c:v ffv1"},
+        {"h264.ts", "-c:v libx264 -preset veryfast -g 4 -f mpegts"},
+    };
+    TempDir dir;
+    for (const auto& [name, options] : kinds) {
+        const std::string path = RunFfmpeg(
+            dir, name,
+            std::string("-f lavfi -i testsrc=s=32x24:r=25 -frames:v 6 -pix_fmt yuv420p ") +
+                options);
+        ASSERT_FALSE(path.empty()) << name;
+        WriteFuzzSeed("movie", name, ReadWholeFile(path));
     }
 }
 
