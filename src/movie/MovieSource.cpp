@@ -8,6 +8,8 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 
 namespace vx {
 
@@ -55,6 +57,8 @@ HRESULT CMovieSource::Open(const std::string& path, const IndexProgress& progres
     }
     const CMovieIndex& index = *s->m_pIndex;
     const int64_t count = index.FrameCount();
+    // Read for every codec: a decoder that puts out nothing for a damaged packet leaves a gap too.
+    s->m_vMayMiss.assign(size_t(count), 0);
     const AVRational tb = s->m_pFormat->streams[s->m_nStream]->time_base;
     const auto toUnits = [&](int64_t ticks) {
         return av_rescale_q(ticks, tb, AVRational{1, 10000000});
@@ -262,7 +266,6 @@ HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
     }
     const CMovieIndex& index = *m_pIndex;
     if (m_bCanDiscard) {
-        m_vMayMiss.resize(size_t(FrameCount()));
         m_nDiscardBefore = n;
     }
     struct EndDiscard {
@@ -302,8 +305,7 @@ HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
         // A field pair from a packet the decoder could leave out may lack the field that
         // nothing refers to: such a picture is not kept for later. A frame is left out whole
         // or not at all.
-        const bool whole =
-            m_vMayMiss.empty() || !m_vMayMiss[size_t(got)] || !m_pFrame->interlaced_frame;
+        const bool whole = !m_vMayMiss[size_t(got)] || !m_pFrame->interlaced_frame;
         if (whole && got <= n && n - got < int64_t(kKeptFrames)) {
             Keep(got);
         }
@@ -495,12 +497,28 @@ HRESULT CMovieSource::Convert(const AVFrame* frame, uint8_t* dst, int stride) {
     if (!m_pSws) {
         return E_FAIL;
     }
-    // Bottom row first: start at the last row and step backwards.
-    uint8_t* planes[4] = {dst + ptrdiff_t(stride) * (m_nHeight - 1), nullptr, nullptr, nullptr};
-    int strides[4] = {-stride, 0, 0, 0};
+    // The converter writes whole blocks of pixels, up to 24 bytes past a row's end, and when
+    // a row leaves no room for that it does not convert the last pixels at all. It gets top-down
+    // rows with room to spare; they are copied bottom row first.
+    const size_t rowBytes = size_t(3) * size_t(m_nWidth);
+    const int scratchStride = int((rowBytes + 63) / 64 * 64 + 64);
+    try {
+        m_vScratch.resize(size_t(scratchStride) * size_t(m_nHeight));
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY; // on the streaming thread: an error event, not an exception
+    }
+    uint8_t* planes[4] = {m_vScratch.data(), nullptr, nullptr, nullptr};
+    int strides[4] = {scratchStride, 0, 0, 0};
     const int rows =
         sws_scale(m_pSws, frame->data, frame->linesize, 0, frame->height, planes, strides);
-    return rows > 0 ? S_OK : E_FAIL;
+    if (rows <= 0) {
+        return E_FAIL;
+    }
+    for (int y = 0; y < m_nHeight; ++y) {
+        std::memcpy(dst + ptrdiff_t(stride) * (m_nHeight - 1 - y),
+                    m_vScratch.data() + ptrdiff_t(scratchStride) * y, rowBytes);
+    }
+    return S_OK;
 }
 
 } // namespace vx

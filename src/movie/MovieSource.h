@@ -82,6 +82,7 @@ private:
     AVPacket* m_pPacket = nullptr;
     AVFrame* m_pFrame = nullptr;
     SwsContext* m_pSws = nullptr;
+    std::vector<uint8_t> m_vScratch; // the converter's output, top row first
     int m_nStream = -1;
     int m_nWidth = 0;
     int m_nHeight = 0;
@@ -114,7 +115,7 @@ private:
     // since the last seek may be missing from its output.
     bool m_bCanDiscard = false;         // the decoder drops only frames that nothing refers to
     int64_t m_nDiscardBefore = 0;       // packets of frames before this one may be dropped
-    std::vector<uint8_t> m_vMayMiss;    // by frame number
+    std::vector<uint8_t> m_vMayMiss;    // by frame number, one for each frame
     std::vector<int64_t> m_vMayMissSet; // the numbers set in m_vMayMiss
     bool MayDiscard();
     void ClearMayMiss();
