@@ -79,6 +79,15 @@ std::string_view Unquote(std::string_view v) {
     return v;
 }
 
+bool HasLineBreak(std::string_view s) {
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// A section or key name that reads back as itself.
+bool WritableName(std::string_view name) {
+    return !HasLineBreak(name) && Trim(name) == name;
+}
+
 std::string ErrnoText(const std::string& what, const std::string& path) {
     return what + " \"" + path + "\": " + std::strerror(errno);
 }
@@ -315,9 +324,16 @@ int CProfileFile::GetInt(std::string_view section, std::string_view key, int def
     return static_cast<int>(n);
 }
 
-void CProfileFile::SetString(std::string_view section, std::string_view key,
+bool CProfileFile::SetString(std::string_view section, std::string_view key,
                              std::string_view value) {
-    const std::string stored(value);
+    if (!WritableName(section) || !WritableName(key) || key.find('=') != std::string_view::npos ||
+        (!key.empty() && (key.front() == ';' || key.front() == '[')) || HasLineBreak(value)) {
+        return false;
+    }
+    std::string stored(value);
+    if (Unquote(Trim(value)) != value) {
+        stored = "\"" + stored + "\"";
+    }
     Range range;
     if (!FindSection(section, range)) {
         if (LineCount() > 0 && !Trim(LineText(LineCount() - 1)).empty()) {
@@ -325,20 +341,21 @@ void CProfileFile::SetString(std::string_view section, std::string_view key,
         }
         InsertLine(LineCount(), "[" + std::string(section) + "]");
         InsertLine(LineCount(), std::string(key) + "=" + stored);
-        return;
+        return true;
     }
     size_t i = FindKey(range, key);
     if (i != std::string::npos) {
         std::string_view k, v;
         KeyValue(LineText(i), k, v);
         ReplaceLineText(i, std::string(k) + "=" + stored);
-        return;
+        return true;
     }
     size_t at = range.end;
     while (at > range.header + 1 && Trim(LineText(at - 1)).empty()) {
         --at;
     }
     InsertLine(at, std::string(key) + "=" + stored);
+    return true;
 }
 
 void CProfileFile::DeleteKey(std::string_view section, std::string_view key) {

@@ -29,7 +29,10 @@ public:
     std::string GetString(std::string_view section, std::string_view key,
                           std::string_view defaultValue) const;
     int GetInt(std::string_view section, std::string_view key, int defaultValue) const;
-    void SetString(std::string_view section, std::string_view key, std::string_view value);
+    // False, changing nothing, for names that would not read back as themselves (line breaks,
+    // surrounding blanks, a key with "=" or starting with ";" or "[") and values with line breaks.
+    // A value with surrounding blanks or quotes is written quoted, so that it reads back whole.
+    bool SetString(std::string_view section, std::string_view key, std::string_view value);
     void DeleteKey(std::string_view section, std::string_view key);
     void DeleteSection(std::string_view section);
 

@@ -93,3 +93,25 @@ TEST_F(ProjectExport, CancelWritesNothingAndFailureKeepsOldFile) {
                             std::filesystem::directory_iterator()),
               1); // the folder only: no temporary file left behind
 }
+
+TEST_F(ProjectExport, BigFileKeepsAllItsContentAndUnstorablePathIsRefused) {
+    // Larger than any settings file may be: project files have no such limit.
+    Prepare(300, 200, 400, 500);
+    std::string big = "[Images]\nSource=old\n";
+    while (big.size() < (3u << 20)) {
+        big += "[Notes" + std::to_string(big.size()) + "]\nline=some text of the user\n";
+    }
+    test::WriteWholeFile(dir.File("big.vpj"), big);
+    std::string expected = big;
+    expected.replace(expected.find("Source=old"), 10, "Source=/data/pictures/source face.png");
+    expected.insert(expected.find("[Notes"), "Target=/data/pictures/target.bmp\n");
+    expected += "\n[Vexelo]\nOutputWidth=400\nOutputHeight=400\n";
+    EXPECT_EQ(Export("big.vpj"), expected);
+    EXPECT_TRUE(ui.messages.empty());
+
+    doc.m_strTargetSaved = "/data/two\nlines.bmp";
+    ui.AnswerFile(dir.File("d.vpj"));
+    doc.OnCmdMsg(res::ID_FILE_EXPORT);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("d.vpj")));
+}

@@ -107,6 +107,29 @@ TEST(ProfileFileWrite, Delete) {
     EXPECT_EQ(f.Text(), "[B]\nc=1\n");
 }
 
+TEST(ProfileFileWrite, RefusesWhatWouldNotReadBackAndQuotesTheRest) {
+    const std::string before = "[S]\nk=1\n";
+    CProfileFile f = Parsed(before);
+    // A line break would let a value or name start lines of its own, even sections.
+    EXPECT_FALSE(f.SetString("S", "k", "x\n[TWAIN]\nDEVICE0=evil"));
+    EXPECT_FALSE(f.SetString("S", "k", "x\r"));
+    EXPECT_FALSE(f.SetString("S\n", "k", "x"));
+    EXPECT_FALSE(f.SetString(" S", "k", "x"));
+    EXPECT_FALSE(f.SetString("S", "k ", "x"));
+    EXPECT_FALSE(f.SetString("S", "a=b", "x"));
+    EXPECT_FALSE(f.SetString("S", ";k", "x"));
+    EXPECT_FALSE(f.SetString("S", "[k]", "x"));
+    EXPECT_EQ(f.Text(), before);
+
+    for (const std::string value : {" padded ", "\"quoted\"", "'q'", "\"\"", "\t"}) {
+        ASSERT_TRUE(f.SetString("S", "k", value));
+        EXPECT_EQ(f.GetString("s", "K", "-"), value);
+    }
+    EXPECT_EQ(f.Text(), "[S]\nk=\"\t\"\n");
+    ASSERT_TRUE(f.SetString("S", "k", "a \"b\" c"));
+    EXPECT_EQ(f.Text(), "[S]\nk=a \"b\" c\n");
+}
+
 TEST(ProfileFileWrite, EditsKeepEveryOtherByte) {
     // A lone carriage return inside a line, one before the end of an unterminated last line,
     // mixed endings and a NUL byte.
