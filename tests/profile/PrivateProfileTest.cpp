@@ -149,6 +149,40 @@ TEST(SettingsPath, ConfigFolderFallback) {
     ASSERT_TRUE(WritePrivateProfileString("", "X", "1", fallback));
 }
 
+TEST(SettingsPath, UnusableFileGivesWayToTheConfigFolderInEveryRun) {
+    for (const bool folder : {true, false}) {
+        TempDir dir;
+        const std::string wanted = dir.File("app.INI");
+        if (folder) {
+            std::filesystem::create_directory(wanted);
+        } else {
+            MakeBigFile(wanted, 2u << 20);
+        }
+        const Stamp before = StampOf(wanted);
+        const std::string config = dir.File("config");
+        const std::string fallback = dir.File("config/vexel-helper/app.INI");
+        std::string note;
+        EXPECT_EQ(UsableSettingsFile(wanted, config, note), fallback);
+        EXPECT_NE(note.find(fallback), std::string::npos) << note;
+        ASSERT_TRUE(WritePrivateProfileString("", "X", "5", fallback));
+
+        // The next run makes the same choice and finds what the last one wrote.
+        EXPECT_EQ(UsableSettingsFile(wanted, config, note), fallback);
+        EXPECT_EQ(GetPrivateProfileInt("", "X", -1, fallback), 5);
+        EXPECT_EQ(StampOf(wanted).size, before.size);
+        EXPECT_EQ(StampOf(wanted).modified.tv_nsec, before.modified.tv_nsec);
+
+        // Nowhere to go: the wanted file is still left alone.
+        EXPECT_EQ(UsableSettingsFile(wanted, "", note), wanted);
+        EXPECT_NE(note.find("not be saved"), std::string::npos) << note;
+    }
+    TempDir dir;
+    std::string note = "stale";
+    EXPECT_EQ(UsableSettingsFile(dir.File("new.INI"), dir.File("config"), note),
+              dir.File("new.INI"));
+    EXPECT_EQ(note, "");
+}
+
 TEST(SettingsPath, RealProgramAndFolderCheck) {
     std::string self = ProgramPath();
     ASSERT_FALSE(self.empty());
