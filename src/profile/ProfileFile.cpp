@@ -1,5 +1,6 @@
 #include "profile/ProfileFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -179,6 +180,9 @@ void CProfileFile::Parse(std::string_view text) {
 
 void CProfileFile::IndexLines() {
     m_starts.clear();
+    // Counted first, with room for the lines a write adds: a growing vector would hold up to
+    // twice the offsets of a big file.
+    m_starts.reserve(static_cast<size_t>(std::count(m_text.begin(), m_text.end(), '\n')) + 64);
     m_eol = "\r\n";
     bool styleSeen = false;
     for (size_t at = 0; at < m_text.size();) {
