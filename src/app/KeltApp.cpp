@@ -1,5 +1,6 @@
 #include "app/KeltApp.h"
 
+#include "profile/PrivateProfile.h"
 #include "profile/SettingsPath.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
@@ -10,6 +11,9 @@
 
 #include <QApplication>
 #include <QTextBrowser>
+
+#include <cstdlib>
+#include <iostream>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -38,8 +42,9 @@ private:
 } // namespace
 
 CKeltApp::CKeltApp(std::string profilePath)
-    : m_videoProbe(&CKeltApp::MovieDecodingAvailable), m_strProfileName(std::move(profilePath)),
-      m_doc(m_platform) {
+    : m_videoProbe(&CKeltApp::MovieDecodingAvailable),
+      m_strConfigBase(ConfigBaseFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"))),
+      m_strProfileName(std::move(profilePath)), m_doc(m_platform) {
     InitResources();
     OnCommand(res::ID_FILE_NEW, [this] { m_pMainFrame->NewChild(); });
     OnCommand(res::ID_APP_ABOUT, [this] {
@@ -62,6 +67,12 @@ bool CKeltApp::MovieDecodingAvailable() {
 bool CKeltApp::InitInstance() {
     if (m_strProfileName.empty()) {
         m_strProfileName = SettingsFilePath(ProgramPath());
+    }
+    // Chosen afresh at each start from the same facts, so a run reads what the last one wrote.
+    std::string note;
+    m_strProfileName = UsableSettingsFile(m_strProfileName, m_strConfigBase, note);
+    if (!note.empty()) {
+        std::cerr << "vexel-helper: " << note << '\n';
     }
     m_pMainFrame = std::make_unique<ui::CMainFrame>(m_doc, *this, m_platform, m_strProfileName,
                                                     [this] { WinHelp(); });
@@ -95,6 +106,7 @@ void CKeltApp::ExitInstance() {
     // The main frame writes the Preview placement as it goes; then the device list is saved and
     // SANE closed, while the frame that parents a running scan's dialog still exists.
     m_pHelp.reset();
+    TakePrivateProfileError();
     if (m_pMainFrame) {
         m_pMainFrame->SavePreviewPlacement();
     }
@@ -104,6 +116,10 @@ void CKeltApp::ExitInstance() {
             m_pMainFrame->SetTwainDevices(nullptr);
         }
         m_pTwain.reset();
+    }
+    const std::string error = TakePrivateProfileError();
+    if (!error.empty()) {
+        std::cerr << "vexel-helper: the settings were not saved: " << error << '\n';
     }
     if (m_pMainFrame) {
         m_platform.SetMainFrame(nullptr);

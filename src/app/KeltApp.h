@@ -42,6 +42,8 @@ public:
 
     // Whether movie frames can be read; replaceable for tests.
     std::function<bool()> m_videoProbe;
+    // Where the settings go when the settings file cannot be used; replaceable for tests.
+    std::string m_strConfigBase;
     static bool MovieDecodingAvailable();
 
 private:

@@ -431,13 +431,11 @@ void CKeltDoc::OnExportProject() {
     // One atomic write of all four values: a failure leaves the old file as it was.
     CProfileFile file;
     bool ok = file.Load(chosen->path);
-    if (ok) {
-        file.SetString("Vexelo", "OutputWidth", width);
-        file.SetString("Vexelo", "OutputHeight", height);
-        file.SetString("Images", "Source", m_strSourceSaved);
-        file.SetString("Images", "Target", m_strTargetSaved);
-        ok = file.Save(chosen->path);
-    }
+    // SetString refuses what the file could not read back as written; nothing is saved then.
+    ok = ok && file.SetString("Vexelo", "OutputWidth", width) &&
+         file.SetString("Vexelo", "OutputHeight", height) &&
+         file.SetString("Images", "Source", m_strSourceSaved) &&
+         file.SetString("Images", "Target", m_strTargetSaved) && file.Save(chosen->path);
     if (!ok) {
         CMyException(8).Report(m_ui);
     }

@@ -2,6 +2,7 @@
 
 #include "base/AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -78,17 +79,28 @@ std::string_view Unquote(std::string_view v) {
     return v;
 }
 
+bool HasLineBreak(std::string_view s) {
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// A section or key name that reads back as itself.
+bool WritableName(std::string_view name) {
+    return !HasLineBreak(name) && Trim(name) == name;
+}
+
 std::string ErrnoText(const std::string& what, const std::string& path) {
     return what + " \"" + path + "\": " + std::strerror(errno);
 }
 
 } // namespace
 
-bool CProfileFile::Load(const std::string& path) {
-    m_lines.clear();
+bool CProfileFile::Load(const std::string& path, size_t maxBytes) {
+    m_text.clear();
+    m_starts.clear();
     m_eol = "\r\n";
     m_error.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: opening a named pipe for reading would wait for a writer.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ENOENT) {
             return true;
@@ -96,7 +108,28 @@ bool CProfileFile::Load(const std::string& path) {
         m_error = ErrnoText("Cannot open", path);
         return false;
     }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        m_error = ErrnoText("Cannot read", path);
+        ::close(fd);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        m_error = "Cannot read \"" + path + "\": not a regular file";
+        ::close(fd);
+        return false;
+    }
+    auto tooBig = [&] {
+        m_error = "Cannot use \"" + path + "\": larger than " + std::to_string(maxBytes) + " bytes";
+        ::close(fd);
+        return false;
+    };
+    if (static_cast<unsigned long long>(st.st_size) > maxBytes) {
+        return tooBig();
+    }
     std::string data;
+    // Room for the few lines a write adds, so that a big file is not copied to grow.
+    data.reserve(static_cast<size_t>(st.st_size) + 4096);
     char buffer[65536];
     for (;;) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -111,57 +144,103 @@ bool CProfileFile::Load(const std::string& path) {
         if (n == 0) {
             break;
         }
+        // The file may have grown since it was measured.
+        if (static_cast<size_t>(n) > maxBytes - data.size()) {
+            data = {};
+            return tooBig();
+        }
         data.append(buffer, static_cast<size_t>(n));
     }
     ::close(fd);
-    Parse(data);
+    m_text = std::move(data);
+    IndexLines();
     return true;
 }
 
 void CProfileFile::Parse(std::string_view text) {
-    m_lines.clear();
+    m_text.assign(text);
+    IndexLines();
+}
+
+void CProfileFile::IndexLines() {
+    m_starts.clear();
+    // Counted first, with room for the lines a write adds: a growing vector would hold up to
+    // twice the offsets of a big file.
+    m_starts.reserve(static_cast<size_t>(std::count(m_text.begin(), m_text.end(), '\n')) + 64);
     m_eol = "\r\n";
     bool styleSeen = false;
-    while (!text.empty()) {
-        size_t nl = text.find('\n');
-        Line line;
-        if (nl == std::string_view::npos) {
-            line.text = std::string(text);
-            text = {};
-        } else {
-            size_t end = nl;
-            if (end > 0 && text[end - 1] == '\r') {
-                --end;
-            }
-            line.text = std::string(text.substr(0, end));
-            line.eol = std::string(text.substr(end, nl + 1 - end));
-            text.remove_prefix(nl + 1);
-            if (!styleSeen) {
-                // New lines follow the first line ending of the file.
-                m_eol = line.eol;
-                styleSeen = true;
-            }
+    for (size_t at = 0; at < m_text.size();) {
+        m_starts.push_back(at);
+        size_t nl = m_text.find('\n', at);
+        if (nl == std::string::npos) {
+            break;
         }
-        m_lines.push_back(std::move(line));
+        if (!styleSeen) {
+            // New lines follow the first line ending of the file.
+            m_eol = nl > at && m_text[nl - 1] == '\r' ? "\r\n" : "\n";
+            styleSeen = true;
+        }
+        at = nl + 1;
     }
 }
 
-std::string CProfileFile::Text() const {
-    std::string out;
-    for (const Line& line : m_lines) {
-        out += line.text;
-        out += line.eol;
+size_t CProfileFile::LineEnd(size_t i) const {
+    return i + 1 < m_starts.size() ? m_starts[i + 1] : m_text.size();
+}
+
+std::string_view CProfileFile::LineText(size_t i) const {
+    std::string_view line(m_text.data() + m_starts[i], LineEnd(i) - m_starts[i]);
+    if (!line.empty() && line.back() == '\n') {
+        line.remove_suffix(1);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
     }
-    return out;
+    return line;
+}
+
+void CProfileFile::ShiftStarts(size_t from, std::ptrdiff_t by) {
+    for (size_t i = from; i < m_starts.size(); ++i) {
+        m_starts[i] = static_cast<size_t>(static_cast<std::ptrdiff_t>(m_starts[i]) + by);
+    }
+}
+
+void CProfileFile::ReplaceLineText(size_t i, const std::string& text) {
+    const size_t old = LineText(i).size();
+    m_text.replace(m_starts[i], old, text);
+    ShiftStarts(i + 1, static_cast<std::ptrdiff_t>(text.size()) - static_cast<std::ptrdiff_t>(old));
+}
+
+void CProfileFile::InsertLine(size_t at, const std::string& text) {
+    // The line before a new one needs an ending of its own when it was the file's last.
+    if (at > 0 && at == LineCount() && (m_text.empty() || m_text.back() != '\n')) {
+        m_text += m_eol;
+    }
+    const size_t pos = at < LineCount() ? m_starts[at] : m_text.size();
+    m_text.insert(pos, text + m_eol);
+    m_starts.insert(m_starts.begin() + static_cast<std::ptrdiff_t>(at), pos);
+    ShiftStarts(at + 1, static_cast<std::ptrdiff_t>(text.size() + m_eol.size()));
+}
+
+void CProfileFile::EraseLines(size_t from, size_t to) {
+    if (from >= to) {
+        return;
+    }
+    const size_t begin = m_starts[from];
+    const size_t end = LineEnd(to - 1);
+    m_text.erase(begin, end - begin);
+    m_starts.erase(m_starts.begin() + static_cast<std::ptrdiff_t>(from),
+                   m_starts.begin() + static_cast<std::ptrdiff_t>(to));
+    ShiftStarts(from, -static_cast<std::ptrdiff_t>(end - begin));
 }
 
 bool CProfileFile::FindSection(std::string_view section, Range& range) const {
-    for (size_t i = 0; i < m_lines.size(); ++i) {
+    for (size_t i = 0; i < LineCount(); ++i) {
         std::string_view name;
-        if (SectionName(m_lines[i].text, name) && SameName(name, section)) {
+        if (SectionName(LineText(i), name) && SameName(name, section)) {
             size_t end = i + 1;
             std::string_view other;
-            while (end < m_lines.size() && !SectionName(m_lines[end].text, other)) {
+            while (end < LineCount() && !SectionName(LineText(end), other)) {
                 ++end;
             }
             range = {i, end};
@@ -174,19 +253,11 @@ bool CProfileFile::FindSection(std::string_view section, Range& range) const {
 size_t CProfileFile::FindKey(const Range& range, std::string_view key) const {
     for (size_t i = range.header + 1; i < range.end; ++i) {
         std::string_view k, v;
-        if (KeyValue(m_lines[i].text, k, v) && SameName(k, key)) {
+        if (KeyValue(LineText(i), k, v) && SameName(k, key)) {
             return i;
         }
     }
     return std::string::npos;
-}
-
-void CProfileFile::InsertLine(size_t at, std::string text) {
-    // The line before a new one needs an ending of its own when it was the file's last.
-    if (at > 0 && m_lines[at - 1].eol.empty()) {
-        m_lines[at - 1].eol = m_eol;
-    }
-    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), Line{std::move(text), m_eol});
 }
 
 std::string CProfileFile::GetString(std::string_view section, std::string_view key,
@@ -196,7 +267,7 @@ std::string CProfileFile::GetString(std::string_view section, std::string_view k
         size_t i = FindKey(range, key);
         if (i != std::string::npos) {
             std::string_view k, v;
-            KeyValue(m_lines[i].text, k, v);
+            KeyValue(LineText(i), k, v);
             return std::string(Unquote(v));
         }
     }
@@ -241,29 +312,38 @@ int CProfileFile::GetInt(std::string_view section, std::string_view key, int def
     return static_cast<int>(n);
 }
 
-void CProfileFile::SetString(std::string_view section, std::string_view key,
+bool CProfileFile::SetString(std::string_view section, std::string_view key,
                              std::string_view value) {
+    if (!WritableName(section) || !WritableName(key) || key.find('=') != std::string_view::npos ||
+        (!key.empty() && (key.front() == ';' || key.front() == '[')) || HasLineBreak(value)) {
+        return false;
+    }
+    std::string stored(value);
+    if (Unquote(Trim(value)) != value) {
+        stored = "\"" + stored + "\"";
+    }
     Range range;
     if (!FindSection(section, range)) {
-        if (!m_lines.empty() && !Trim(m_lines.back().text).empty()) {
-            InsertLine(m_lines.size(), "");
+        if (LineCount() > 0 && !Trim(LineText(LineCount() - 1)).empty()) {
+            InsertLine(LineCount(), "");
         }
-        InsertLine(m_lines.size(), "[" + std::string(section) + "]");
-        InsertLine(m_lines.size(), std::string(key) + "=" + std::string(value));
-        return;
+        InsertLine(LineCount(), "[" + std::string(section) + "]");
+        InsertLine(LineCount(), std::string(key) + "=" + stored);
+        return true;
     }
     size_t i = FindKey(range, key);
     if (i != std::string::npos) {
         std::string_view k, v;
-        KeyValue(m_lines[i].text, k, v);
-        m_lines[i].text = std::string(k) + "=" + std::string(value);
-        return;
+        KeyValue(LineText(i), k, v);
+        ReplaceLineText(i, std::string(k) + "=" + stored);
+        return true;
     }
     size_t at = range.end;
-    while (at > range.header + 1 && Trim(m_lines[at - 1].text).empty()) {
+    while (at > range.header + 1 && Trim(LineText(at - 1)).empty()) {
         --at;
     }
-    InsertLine(at, std::string(key) + "=" + std::string(value));
+    InsertLine(at, std::string(key) + "=" + stored);
+    return true;
 }
 
 void CProfileFile::DeleteKey(std::string_view section, std::string_view key) {
@@ -273,8 +353,8 @@ void CProfileFile::DeleteKey(std::string_view section, std::string_view key) {
     }
     for (size_t i = range.end; i-- > range.header + 1;) {
         std::string_view k, v;
-        if (KeyValue(m_lines[i].text, k, v) && SameName(k, key)) {
-            m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(i));
+        if (KeyValue(LineText(i), k, v) && SameName(k, key)) {
+            EraseLines(i, i + 1);
         }
     }
 }
@@ -282,8 +362,7 @@ void CProfileFile::DeleteKey(std::string_view section, std::string_view key) {
 void CProfileFile::DeleteSection(std::string_view section) {
     Range range;
     while (FindSection(section, range)) {
-        m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(range.header),
-                      m_lines.begin() + static_cast<std::ptrdiff_t>(range.end));
+        EraseLines(range.header, range.end);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "profile/SettingsPath.h"
 
+#include "profile/PrivateProfile.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <unistd.h>
@@ -46,6 +48,31 @@ std::string SettingsFilePath(const std::string& programPath) {
     bool writable = ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0;
     return SettingsFilePath(programPath, writable,
                             ConfigBaseFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")));
+}
+
+std::string UsableSettingsFile(const std::string& wanted, const std::string& configBase,
+                               std::string& note) {
+    note.clear();
+    const std::string problem = PrivateProfileProblem(wanted);
+    if (problem.empty()) {
+        return wanted;
+    }
+    if (configBase.empty()) {
+        note = problem + "; the settings will not be saved";
+        return wanted;
+    }
+    fs::path folder = fs::path(configBase) / "vexel-helper";
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    const std::string fallback = (folder / fs::path(wanted).filename()).string();
+    const std::string second = fallback == wanted ? problem : PrivateProfileProblem(fallback);
+    if (!second.empty()) {
+        note = (fallback == wanted ? problem : problem + "; " + second) +
+               "; the settings will not be saved";
+        return fallback;
+    }
+    note = problem + "; the settings are kept in \"" + fallback + "\" instead";
+    return fallback;
 }
 
 std::string ProgramPath() {

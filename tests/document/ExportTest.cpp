@@ -107,3 +107,19 @@ TEST_F(ProjectExport, APathWithALineBreakIsRefusedAndTheFileKept) {
               std::string::npos);
     EXPECT_EQ(test::ReadWholeFile(path), "[Vexelo]\r\nOutputWidth=1\r\n");
 }
+
+TEST_F(ProjectExport, BigFileKeepsAllItsContent) {
+    // Larger than any settings file may be: project files have no such limit.
+    Prepare(300, 200, 400, 500);
+    std::string big = "[Images]\nSource=old\n";
+    while (big.size() < (3u << 20)) {
+        big += "[Notes" + std::to_string(big.size()) + "]\nline=some text of the user\n";
+    }
+    test::WriteWholeFile(dir.File("big.vpj"), big);
+    std::string expected = big;
+    expected.replace(expected.find("Source=old"), 10, "Source=/data/pictures/source face.png");
+    expected.insert(expected.find("[Notes"), "Target=/data/pictures/target.bmp\n");
+    expected += "\n[Vexelo]\nOutputWidth=400\nOutputHeight=400\n";
+    EXPECT_EQ(Export("big.vpj"), expected);
+    EXPECT_TRUE(ui.messages.empty());
+}

@@ -3,8 +3,10 @@
 
 #include "support/TempDir.h"
 
+#include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace vx {
 namespace {
@@ -52,6 +54,79 @@ TEST(PrivateProfile, ReadsOfMissingFilesAndFailedWrites) {
     EXPECT_EQ(ReadWholeFile(path), "[S]\nb=2\n");
 }
 
+TEST(PrivateProfile, EachCallSeesTheFileAsItIsNow) {
+    TempDir dir;
+    std::string path = dir.File("app.INI");
+    ASSERT_TRUE(WritePrivateProfileString("S", "k", "1", path));
+    EXPECT_EQ(GetPrivateProfileString("S", "k", "-", path), "1");
+    // Rewritten in place by another program at once, to the same size.
+    WriteWholeFile(path, "[S]\r\nk=2\r\n");
+    EXPECT_EQ(GetPrivateProfileString("S", "k", "-", path), "2");
+    WriteWholeFile(dir.File("other"), "[S]\r\nk=3\r\n");
+    std::filesystem::rename(dir.File("other"), path);
+    EXPECT_EQ(GetPrivateProfileInt("S", "k", -1, path), 3);
+    ASSERT_TRUE(WritePrivateProfileString("S", "n", "4", path));
+    EXPECT_EQ(ReadWholeFile(path), "[S]\r\nk=3\r\nn=4\r\n");
+    std::filesystem::remove(path);
+    EXPECT_EQ(GetPrivateProfileString("S", "k", "-", path), "-");
+
+    // A file last changed long ago, read once, then changed.
+    WriteWholeFile(path, "[S]\nk=5\n");
+    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() -
+                                               std::chrono::hours(1));
+    EXPECT_EQ(GetPrivateProfileString("S", "k", "-", path), "5");
+    EXPECT_EQ(GetPrivateProfileString("S", "k", "-", path), "5");
+    WriteWholeFile(path, "[S]\nk=6\n");
+    EXPECT_EQ(GetPrivateProfileString("S", "k", "-", path), "6");
+    ASSERT_TRUE(WritePrivateProfileString("S", "k", "7", path));
+    EXPECT_EQ(ReadWholeFile(path), "[S]\nk=7\n");
+}
+
+struct Stamp {
+    ino_t inode;
+    off_t size;
+    timespec modified;
+};
+
+Stamp StampOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0);
+    return {st.st_ino, st.st_size, st.st_mtim};
+}
+
+// Sparse: the size costs no disk and no time.
+void MakeBigFile(const std::string& path, std::uintmax_t size) {
+    WriteWholeFile(path, "[TWAIN]\r\nDEVICE0=Scanner A\r\n[]\r\nX=10\r\n");
+    std::filesystem::resize_file(path, size);
+}
+
+TEST(PrivateProfile, TooBigFileIsReadAsEmptyAndNeverWritten) {
+    TempDir dir;
+    std::string path = dir.File("big.INI");
+    MakeBigFile(path, 50u << 20);
+    const Stamp before = StampOf(path);
+    TakePrivateProfileError();
+    EXPECT_EQ(GetPrivateProfileString("TWAIN", "DEVICE0", "none", path), "none");
+    EXPECT_EQ(GetPrivateProfileInt("", "X", -1, path), -1);
+    EXPECT_FALSE(TakePrivateProfileError().empty());
+    EXPECT_FALSE(WritePrivateProfileString("", "X", "20", path));
+    EXPECT_FALSE(DeletePrivateProfileSection("TWAIN", path));
+    EXPECT_FALSE(TakePrivateProfileError().empty());
+    EXPECT_FALSE(PrivateProfileProblem(path).empty());
+    const Stamp after = StampOf(path);
+    EXPECT_EQ(after.inode, before.inode);
+    EXPECT_EQ(after.size, before.size);
+    EXPECT_EQ(after.modified.tv_sec, before.modified.tv_sec);
+    EXPECT_EQ(after.modified.tv_nsec, before.modified.tv_nsec);
+
+    // The limit itself is still ours.
+    MakeBigFile(path, kMaxPrivateProfileBytes);
+    EXPECT_EQ(GetPrivateProfileInt("", "X", -1, path), 10);
+    EXPECT_TRUE(PrivateProfileProblem(path).empty());
+    MakeBigFile(path, kMaxPrivateProfileBytes + 1);
+    EXPECT_EQ(GetPrivateProfileInt("", "X", -1, path), -1);
+}
+
 TEST(SettingsPath, NamedAfterTheProgram) {
     EXPECT_EQ(SettingsPathBesideProgram("/opt/a.b/tool"), "/opt/a.b/tool.INI");
     EXPECT_EQ(SettingsPathBesideProgram("/opt/x/app.bin"), "/opt/x/app.INI");
@@ -72,6 +147,40 @@ TEST(SettingsPath, ConfigFolderFallback) {
     EXPECT_EQ(fallback, (dir.Path() / "vexel-helper" / "tool.INI").string());
     EXPECT_TRUE(std::filesystem::is_directory(dir.Path() / "vexel-helper"));
     ASSERT_TRUE(WritePrivateProfileString("", "X", "1", fallback));
+}
+
+TEST(SettingsPath, UnusableFileGivesWayToTheConfigFolderInEveryRun) {
+    for (const bool folder : {true, false}) {
+        TempDir dir;
+        const std::string wanted = dir.File("app.INI");
+        if (folder) {
+            std::filesystem::create_directory(wanted);
+        } else {
+            MakeBigFile(wanted, 2u << 20);
+        }
+        const Stamp before = StampOf(wanted);
+        const std::string config = dir.File("config");
+        const std::string fallback = dir.File("config/vexel-helper/app.INI");
+        std::string note;
+        EXPECT_EQ(UsableSettingsFile(wanted, config, note), fallback);
+        EXPECT_NE(note.find(fallback), std::string::npos) << note;
+        ASSERT_TRUE(WritePrivateProfileString("", "X", "5", fallback));
+
+        // The next run makes the same choice and finds what the last one wrote.
+        EXPECT_EQ(UsableSettingsFile(wanted, config, note), fallback);
+        EXPECT_EQ(GetPrivateProfileInt("", "X", -1, fallback), 5);
+        EXPECT_EQ(StampOf(wanted).size, before.size);
+        EXPECT_EQ(StampOf(wanted).modified.tv_nsec, before.modified.tv_nsec);
+
+        // Nowhere to go: the wanted file is still left alone.
+        EXPECT_EQ(UsableSettingsFile(wanted, "", note), wanted);
+        EXPECT_NE(note.find("not be saved"), std::string::npos) << note;
+    }
+    TempDir dir;
+    std::string note = "stale";
+    EXPECT_EQ(UsableSettingsFile(dir.File("new.INI"), dir.File("config"), note),
+              dir.File("new.INI"));
+    EXPECT_EQ(note, "");
 }
 
 TEST(SettingsPath, RealProgramAndFolderCheck) {

@@ -107,6 +107,48 @@ TEST(ProfileFileWrite, Delete) {
     EXPECT_EQ(f.Text(), "[B]\nc=1\n");
 }
 
+TEST(ProfileFileWrite, RefusesWhatWouldNotReadBackAndQuotesTheRest) {
+    const std::string before = "[S]\nk=1\n";
+    CProfileFile f = Parsed(before);
+    // A line break would let a value or name start lines of its own, even sections.
+    EXPECT_FALSE(f.SetString("S", "k", "x\n[TWAIN]\nDEVICE0=evil"));
+    EXPECT_FALSE(f.SetString("S", "k", "x\r"));
+    EXPECT_FALSE(f.SetString("S\n", "k", "x"));
+    EXPECT_FALSE(f.SetString(" S", "k", "x"));
+    EXPECT_FALSE(f.SetString("S", "k ", "x"));
+    EXPECT_FALSE(f.SetString("S", "a=b", "x"));
+    EXPECT_FALSE(f.SetString("S", ";k", "x"));
+    EXPECT_FALSE(f.SetString("S", "[k]", "x"));
+    EXPECT_EQ(f.Text(), before);
+
+    for (const std::string value : {" padded ", "\"quoted\"", "'q'", "\"\"", "\t"}) {
+        ASSERT_TRUE(f.SetString("S", "k", value));
+        EXPECT_EQ(f.GetString("s", "K", "-"), value);
+    }
+    EXPECT_EQ(f.Text(), "[S]\nk=\"\t\"\n");
+    ASSERT_TRUE(f.SetString("S", "k", "a \"b\" c"));
+    EXPECT_EQ(f.Text(), "[S]\nk=a \"b\" c\n");
+}
+
+TEST(ProfileFileWrite, EditsKeepEveryOtherByte) {
+    // A lone carriage return inside a line, one before the end of an unterminated last line,
+    // mixed endings and a NUL byte.
+    using namespace std::string_literals;
+    const std::string text = "[A]\r\na=1\rx\r\nj\0unk\n[B]\nb=2\r"s;
+    CProfileFile f = Parsed(text);
+    EXPECT_EQ(f.Text(), text);
+    EXPECT_EQ(f.GetString("A", "a", "-"), "1\rx");
+    EXPECT_EQ(f.GetString("B", "b", "-"), "2");
+    f.SetString("A", "a", "22");
+    f.SetString("A", "n", "3");
+    f.SetString("C", "c", "4");
+    EXPECT_EQ(f.Text(), "[A]\r\na=22\r\nj\0unk\nn=3\r\n[B]\nb=2\r\r\n\r\n[C]\r\nc=4\r\n"s);
+    f.DeleteSection("B");
+    f.DeleteKey("A", "A");
+    EXPECT_EQ(f.Text(), "[A]\r\nj\0unk\nn=3\r\n[C]\r\nc=4\r\n"s);
+    EXPECT_EQ(f.GetString("c", "C", "-"), "4");
+}
+
 TEST(ProfileFileDisk, LoadMissingIsEmptyAndSaveRoundTripsLineEndings) {
     TempDir dir;
     CProfileFile f;
@@ -131,6 +173,24 @@ TEST(ProfileFileDisk, UnreadableFileIsAnError) {
     CProfileFile f;
     EXPECT_FALSE(f.Load(dir.File("folder.ini")));
     EXPECT_FALSE(f.LastError().empty());
+
+    // A named pipe without a writer neither blocks the load nor reads as empty.
+    ASSERT_EQ(::mkfifo(dir.File("pipe.ini").c_str(), 0600), 0);
+    EXPECT_FALSE(f.Load(dir.File("pipe.ini")));
+    EXPECT_FALSE(f.LastError().empty());
+}
+
+TEST(ProfileFileDisk, SizeLimit) {
+    TempDir dir;
+    std::string path = dir.File("s.ini");
+    WriteWholeFile(path, "[S]\nk=v\n");
+    CProfileFile f;
+    ASSERT_TRUE(f.Load(path, 8));
+    EXPECT_EQ(f.GetString("S", "k", "-"), "v");
+    EXPECT_FALSE(f.Load(path, 7));
+    EXPECT_FALSE(f.LastError().empty());
+    EXPECT_EQ(f.Text(), "");
+    EXPECT_EQ(f.GetString("S", "k", "-"), "-");
 }
 
 std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {

@@ -18,12 +18,16 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace vx {
 namespace {
 
 struct Shell {
     explicit Shell(const std::string& profile) : app(profile) {
         app.m_videoProbe = [] { return true; };
+        // Never the user's own configuration folder.
+        app.m_strConfigBase = (std::filesystem::path(profile).parent_path() / "config").string();
         app.Platform().SetMessageHook([this](const std::string& text, MsgButtons, MsgIcon) {
             messages.push_back(text);
             return MsgResult::Ok;
@@ -178,6 +182,41 @@ TEST(Placement, ReadOnlySettingsFolderDoesNotCrash) {
     std::string ini = dir.File("missing/deeper/app.INI");
     { Shell shell(ini); }
     EXPECT_EQ(GetPrivateProfileInt("", "X", -1, ini), -1);
+}
+
+TEST(Placement, UnusableSettingsFileGivesWayToTheConfigFolder) {
+    // A folder where the settings file should be, and a file too big to be settings.
+    for (const bool folder : {true, false}) {
+        test::TempDir dir;
+        const std::string ini = dir.File("app.INI");
+        const std::string used = dir.File("config/vexel-helper/app.INI");
+        if (folder) {
+            std::filesystem::create_directory(ini);
+        } else {
+            test::WriteWholeFile(ini, "[]\r\nX=1\r\n");
+            std::filesystem::resize_file(ini, 50u << 20);
+        }
+        const auto written = std::filesystem::last_write_time(ini);
+        ui::CMyFrameWnd::SetScreenSizeOverride(QSize(1024, 768));
+        {
+            Shell shell(ini);
+            EXPECT_EQ(shell.app.ProfilePath(), used);
+            shell.Main().PreviewFrame()->setGeometry(100, 120, 400, 300);
+        }
+        EXPECT_EQ(GetPrivateProfileInt("", "X", -1, used), 100);
+        {
+            Shell shell(ini);
+            EXPECT_EQ(shell.app.ProfilePath(), used);
+            EXPECT_EQ(shell.Main().PreviewFrame()->geometry(), QRect(100, 120, 400, 300));
+        }
+        ui::CMyFrameWnd::SetScreenSizeOverride(QSize());
+        if (folder) {
+            EXPECT_TRUE(std::filesystem::is_empty(ini));
+        } else {
+            EXPECT_EQ(std::filesystem::file_size(ini), 50u << 20);
+        }
+        EXPECT_EQ(std::filesystem::last_write_time(ini), written);
+    }
 }
 
 TEST(Splitter, ColumnsShareTheWidth) {
