@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vx {
