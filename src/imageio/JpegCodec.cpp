@@ -2,6 +2,8 @@
 // upright. libjpeg reports errors by longjmp: objects with destructors live before setjmp.
 #include "imageio/Codecs.h"
 
+#include <algorithm>
+#include <climits>
 #include <csetjmp>
 #include <cstring>
 // clang-format off
@@ -72,15 +74,21 @@ int ExifOrientation(const uint8_t* p, size_t n) {
     return 1;
 }
 
-// Turns the decoded raster as the tag asks; 5 to 8 swap width and height.
-void Orient(Decoded& img, int orientation) {
+// Turns the decoded raster as the tag asks; 5 to 8 swap width and height. False when memory
+// runs out.
+bool Orient(Decoded& img, int orientation) {
     if (orientation == 1) {
-        return;
+        return true;
     }
     const int w = img.width, h = img.height;
     const bool swap = orientation >= 5;
     const int dw = swap ? h : w, dh = swap ? w : h;
-    std::vector<uint8_t> dst(img.bgr.size());
+    std::vector<uint8_t> dst;
+    try {
+        dst.resize(img.bgr.size());
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     for (int y = 0; y < dh; ++y) {
         for (int x = 0; x < dw; ++x) {
             int sx = x, sy = y;
@@ -118,6 +126,7 @@ void Orient(Decoded& img, int orientation) {
     img.bgr.swap(dst);
     img.width = dw;
     img.height = dh;
+    return true;
 }
 
 } // namespace
@@ -151,17 +160,25 @@ Result DecodeJpeg(const std::string& bytes, Decoded& out, const StepFn& step) {
     }
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
-    if (Allocate(out, cinfo.image_width, cinfo.image_height) != Result::Ok) {
+    if (Admit(out, cinfo.image_width, cinfo.image_height, int64_t(bytes.size())) != Result::Ok) {
         result = Result::TooLarge;
         longjmp(err.jump, 1);
     }
+    // Progressive and multi-scan files keep every coefficient until the last scan (2 bytes each,
+    // at most 4 components): beyond that, libjpeg fails instead of allocating.
+    cinfo.mem->max_memory_to_use =
+        long(std::min<int64_t>(8 * int64_t(out.width) * out.height + (int64_t(1) << 22), LONG_MAX));
     jpeg_start_decompress(&cinfo);
     const int w = int(cinfo.output_width);
     const int h = int(cinfo.output_height);
     line.resize(size_t(w) * 4);
     while (cinfo.output_scanline < cinfo.output_height) {
         const int y = int(cinfo.output_scanline);
-        uint8_t* dst = out.bgr.data() + size_t(y) * w * 3;
+        uint8_t* dst = out.Row(y);
+        if (!dst) {
+            result = Result::TooLarge;
+            longjmp(err.jump, 1);
+        }
         JSAMPROW row = cmyk ? line.data() : dst;
         jpeg_read_scanlines(&cinfo, &row, 1);
         if (cmyk) {
@@ -193,7 +210,9 @@ Result DecodeJpeg(const std::string& bytes, Decoded& out, const StepFn& step) {
     if (err.endOfData) {
         return Result::Fail;
     }
-    Orient(out, orientation);
+    if (!Orient(out, orientation)) {
+        return Result::TooLarge;
+    }
     return Result::Ok;
 }
 
