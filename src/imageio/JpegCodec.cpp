@@ -19,18 +19,35 @@ namespace {
 struct ErrorManager {
     jpeg_error_mgr pub;
     jmp_buf jump;
-    bool endOfData = false;
+    bool pixelsDone = false;
 };
 
 void ErrorExit(j_common_ptr info) {
     longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
 }
 
+// libjpeg fills what a damaged or short file lacks with grey and goes on: a warning that data
+// is missing makes the file unreadable rather than show half a picture. The harmless ones
+// (stray bytes before a marker, an unknown JFIF revision or Adobe transform, odd scan
+// parameters, a bad ICC block) still leave every pixel decoded, and cameras write them.
+bool MissingData(int code) {
+    switch (code) {
+    case JWRN_JPEG_EOF:
+    case JWRN_HIT_MARKER:
+    case JWRN_MUST_RESYNC:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_BOGUS_PROGRESSION:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void EmitMessage(j_common_ptr info, int level) {
     auto* err = reinterpret_cast<ErrorManager*>(info->err);
-    // A file cut short decodes as grey; count it as unreadable rather than show half a picture.
-    if (level < 0 && err->pub.msg_code == JWRN_JPEG_EOF) {
-        err->endOfData = true;
+    if (level < 0 && !err->pixelsDone && MissingData(err->pub.msg_code)) {
+        longjmp(err->jump, 1);
     }
 }
 
@@ -201,15 +218,11 @@ Result DecodeJpeg(const std::string& bytes, Decoded& out, const StepFn& step) {
             result = Result::Cancelled;
             longjmp(err.jump, 1);
         }
-        if (err.endOfData) {
-            longjmp(err.jump, 1);
-        }
     }
+    // Every row is whole: a file that lacks only its end marker still reads.
+    err.pixelsDone = true;
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
-    if (err.endOfData) {
-        return Result::Fail;
-    }
     if (!Orient(out, orientation)) {
         return Result::TooLarge;
     }
