@@ -26,19 +26,41 @@ void ErrorExit(j_common_ptr info) {
     longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
 }
 
+// Every coefficient of a progressive file refined to its last bit: nothing can follow.
+bool ProgressionComplete(j_decompress_ptr d) {
+    if (!d->progressive_mode || !d->coef_bits) {
+        return false;
+    }
+    for (int c = 0; c < d->num_components; ++c) {
+        for (int k = 0; k < DCTSIZE2; ++k) {
+            if (d->coef_bits[c][k] != 0) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 // libjpeg fills what a damaged or short file lacks with grey and goes on: a warning that data
 // is missing makes the file unreadable rather than show half a picture. The harmless ones
 // (stray bytes before a marker, an unknown JFIF revision or Adobe transform, odd scan
 // parameters, a bad ICC block) still leave every pixel decoded, and cameras write them.
-bool MissingData(int code) {
+bool MissingData(j_decompress_ptr d, int code) {
     switch (code) {
-    case JWRN_JPEG_EOF:
     case JWRN_HIT_MARKER:
     case JWRN_MUST_RESYNC:
     case JWRN_HUFF_BAD_CODE:
     case JWRN_ARITH_BAD_CODE:
     case JWRN_BOGUS_PROGRESSION:
         return true;
+    case JWRN_JPEG_EOF:
+        // Huffman decoding reads ahead past the last rows: in a single sequential scan, bits
+        // that are really missing raise JWRN_HIT_MARKER as well. A file that lacks only its
+        // end marker loses nothing, nor does a progressive one whose every scan came.
+        if (!d->arith_code && !d->progressive_mode && d->comps_in_scan == d->num_components) {
+            return false;
+        }
+        return !ProgressionComplete(d);
     default:
         return false;
     }
@@ -46,7 +68,8 @@ bool MissingData(int code) {
 
 void EmitMessage(j_common_ptr info, int level) {
     auto* err = reinterpret_cast<ErrorManager*>(info->err);
-    if (level < 0 && !err->pixelsDone && MissingData(err->pub.msg_code)) {
+    if (level < 0 && !err->pixelsDone &&
+        MissingData(reinterpret_cast<j_decompress_ptr>(info), err->pub.msg_code)) {
         longjmp(err->jump, 1);
     }
 }
