@@ -32,12 +32,13 @@ uint8_t OverWhite(int c, int a) {
 Result DecodeTiff(const std::string& path, int64_t fileBytes, Decoded& out, const StepFn& step) {
     static TiffQuiet quiet;
     // libtiff sizes its strip and tile buffers from the tags: none may pass what the budget lets
-    // a file of this size hold (8 bytes a pixel covers 16-bit RGBA).
+    // a file of this size hold (8 bytes a pixel covers 16-bit RGBA), beyond its own small tables.
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     if (!options) {
         return Result::TooLarge;
     }
-    TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(8 * ImExp_PixelBudget(fileBytes)));
+    TIFFOpenOptionsSetMaxSingleMemAlloc(
+        options, tmsize_t(8 * ImExp_PixelBudget(fileBytes) + (int64_t(4) << 20)));
     TIFF* tif = TIFFOpenExt(path.c_str(), "r", options);
     TIFFOpenOptionsFree(options);
     if (!tif) {
