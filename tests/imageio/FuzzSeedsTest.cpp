@@ -119,8 +119,11 @@ TEST(FuzzSeeds, Images) {
     png("grey8.png", 8, 4, PNG_COLOR_TYPE_GRAY, 8, false, 32);
     png("grey16.png", 4, 4, PNG_COLOR_TYPE_GRAY, 16, false, 32);
     png("rgb16.png", 4, 4, PNG_COLOR_TYPE_RGB, 16, false, 96);
-    png("palette4-trns.png", 8, 4, PNG_COLOR_TYPE_PALETTE, 4, false, 16,
-        {1, 2, 3, 50, 60, 70, 200, 100, 0}, {0, 128});
+    const std::vector<uint8_t> indices = {0x01, 0x20, 0x12, 0x00, 0x21, 0x02, 0x10, 0x11,
+                                          0x22, 0x00, 0x01, 0x20, 0x12, 0x21, 0x10, 0x02};
+    test::WritePng(p, 8, 4, PNG_COLOR_TYPE_PALETTE, 4, false, indices,
+                   {1, 2, 3, 50, 60, 70, 200, 100, 0}, {0, 128});
+    seed("palette4-trns.png", p);
     png("rgba.png", 6, 4, PNG_COLOR_TYPE_RGBA, 8, false, 96);
     png("grey-alpha.png", 6, 4, PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, 48);
     png("adam7.png", 9, 9, PNG_COLOR_TYPE_RGB, 8, true, 243);
