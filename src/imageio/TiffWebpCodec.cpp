@@ -5,6 +5,8 @@
 #include "imageio/ImExp.h"
 
 #include <algorithm>
+#include <memory>
+#include <new>
 
 #include <cstring>
 #include <tiffio.h>
@@ -78,17 +80,16 @@ Result DecodeTiff(const std::string& path, int64_t fileBytes, Decoded& out, cons
                           orientation == ORIENTATION_BOTLEFT ||
                           orientation == ORIENTATION_RIGHTBOT || orientation == ORIENTATION_LEFTBOT;
     Result result = bottomUp && !out.All() ? Result::TooLarge : Result::Ok;
-    std::vector<uint32_t> raster;
-    try {
-        raster.resize(size_t(w) * std::min(band, h));
-    } catch (const std::bad_alloc&) {
+    // Not cleared: libtiff fills the rows it decodes, and the rest of a failed band is unused.
+    std::unique_ptr<uint32_t[]> raster(new (std::nothrow) uint32_t[size_t(w) * std::min(band, h)]);
+    if (!raster) {
         result = Result::TooLarge;
     }
     for (uint32_t y = 0; result == Result::Ok && y < h; y += band) {
         const uint32_t rows = std::min(band, h - y);
         img.row_offset = int(y);
         img.col_offset = 0;
-        if (!TIFFRGBAImageGet(&img, raster.data(), w, rows)) {
+        if (!TIFFRGBAImageGet(&img, raster.get(), w, rows)) {
             result = Result::Fail;
             break;
         }
@@ -100,7 +101,7 @@ Result DecodeTiff(const std::string& path, int64_t fileBytes, Decoded& out, cons
                 break;
             }
             // The RGBA interface hands alpha premultiplied: composite over white.
-            const uint32_t* s = raster.data() + size_t(r) * w;
+            const uint32_t* s = raster.get() + size_t(r) * w;
             for (uint32_t x = 0; x < w; ++x) {
                 const int a = int(TIFFGetA(s[x]));
                 d[3 * x] = uint8_t(std::min(255, int(TIFFGetB(s[x])) + 255 - a));
