@@ -182,7 +182,13 @@ Result DecodeJpeg(const std::string& bytes, Decoded& out, const StepFn& step) {
     volatile Result result = Result::Fail;
     volatile int orientation = 1;
     if (setjmp(err.jump)) {
+        // Coefficient buffers beyond max_memory_to_use end in a request for a backing store.
+        const int code = err.pub.msg_code;
         jpeg_destroy_decompress(&cinfo);
+        if (result == Result::Fail &&
+            (code == JERR_NO_BACKING_STORE || code == JERR_OUT_OF_MEMORY)) {
+            return Result::TooLarge;
+        }
         return result;
     }
     jpeg_create_decompress(&cinfo);
