@@ -5,7 +5,6 @@
 #include "imageio/ImExp.h"
 
 #include <algorithm>
-
 #include <cstring>
 
 namespace vx::codec {

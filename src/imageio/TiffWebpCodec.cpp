@@ -5,10 +5,9 @@
 #include "imageio/ImExp.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <new>
-
-#include <cstring>
 #include <tiffio.h>
 #include <unistd.h>
 #include <webp/decode.h>
