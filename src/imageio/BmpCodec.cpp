@@ -2,6 +2,9 @@
 // bottom-up and top-down. Every read is bounds-checked; a short file is unreadable.
 #include "imageio/Codecs.h"
 
+#include "imageio/ImExp.h"
+
+#include <algorithm>
 #include <cstring>
 
 namespace vx::codec {
@@ -40,15 +43,16 @@ struct Mask {
     }
 };
 
-// Decodes RLE8 / RLE4 into one palette index a pixel, bottom row first. Pixels the stream skips
-// stay index 0.
-bool DecodeRle(const uint8_t* p, size_t n, int w, int h, bool four, std::vector<uint8_t>& idx) {
-    idx.assign(size_t(w) * h, 0);
+// Decodes RLE8 / RLE4 straight into the raster (`row` gives file row y, bottom first), which
+// starts as palette colour 0: pixels the stream skips keep it.
+template <typename RowOf>
+bool DecodeRle(const uint8_t* p, size_t n, int w, int h, bool four, const uint8_t (*palette)[3],
+               RowOf row) {
     int x = 0, y = 0;
     size_t i = 0;
     auto put = [&](int v) {
         if (x < w && y < h) {
-            idx[size_t(y) * w + x] = uint8_t(v);
+            std::memcpy(row(y) + 3 * x, palette[v], 3);
         }
         ++x;
     };
@@ -124,21 +128,15 @@ Result DecodeBmp(const std::string& bytes, Decoded& out, const StepFn& step) {
     if (w <= 0 || h <= 0) {
         return Result::Fail;
     }
-    if (Allocate(out, w, h) != Result::Ok) {
+    if (!ImExp_SizeAllowed(w, h, int64_t(n))) {
         return Result::TooLarge;
     }
-    // Palette.
-    uint8_t palette[256][3] = {};
-    if (bpp <= 8) {
-        const size_t entry = hdr == 12 ? 3 : 4;
-        size_t count = clrUsed ? clrUsed : size_t(1) << bpp;
-        count = std::min<size_t>(count, 256);
-        const size_t at = 14 + hdr;
-        for (size_t i = 0; i < count && at + (i + 1) * entry <= n; ++i) {
-            std::memcpy(palette[i], f + at + i * entry, 3);
-        }
+    // Everything the header promises is checked before the raster is allocated.
+    const bool rle = compression == 1 || compression == 2;
+    if (!(bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32) ||
+        offBits >= n || (rle && topDown)) {
+        return Result::Fail;
     }
-    // Bit fields.
     Mask r, g, b;
     if (bpp == 16 || bpp == 32) {
         if (compression == 3 || compression == 6) {
@@ -160,36 +158,48 @@ Result DecodeBmp(const std::string& bytes, Decoded& out, const StepFn& step) {
                  (compression == 2 && bpp == 4))) {
         return Result::Fail;
     }
-    if (!(bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32) ||
-        offBits >= n) {
-        return Result::Fail;
+    // The palette must be in the file, before the pixels; indices beyond it show black.
+    uint8_t palette[256][3] = {};
+    if (bpp <= 8) {
+        const size_t entry = hdr == 12 ? 3 : 4;
+        const size_t count =
+            std::min<size_t>(clrUsed ? clrUsed : size_t(1) << bpp, size_t(1) << bpp);
+        const size_t at = 14 + hdr;
+        if (at + count * entry > std::min<size_t>(n, offBits)) {
+            return Result::Fail;
+        }
+        for (size_t i = 0; i < count; ++i) {
+            std::memcpy(palette[i], f + at + i * entry, 3);
+        }
     }
     const uint8_t* bits = f + offBits;
     const size_t avail = n - offBits;
     const int W = int(w), H = int(h);
-    auto dstRow = [&](int fileRow) {
-        const int top = topDown ? fileRow : H - 1 - fileRow;
-        return out.bgr.data() + size_t(top) * W * 3;
-    };
+    Admit(out, w, h, int64_t(n));
+    auto dstRow = [&](int fileRow) { return out.Row(topDown ? fileRow : H - 1 - fileRow); };
 
-    if (compression == 1 || compression == 2) {
-        std::vector<uint8_t> idx;
-        if (topDown || !DecodeRle(bits, avail, W, H, compression == 2, idx)) {
-            return Result::Fail;
+    if (rle) {
+        // Runs and skips may stand for any number of rows: the budget above bounds them.
+        uint8_t* all = out.All();
+        if (!all) {
+            return Result::TooLarge;
         }
-        for (int y = 0; y < H; ++y) {
-            uint8_t* d = dstRow(y);
-            for (int x = 0; x < W; ++x) {
-                const uint8_t* c = palette[idx[size_t(y) * W + x]];
-                std::memcpy(d + 3 * x, c, 3);
-            }
+        for (size_t i = 0; i < size_t(W) * H; ++i) {
+            std::memcpy(all + 3 * i, palette[0], 3);
+        }
+        if (!DecodeRle(bits, avail, W, H, compression == 2, palette, dstRow)) {
+            return Result::Fail;
         }
         return step(H, H) ? Result::Ok : Result::Cancelled;
     }
 
-    const size_t stride = ((size_t(W) * bpp + 31) / 32) * 4;
-    if (stride * (H - 1) + (size_t(W) * bpp + 7) / 8 > avail) {
+    // Uncompressed rows are all in the file or it is unreadable.
+    const uint64_t stride = ((uint64_t(W) * bpp + 31) / 32) * 4;
+    if (stride * (H - 1) + (uint64_t(W) * bpp + 7) / 8 > avail) {
         return Result::Fail;
+    }
+    if (!out.All()) {
+        return Result::TooLarge;
     }
     for (int y = 0; y < H; ++y) {
         const uint8_t* s = bits + stride * y;

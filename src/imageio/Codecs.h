@@ -17,7 +17,14 @@ enum class Result { Ok, Fail, TooLarge, Cancelled };
 struct Decoded {
     int width = 0;
     int height = 0;
-    std::vector<uint8_t> bgr; // height rows of 3 x width bytes, top row first
+    std::vector<uint8_t> bgr; // the rows decoded so far, 3 x width bytes each, top row first
+
+    // Top row first; the buffer grows to hold it, so that a file whose data ends early costs
+    // only the rows it held. Null when memory runs out.
+    uint8_t* Row(int y) noexcept;
+    // Every row (the first one), for decoders that need the whole raster at once.
+    uint8_t* All() noexcept { return Row(height - 1) ? bgr.data() : nullptr; }
+    bool Complete() const { return bgr.size() == size_t(width) * 3 * size_t(height); }
 };
 
 // Answers false to stop.
@@ -28,12 +35,17 @@ using RowFn = std::function<void(int row, uint8_t* bgr)>;
 Format Sniff(const std::string& bytes);
 Format FromExtension(const std::string& path);
 
-// Allocates the buffer after checking the declared size against the component's limits.
-Result Allocate(Decoded& out, int64_t width, int64_t height);
+// Checks the declared size against the component's budget and sets it; allocates nothing.
+Result Admit(Decoded& out, int64_t width, int64_t height, int64_t fileBytes);
+
+// Progress of `done` out of `of` units scaled to `total`, without overflow.
+inline int Scaled(int64_t done, int64_t of, int total) {
+    return of > 0 ? int(done * total / of) : total;
+}
 
 Result DecodePng(const std::string& bytes, Decoded& out, const StepFn& step);
 Result DecodeJpeg(const std::string& bytes, Decoded& out, const StepFn& step);
-Result DecodeTiff(const std::string& path, Decoded& out, const StepFn& step);
+Result DecodeTiff(const std::string& path, int64_t fileBytes, Decoded& out, const StepFn& step);
 Result DecodeWebP(const std::string& bytes, Decoded& out, const StepFn& step);
 Result DecodeBmp(const std::string& bytes, Decoded& out, const StepFn& step);
 

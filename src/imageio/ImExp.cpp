@@ -6,6 +6,7 @@
 #include "picture/DibImage.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -19,6 +20,7 @@ namespace vx {
 namespace {
 
 thread_local ImExpError t_lastError = ImExpError::None;
+std::atomic<int64_t> g_pixelLimit{kDefaultPixelLimit};
 
 int Fail(ImExpError error) {
     t_lastError = error;
@@ -103,11 +105,23 @@ ImExpError ImExp_LastError() {
     return t_lastError;
 }
 
-bool ImExp_SizeAllowed(int64_t width, int64_t height) {
+int64_t ImExp_PixelBudget(int64_t fileBytes) {
+    const int64_t limit = g_pixelLimit.load(std::memory_order_relaxed);
+    if (fileBytes < 0) {
+        return limit;
+    }
+    return std::min(limit, kFreePixels + std::min(fileBytes, limit) * kPixelsPerFileByte);
+}
+
+bool ImExp_SizeAllowed(int64_t width, int64_t height, int64_t fileBytes) {
     return width > 0 && height > 0 && width <= CDibImage::kMaxSide &&
-           height <= CDibImage::kMaxSide &&
+           height <= CDibImage::kMaxSide && width * height <= ImExp_PixelBudget(fileBytes) &&
            uint64_t(CDibImage::StrideFor(int(width))) * uint64_t(height) <=
                CDibImage::kMaxRasterBytes;
+}
+
+int64_t ImExp_SetPixelLimit(int64_t pixels) {
+    return g_pixelLimit.exchange(pixels);
 }
 
 int ImExp_SelectFileToRead(IPlatform& owner, char* path) {
@@ -158,11 +172,10 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
         return Fail(ImExpError::CantRead);
     }
     codec::Decoded image;
-    int height = 1;
     // Decoding is the first half of the progress, handing the rows over the second.
     auto step = [&](int done, int total) {
-        height = std::max(total, 1);
-        return scope.Step(done, 2 * height);
+        const int64_t of = std::max(total, 1);
+        return scope.Step(int(std::min<int64_t>(done, of)), int(2 * of));
     };
     codec::Result result = codec::Result::Fail;
     try {
@@ -174,7 +187,7 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
             result = codec::DecodeJpeg(bytes, image, step);
             break;
         case codec::Format::Tiff:
-            result = codec::DecodeTiff(path, image, step);
+            result = codec::DecodeTiff(path, int64_t(bytes.size()), image, step);
             break;
         case codec::Format::WebP:
             result = codec::DecodeWebP(bytes, image, step);
@@ -187,6 +200,9 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
         }
     } catch (const std::bad_alloc&) {
         result = codec::Result::TooLarge;
+    }
+    if (result == codec::Result::Ok && !image.Complete()) {
+        result = codec::Result::Fail;
     }
     switch (result) {
     case codec::Result::Ok:
@@ -205,15 +221,16 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
     reader->SetColorMode(0, 0, kColorModeTrueColor);
     // Rows are handed over padded to 4 bytes, as the picture stores them.
     std::vector<uint8_t> row(size_t(CDibImage::StrideFor(w)), 0);
+    const int64_t total = 2 * int64_t(h);
     for (int r = 0; r < h; ++r) {
         // Stored row r is file row h - 1 - r: row 0 is the bottom row.
         std::memcpy(row.data(), image.bgr.data() + size_t(h - 1 - r) * w * 3, size_t(w) * 3);
         reader->PutRow(0, 0, r, row.data());
-        if ((r + 1) % codec::kStepRows == 0 && !scope.Step(h + r + 1, 2 * h)) {
+        if ((r + 1) % codec::kStepRows == 0 && !scope.Step(int(h + int64_t(r) + 1), int(total))) {
             return Fail(ImExpError::Cancelled);
         }
     }
-    scope.Step(2 * h, 2 * h);
+    scope.Step(int(total), int(total));
     return 1;
 }
 
@@ -349,18 +366,30 @@ Format FromExtension(const std::string& path) {
     return Format::Unknown;
 }
 
-Result Allocate(Decoded& out, int64_t width, int64_t height) {
-    if (!ImExp_SizeAllowed(width, height)) {
-        return Result::TooLarge;
-    }
-    try {
-        out.bgr.assign(size_t(width) * size_t(height) * 3, 0);
-    } catch (const std::bad_alloc&) {
+Result Admit(Decoded& out, int64_t width, int64_t height, int64_t fileBytes) {
+    if (!ImExp_SizeAllowed(width, height, fileBytes)) {
         return Result::TooLarge;
     }
     out.width = int(width);
     out.height = int(height);
+    out.bgr.clear();
     return Result::Ok;
+}
+
+uint8_t* Decoded::Row(int y) noexcept {
+    const size_t rowBytes = size_t(width) * 3;
+    const size_t have = bgr.size() / rowBytes;
+    if (size_t(y) >= have) {
+        // Doubling keeps the copies few; exact reservations keep it from passing the whole raster.
+        const size_t rows = std::min(size_t(height), std::max(size_t(y) + 1, 2 * have));
+        try {
+            bgr.reserve(rows * rowBytes);
+            bgr.resize(rows * rowBytes);
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+    }
+    return bgr.data() + size_t(y) * rowBytes;
 }
 
 } // namespace codec

@@ -60,10 +60,19 @@ enum class ImExpError {
 };
 ImExpError ImExp_LastError();
 
-// Pictures beyond these are refused (TooLarge) before anything is allocated, so a tiny file
-// that declares a huge raster cannot exhaust memory: at most 2^20 pixels a side and 2 GiB of
-// 24-bit raster, the limits of the picture type.
-bool ImExp_SizeAllowed(int64_t width, int64_t height);
+// The component's one resource budget, checked before anything is allocated: a picture may have
+// at most the pixel limit (2^28 by default, far beyond any camera), 2^20 pixels a side and 2 GiB
+// of 24-bit raster. When the file's size is known the limit shrinks to what so few bytes can
+// plausibly hold, kFreePixels and kPixelsPerFileByte for each byte, since run lengths, lossless
+// WebP and arithmetic-coded JPEG let a few bytes stand for any number of pixels.
+constexpr int64_t kDefaultPixelLimit = int64_t(1) << 28;
+constexpr int64_t kFreePixels = int64_t(1) << 22;
+constexpr int64_t kPixelsPerFileByte = 2048;
+// The most pixels a file of this size may declare (fileBytes < 0: size unknown).
+int64_t ImExp_PixelBudget(int64_t fileBytes = -1);
+bool ImExp_SizeAllowed(int64_t width, int64_t height, int64_t fileBytes = -1);
+// Changes the pixel limit (tests, the fuzz target); answers the previous one.
+int64_t ImExp_SetPixelLimit(int64_t pixels);
 
 // File dialogs; the chosen path is copied into `path` (at most kPathBufferSize - 1 bytes).
 int ImExp_SelectFileToRead(IPlatform& owner, char* path);

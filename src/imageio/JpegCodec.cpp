@@ -2,6 +2,8 @@
 // upright. libjpeg reports errors by longjmp: objects with destructors live before setjmp.
 #include "imageio/Codecs.h"
 
+#include <algorithm>
+#include <climits>
 #include <csetjmp>
 #include <cstring>
 // clang-format off
@@ -17,18 +19,58 @@ namespace {
 struct ErrorManager {
     jpeg_error_mgr pub;
     jmp_buf jump;
-    bool endOfData = false;
+    bool pixelsDone = false;
 };
 
 void ErrorExit(j_common_ptr info) {
     longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
 }
 
+// Every coefficient of a progressive file refined to its last bit: nothing can follow.
+bool ProgressionComplete(j_decompress_ptr d) {
+    if (!d->progressive_mode || !d->coef_bits) {
+        return false;
+    }
+    for (int c = 0; c < d->num_components; ++c) {
+        for (int k = 0; k < DCTSIZE2; ++k) {
+            if (d->coef_bits[c][k] != 0) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// libjpeg fills what a damaged or short file lacks with grey and goes on: a warning that data
+// is missing makes the file unreadable rather than show half a picture. The harmless ones
+// (stray bytes before a marker, an unknown JFIF revision or Adobe transform, odd scan
+// parameters, a bad ICC block) still leave every pixel decoded, and cameras write them.
+bool MissingData(j_decompress_ptr d, int code) {
+    switch (code) {
+    case JWRN_HIT_MARKER:
+    case JWRN_MUST_RESYNC:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_BOGUS_PROGRESSION:
+        return true;
+    case JWRN_JPEG_EOF:
+        // Huffman decoding reads ahead past the last rows: in a single sequential scan, bits
+        // that are really missing raise JWRN_HIT_MARKER as well. A file that lacks only its
+        // end marker loses nothing, nor does a progressive one whose every scan came.
+        if (!d->arith_code && !d->progressive_mode && d->comps_in_scan == d->num_components) {
+            return false;
+        }
+        return !ProgressionComplete(d);
+    default:
+        return false;
+    }
+}
+
 void EmitMessage(j_common_ptr info, int level) {
     auto* err = reinterpret_cast<ErrorManager*>(info->err);
-    // A file cut short decodes as grey; count it as unreadable rather than show half a picture.
-    if (level < 0 && err->pub.msg_code == JWRN_JPEG_EOF) {
-        err->endOfData = true;
+    if (level < 0 && !err->pixelsDone &&
+        MissingData(reinterpret_cast<j_decompress_ptr>(info), err->pub.msg_code)) {
+        longjmp(err->jump, 1);
     }
 }
 
@@ -72,15 +114,21 @@ int ExifOrientation(const uint8_t* p, size_t n) {
     return 1;
 }
 
-// Turns the decoded raster as the tag asks; 5 to 8 swap width and height.
-void Orient(Decoded& img, int orientation) {
+// Turns the decoded raster as the tag asks; 5 to 8 swap width and height. False when memory
+// runs out.
+bool Orient(Decoded& img, int orientation) {
     if (orientation == 1) {
-        return;
+        return true;
     }
     const int w = img.width, h = img.height;
     const bool swap = orientation >= 5;
     const int dw = swap ? h : w, dh = swap ? w : h;
-    std::vector<uint8_t> dst(img.bgr.size());
+    std::vector<uint8_t> dst;
+    try {
+        dst.resize(img.bgr.size());
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     for (int y = 0; y < dh; ++y) {
         for (int x = 0; x < dw; ++x) {
             int sx = x, sy = y;
@@ -118,6 +166,7 @@ void Orient(Decoded& img, int orientation) {
     img.bgr.swap(dst);
     img.width = dw;
     img.height = dh;
+    return true;
 }
 
 } // namespace
@@ -133,7 +182,13 @@ Result DecodeJpeg(const std::string& bytes, Decoded& out, const StepFn& step) {
     volatile Result result = Result::Fail;
     volatile int orientation = 1;
     if (setjmp(err.jump)) {
+        // Coefficient buffers beyond max_memory_to_use end in a request for a backing store.
+        const int code = err.pub.msg_code;
         jpeg_destroy_decompress(&cinfo);
+        if (result == Result::Fail &&
+            (code == JERR_NO_BACKING_STORE || code == JERR_OUT_OF_MEMORY)) {
+            return Result::TooLarge;
+        }
         return result;
     }
     jpeg_create_decompress(&cinfo);
@@ -151,17 +206,25 @@ Result DecodeJpeg(const std::string& bytes, Decoded& out, const StepFn& step) {
     }
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
-    if (Allocate(out, cinfo.image_width, cinfo.image_height) != Result::Ok) {
+    if (Admit(out, cinfo.image_width, cinfo.image_height, int64_t(bytes.size())) != Result::Ok) {
         result = Result::TooLarge;
         longjmp(err.jump, 1);
     }
+    // Progressive and multi-scan files keep every coefficient until the last scan (2 bytes each,
+    // at most 4 components): beyond that, libjpeg fails instead of allocating.
+    cinfo.mem->max_memory_to_use =
+        long(std::min<int64_t>(8 * int64_t(out.width) * out.height + (int64_t(1) << 22), LONG_MAX));
     jpeg_start_decompress(&cinfo);
     const int w = int(cinfo.output_width);
     const int h = int(cinfo.output_height);
     line.resize(size_t(w) * 4);
     while (cinfo.output_scanline < cinfo.output_height) {
         const int y = int(cinfo.output_scanline);
-        uint8_t* dst = out.bgr.data() + size_t(y) * w * 3;
+        uint8_t* dst = out.Row(y);
+        if (!dst) {
+            result = Result::TooLarge;
+            longjmp(err.jump, 1);
+        }
         JSAMPROW row = cmyk ? line.data() : dst;
         jpeg_read_scanlines(&cinfo, &row, 1);
         if (cmyk) {
@@ -184,16 +247,14 @@ Result DecodeJpeg(const std::string& bytes, Decoded& out, const StepFn& step) {
             result = Result::Cancelled;
             longjmp(err.jump, 1);
         }
-        if (err.endOfData) {
-            longjmp(err.jump, 1);
-        }
     }
+    // Every row is whole: a file that lacks only its end marker still reads.
+    err.pixelsDone = true;
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
-    if (err.endOfData) {
-        return Result::Fail;
+    if (!Orient(out, orientation)) {
+        return Result::TooLarge;
     }
-    Orient(out, orientation);
     return Result::Ok;
 }
 

@@ -39,12 +39,13 @@ uint32_t BigEndian(const std::string& b, size_t at) {
 
 Result DecodePng(const std::string& bytes, Decoded& out, const StepFn& step) {
     // The header comes first: refuse a huge declared size before libpng reads any further.
+    const int64_t fileBytes = int64_t(bytes.size());
     if (bytes.size() >= 24 && bytes.compare(12, 4, "IHDR") == 0 &&
-        Allocate(out, BigEndian(bytes, 16), BigEndian(bytes, 20)) == Result::TooLarge) {
+        Admit(out, BigEndian(bytes, 16), BigEndian(bytes, 20), fileBytes) == Result::TooLarge) {
         return Result::TooLarge;
     }
     MemoryInput in{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 0};
-    std::vector<uint8_t> withAlpha; // BGRA rows, composited afterwards
+    std::vector<uint8_t> withAlpha; // BGRA: one row, or every row of an interlaced picture
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, Throw, Quiet);
     if (!png) {
         return Result::TooLarge;
@@ -57,11 +58,12 @@ Result DecodePng(const std::string& bytes, Decoded& out, const StepFn& step) {
     }
     png_set_read_fn(png, &in, ReadFromMemory);
     png_set_user_limits(png, 0x7fffffff, 0x7fffffff); // our own limit is checked below
+    // Reads up to the first image data: libpng has checked depth, colour type and palette.
     png_read_info(png, info);
     const png_uint_32 w = png_get_image_width(png, info);
     const png_uint_32 h = png_get_image_height(png, info);
     const int colorType = png_get_color_type(png, info);
-    if (Allocate(out, w, h) != Result::Ok) {
+    if (Admit(out, w, h, fileBytes) != Result::Ok) {
         result = Result::TooLarge;
         png_error(png, "too large");
     }
@@ -77,33 +79,42 @@ Result DecodePng(const std::string& bytes, Decoded& out, const StepFn& step) {
     if (png_get_rowbytes(png, info) != size_t(w) * channels) {
         png_error(png, "unexpected layout");
     }
-    if (alpha) {
-        withAlpha.resize(size_t(w) * h * 4);
+    // Later passes of an interlaced picture add to rows the earlier ones left: those need every
+    // row at once. Otherwise rows are kept only as they arrive.
+    const bool whole = passes > 1;
+    if (whole && !out.All()) {
+        result = Result::TooLarge;
+        png_error(png, "too large");
     }
-    uint8_t* const rows = alpha ? withAlpha.data() : out.bgr.data();
-    const int total = passes * int(h);
+    withAlpha.resize(alpha ? size_t(w) * 4 * (whole ? h : 1) : 0);
+    const int64_t total = int64_t(passes) * h;
     for (int pass = 0; pass < passes; ++pass) {
         for (png_uint_32 y = 0; y < h; ++y) {
-            png_read_row(png, rows + size_t(y) * w * channels, nullptr);
-            const int done = pass * int(h) + int(y) + 1;
-            if (done % kStepRows == 0 && !step(done * int(h) / total, int(h))) {
+            uint8_t* row = out.Row(int(y));
+            if (!row) {
+                result = Result::TooLarge;
+                png_error(png, "too large");
+            }
+            uint8_t* bgra = alpha ? withAlpha.data() + (whole ? size_t(y) * w * 4 : 0) : nullptr;
+            png_read_row(png, alpha ? bgra : row, nullptr);
+            if (alpha && pass == passes - 1) {
+                // Transparent parts show on white, the way a viewer shows them on a page.
+                for (size_t x = 0; x < w; ++x) {
+                    const int a = bgra[4 * x + 3];
+                    for (int c = 0; c < 3; ++c) {
+                        row[3 * x + c] =
+                            uint8_t((bgra[4 * x + c] * a + 255 * (255 - a) + 127) / 255);
+                    }
+                }
+            }
+            const int64_t done = int64_t(pass) * h + y + 1;
+            if (done % kStepRows == 0 && !step(Scaled(done, total, int(h)), int(h))) {
                 result = Result::Cancelled;
                 png_error(png, "cancelled");
             }
         }
     }
     png_destroy_read_struct(&png, &info, nullptr);
-    if (alpha) {
-        // Transparent parts show on white, the way a viewer shows them on a page.
-        const size_t pixels = size_t(w) * h;
-        for (size_t i = 0; i < pixels; ++i) {
-            const int a = withAlpha[4 * i + 3];
-            for (int c = 0; c < 3; ++c) {
-                out.bgr[3 * i + c] =
-                    uint8_t((withAlpha[4 * i + c] * a + 255 * (255 - a) + 127) / 255);
-            }
-        }
-    }
     return Result::Ok;
 }
 

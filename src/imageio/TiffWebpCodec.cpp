@@ -2,7 +2,12 @@
 // through libwebp.
 #include "imageio/Codecs.h"
 
+#include "imageio/ImExp.h"
+
+#include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <tiffio.h>
 #include <unistd.h>
 #include <webp/decode.h>
@@ -25,9 +30,18 @@ uint8_t OverWhite(int c, int a) {
 
 } // namespace
 
-Result DecodeTiff(const std::string& path, Decoded& out, const StepFn& step) {
+Result DecodeTiff(const std::string& path, int64_t fileBytes, Decoded& out, const StepFn& step) {
     static TiffQuiet quiet;
-    TIFF* tif = TIFFOpen(path.c_str(), "r");
+    // libtiff sizes its strip and tile buffers from the tags: none may pass what the budget lets
+    // a file of this size hold (8 bytes a pixel covers 16-bit RGBA), beyond its own small tables.
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    if (!options) {
+        return Result::TooLarge;
+    }
+    TIFFOpenOptionsSetMaxSingleMemAlloc(
+        options, tmsize_t(8 * ImExp_PixelBudget(fileBytes) + (int64_t(4) << 20)));
+    TIFF* tif = TIFFOpenExt(path.c_str(), "r", options);
+    TIFFOpenOptionsFree(options);
     if (!tif) {
         return Result::Fail;
     }
@@ -38,32 +52,69 @@ Result DecodeTiff(const std::string& path, Decoded& out, const StepFn& step) {
         TIFFClose(tif);
         return Result::Fail;
     }
-    if (Allocate(out, w, h) != Result::Ok) {
+    if (Admit(out, w, h, fileBytes) != Result::Ok) {
         TIFFClose(tif);
         return Result::TooLarge;
     }
-    std::vector<uint32_t> raster;
-    try {
-        raster.resize(size_t(w) * h);
-    } catch (const std::bad_alloc&) {
+    char message[1024] = "";
+    TIFFRGBAImage img;
+    if (!TIFFRGBAImageOK(tif, message) || !TIFFRGBAImageBegin(&img, tif, 1, message)) {
         TIFFClose(tif);
-        return Result::TooLarge;
-    }
-    step(0, int(h));
-    const int ok = TIFFReadRGBAImageOriented(tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 1);
-    TIFFClose(tif);
-    if (!ok) {
         return Result::Fail;
     }
-    // The RGBA interface hands alpha premultiplied: composite over white.
-    for (size_t i = 0; i < raster.size(); ++i) {
-        const uint32_t p = raster[i];
-        const int a = int(TIFFGetA(p));
-        out.bgr[3 * i] = uint8_t(std::min(255, int(TIFFGetB(p)) + 255 - a));
-        out.bgr[3 * i + 1] = uint8_t(std::min(255, int(TIFFGetG(p)) + 255 - a));
-        out.bgr[3 * i + 2] = uint8_t(std::min(255, int(TIFFGetR(p)) + 255 - a));
+    img.req_orientation = ORIENTATION_TOPLEFT;
+    // Read a band of whole strips or tiles at a time, so that memory follows the data decoded.
+    uint32_t unit = 0;
+    if (TIFFIsTiled(tif)) {
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &unit);
+    } else {
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &unit);
     }
-    return step(int(h), int(h)) ? Result::Ok : Result::Cancelled;
+    unit = std::clamp<uint32_t>(unit, 1, h);
+    const uint32_t band = unit * std::max<uint32_t>(1, kStepRows / unit);
+    // Files stored bottom first come out of each band upside down: such bands fill from the end.
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
+    const bool bottomUp = orientation == ORIENTATION_BOTRIGHT ||
+                          orientation == ORIENTATION_BOTLEFT ||
+                          orientation == ORIENTATION_RIGHTBOT || orientation == ORIENTATION_LEFTBOT;
+    Result result = bottomUp && !out.All() ? Result::TooLarge : Result::Ok;
+    // Not cleared: libtiff fills the rows it decodes, and the rest of a failed band is unused.
+    std::unique_ptr<uint32_t[]> raster(new (std::nothrow) uint32_t[size_t(w) * std::min(band, h)]);
+    if (!raster) {
+        result = Result::TooLarge;
+    }
+    for (uint32_t y = 0; result == Result::Ok && y < h; y += band) {
+        const uint32_t rows = std::min(band, h - y);
+        img.row_offset = int(y);
+        img.col_offset = 0;
+        if (!TIFFRGBAImageGet(&img, raster.get(), w, rows)) {
+            result = Result::Fail;
+            break;
+        }
+        const uint32_t top = bottomUp ? h - y - rows : y;
+        for (uint32_t r = 0; r < rows && result == Result::Ok; ++r) {
+            uint8_t* d = out.Row(int(top + r));
+            if (!d) {
+                result = Result::TooLarge;
+                break;
+            }
+            // The RGBA interface hands alpha premultiplied: composite over white.
+            const uint32_t* s = raster.get() + size_t(r) * w;
+            for (uint32_t x = 0; x < w; ++x) {
+                const int a = int(TIFFGetA(s[x]));
+                d[3 * x] = uint8_t(std::min(255, int(TIFFGetB(s[x])) + 255 - a));
+                d[3 * x + 1] = uint8_t(std::min(255, int(TIFFGetG(s[x])) + 255 - a));
+                d[3 * x + 2] = uint8_t(std::min(255, int(TIFFGetR(s[x])) + 255 - a));
+            }
+        }
+        if (result == Result::Ok && !step(int(y + rows), int(h))) {
+            result = Result::Cancelled;
+        }
+    }
+    TIFFRGBAImageEnd(&img);
+    TIFFClose(tif);
+    return result;
 }
 
 bool EncodeTiff(int fd, int width, int height, const RowFn& rows, const StepFn& step) {
@@ -104,7 +155,8 @@ Result DecodeWebP(const std::string& bytes, Decoded& out, const StepFn& step) {
     if (WebPGetFeatures(data, bytes.size(), &features) != VP8_STATUS_OK) {
         return Result::Fail;
     }
-    if (Allocate(out, features.width, features.height) != Result::Ok) {
+    // libwebp decodes into one whole raster: the budget has to hold before it is allocated.
+    if (Admit(out, features.width, features.height, int64_t(bytes.size())) != Result::Ok) {
         return Result::TooLarge;
     }
     step(0, features.height);
@@ -114,11 +166,16 @@ Result DecodeWebP(const std::string& bytes, Decoded& out, const StepFn& step) {
         if (!WebPDecodeBGRAInto(data, bytes.size(), bgra.data(), bgra.size(), features.width * 4)) {
             return Result::Fail;
         }
+        if (!out.All()) {
+            return Result::TooLarge;
+        }
         for (size_t i = 0; i < pixels; ++i) {
             for (int c = 0; c < 3; ++c) {
                 out.bgr[3 * i + c] = OverWhite(bgra[4 * i + c], bgra[4 * i + 3]);
             }
         }
+    } else if (!out.All()) {
+        return Result::TooLarge;
     } else if (!WebPDecodeBGRInto(data, bytes.size(), out.bgr.data(), out.bgr.size(),
                                   features.width * 3)) {
         return Result::Fail;

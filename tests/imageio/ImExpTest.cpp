@@ -162,6 +162,18 @@ TEST_F(ImageFiles, PngColourTypesDepthsAlphaAndInterlace) {
     ASSERT_EQ(LoadCode(dir.File("plain.png"), &plain), 0);
     ASSERT_EQ(LoadCode(dir.File("adam7.png"), &adam7), 0);
     EXPECT_TRUE(SameRaster(*plain, *adam7));
+    // With alpha, interlaced rows are composited only once their last pass has come.
+    std::vector<uint8_t> rgba(9 * 7 * 4);
+    for (size_t i = 0; i < rgba.size(); ++i) {
+        rgba[i] = uint8_t(i * 53);
+    }
+    test::WritePng(dir.File("plain-a.png"), 9, 7, PNG_COLOR_TYPE_RGBA, 8, false, rgba);
+    test::WritePng(dir.File("adam7-a.png"), 9, 7, PNG_COLOR_TYPE_RGBA, 8, true, rgba);
+    ASSERT_EQ(LoadCode(dir.File("plain-a.png"), &plain), 0);
+    ASSERT_EQ(LoadCode(dir.File("adam7-a.png"), &adam7), 0);
+    EXPECT_TRUE(SameRaster(*plain, *adam7));
+    const uint8_t* last = rgba.data() + (6 * 9 + 8) * 4; // bottom right pixel, red first
+    EXPECT_EQ(Px(*plain, 8, 0)[2], (last[0] * last[3] + 255 * (255 - last[3]) + 127) / 255);
 }
 
 TEST_F(ImageFiles, JpegOrientationGreyCmykAndProgressive) {
