@@ -109,5 +109,6 @@ constexpr unsigned IDS_ERROR_BASE = 140; // 141 ... 149: the messages of error c
 constexpr unsigned IDS_ERROR_NUMBER = 150;
 constexpr unsigned IDS_EMPTY_OUTPUT = 160;
 constexpr unsigned IDS_PATH_LINE_BREAK = 161;
+constexpr unsigned IDS_OUTPUT_TOO_LARGE = 162;
 
 } // namespace res

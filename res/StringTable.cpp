@@ -36,6 +36,9 @@ const std::unordered_map<unsigned, std::string>& Table() {
         {IDS_EMPTY_OUTPUT, "The framed picture is empty: at this zoom and aspect ratio it is less "
                            "than one pixel wide or high.\nZoom in or choose another aspect ratio "
                            "before saving."},
+        {IDS_OUTPUT_TOO_LARGE, "The framed picture would be %i x %i pixels, more than an image "
+                               "file of this program may hold.\nZoom out or choose another "
+                               "aspect ratio before saving."},
         {IDS_PATH_LINE_BREAK, "Can't export the project: the name of the saved %s picture holds a "
                               "line break, which a project file cannot keep.\nSave the picture "
                               "under another name, then export again."},

@@ -358,6 +358,14 @@ void CKeltDoc::OnSaveAs(ESlot slot) {
                         MsgIcon::Exclamation);
         return;
     }
+    // Refused before the long render, and so as not to write what could not be read back.
+    if (!ImExp_SizeAllowed(size.width, size.height)) {
+        char text[512];
+        std::snprintf(text, sizeof text, res::LoadString(res::IDS_OUTPUT_TOO_LARGE).c_str(),
+                      size.width, size.height);
+        m_ui.MessageBox(text, MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
     CDibImage out(size.width, size.height);
     RenderFull(*GetFrame(slot), out);
     char path[kPathBufferSize] = "";

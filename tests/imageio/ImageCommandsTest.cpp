@@ -166,7 +166,7 @@ TEST_F(ImageCommands, ReadOnlyFilesAreNeitherReplacedBySaveNorByExport) {
     EXPECT_EQ(test::ReadWholeFile(project), "[Vexelo]\r\nOutputWidth=1\r\n");
 }
 
-TEST_F(ImageCommands, AnEmptyFramedPictureIsRefusedBeforeTheFileDialog) {
+TEST_F(ImageCommands, EmptyOrHugeFramedPicturesAreRefusedBeforeTheFileDialog) {
     LoadBoth();
     doc.GetSourceFrame()->SetZoom(0.003); // 300 x 200 zoomed out to less than a pixel high
     ASSERT_EQ(doc.GetOutputSize(ESlot::Source).height, 0);
@@ -176,5 +176,12 @@ TEST_F(ImageCommands, AnEmptyFramedPictureIsRefusedBeforeTheFileDialog) {
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text.rfind("The framed picture is empty", 0), 0u);
     EXPECT_EQ(ui.messages[0].icon, MsgIcon::Exclamation);
+
+    // Beyond what a picture file may hold: refused before the render, not blamed on the disk.
+    doc.GetSourceFrame()->SetZoom(200.0); // 40000 x 40000
+    doc.OnCmdMsg(res::ID_FILE_SAVE_SOURCE);
+    EXPECT_EQ(ui.fileDialogs.size(), dialogs);
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[1].text.rfind("The framed picture would be 40000 x 40000 pixels", 0), 0u);
     EXPECT_FALSE(doc.m_bSourceSaved);
 }
