@@ -7,7 +7,7 @@
 
 namespace vx::test {
 
-// tests/data/<relative>, from the VEXEL_TEST_DATA folder that ctest passes.
+// tests/data/<relative>, or <VEXEL_TEST_DATA>/<relative> when that is set.
 std::string TestDataPath(const std::string& relative);
 // The regular files of tests/data/<folder>, sorted by name; empty when the folder is missing.
 std::vector<std::string> TestDataFiles(const std::string& folder);

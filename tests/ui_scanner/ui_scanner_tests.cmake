@@ -5,5 +5,5 @@ add_executable(test_ui_scanner ${ui_scanner_test_sources} ${CMAKE_CURRENT_SOURCE
                ${CMAKE_CURRENT_SOURCE_DIR}/scanner/SaneLeaks.cpp)
 target_link_libraries(test_ui_scanner PRIVATE vexel_ui vexel_test_support Qt6::Test GTest::gtest)
 gtest_discover_tests(test_ui_scanner DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VEXEL_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}/data"
-    RUN_SERIAL TRUE)
+    PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen
+    RUN_SERIAL TRUE LABELS ui_scanner)
