@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -215,6 +216,11 @@ void CAcquisition::RunScan(Job& job, std::mutex& saneMutex, int dpi) {
         }
         frameBase += read;
         last = p.last_frame != SANE_FALSE;
+        if (read == 0 && !job.error.empty()) {
+            // The same danger for a frame that failed before any data: give the backend's
+            // reader time to finish setting up before sane_cancel stops it.
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
     }
     sane_cancel(handle);
     sane_close(handle);
