@@ -381,9 +381,12 @@ uint8_t* Decoded::Row(int y) noexcept {
     const size_t have = bgr.size() / rowBytes;
     if (size_t(y) >= have) {
         // Doubling keeps the copies few; exact reservations keep it from passing the whole raster.
+        // Once an eighth of the rows has come the data is real: room for all of them at once,
+        // so that a large picture is neither copied again nor faulted in twice.
         const size_t rows = std::min(size_t(height), std::max(size_t(y) + 1, 2 * have));
+        const size_t room = 8 * size_t(y) >= size_t(height) ? size_t(height) : rows;
         try {
-            bgr.reserve(rows * rowBytes);
+            bgr.reserve(room * rowBytes);
             bgr.resize(rows * rowBytes);
         } catch (const std::bad_alloc&) {
             return nullptr;
