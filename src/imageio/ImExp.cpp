@@ -9,10 +9,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vx {

@@ -10,6 +10,19 @@ namespace vx {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// <configBase>/vexel-helper/<the file name of path>, the folder made when missing.
+std::string InConfigFolder(const std::string& configBase, const std::string& path) {
+    const fs::path folder = fs::path(configBase) / "vexel-helper";
+    std::error_code ec;
+    // A folder that cannot be made shows up as a failed write later, with its own message.
+    fs::create_directories(folder, ec);
+    return (folder / fs::path(path).filename()).string();
+}
+
+} // namespace
+
 std::string SettingsPathBesideProgram(const std::string& programPath) {
     size_t slash = programPath.rfind('/');
     size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
@@ -36,11 +49,7 @@ std::string SettingsFilePath(const std::string& programPath, bool programFolderW
     if (programFolderWritable || configBase.empty()) {
         return beside;
     }
-    fs::path folder = fs::path(configBase) / "vexel-helper";
-    std::error_code ec;
-    // A folder that cannot be made shows up as a failed write later, with its own message.
-    fs::create_directories(folder, ec);
-    return (folder / fs::path(beside).filename()).string();
+    return InConfigFolder(configBase, beside);
 }
 
 std::string SettingsFilePath(const std::string& programPath) {
@@ -61,10 +70,7 @@ std::string UsableSettingsFile(const std::string& wanted, const std::string& con
         note = problem + "; the settings will not be saved";
         return wanted;
     }
-    fs::path folder = fs::path(configBase) / "vexel-helper";
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    const std::string fallback = (folder / fs::path(wanted).filename()).string();
+    const std::string fallback = InConfigFolder(configBase, wanted);
     const std::string second = fallback == wanted ? problem : PrivateProfileProblem(fallback);
     if (!second.empty()) {
         note = (fallback == wanted ? problem : problem + "; " + second) +
