@@ -18,7 +18,7 @@ using bench::Noise;
 void BM_RenderPassStep1(benchmark::State& state) {
     QuietPlatform ui;
     ui.previewSize = ViewSize{int(state.range(0)), int(state.range(1))};
-    CKeltDoc doc(ui);
+    CKeltDoc doc(ui, ui);
     doc.InstallPicture(ESlot::Source, Noise(4000, 3000));
     doc.InstallPicture(ESlot::Target, Noise(3000, 4000));
     doc.GetSourceFrame()->SetAngle(0.2);
@@ -41,7 +41,7 @@ BENCHMARK(BM_RenderPassStep1)
 void BM_RenderPassCoarse(benchmark::State& state) {
     QuietPlatform ui;
     ui.previewSize = ViewSize{1920, 1080};
-    CKeltDoc doc(ui);
+    CKeltDoc doc(ui, ui);
     doc.InstallPicture(ESlot::Source, Noise(4000, 3000));
     doc.InstallPicture(ESlot::Target, Noise(3000, 4000));
     for (auto _ : state) {
@@ -52,7 +52,7 @@ BENCHMARK(BM_RenderPassCoarse)->Unit(benchmark::kMillisecond);
 
 void BM_RenderFull12MP(benchmark::State& state) {
     QuietPlatform ui;
-    CKeltDoc doc(ui);
+    CKeltDoc doc(ui, ui);
     doc.InstallPicture(ESlot::Source, Noise(4000, 3000));
     doc.GetSourceFrame()->SetAngle(0.1);
     const OutputSize size = doc.GetOutputSize(ESlot::Source);

@@ -25,7 +25,7 @@ using bench::Noise;
 void BM_PreviewDragStep(benchmark::State& state) {
     QuietPlatform ui;
     ui.previewSize = ViewSize{1920, 1080};
-    CKeltDoc doc(ui);
+    CKeltDoc doc(ui, ui);
     doc.InstallPicture(ESlot::Source, Noise(4000, 3000));
     doc.InstallPicture(ESlot::Target, Noise(3000, 4000));
     ui::CViewPreview view(doc, nullptr);
@@ -45,7 +45,7 @@ BENCHMARK(BM_PreviewDragStep)->Unit(benchmark::kMillisecond);
 
 void BM_PanePaint12MP(benchmark::State& state) {
     test::ScriptedPlatform ui;
-    CKeltDoc doc(ui);
+    CKeltDoc doc(ui, ui);
     doc.InstallPicture(ESlot::Source, Noise(4000, 3000));
     ui::CViewPict view(doc, true, nullptr);
     view.resize(int(state.range(0)), int(state.range(1)));

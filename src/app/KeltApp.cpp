@@ -44,7 +44,7 @@ private:
 CKeltApp::CKeltApp(std::string profilePath)
     : m_videoProbe(&CKeltApp::MovieDecodingAvailable),
       m_strConfigBase(ConfigBaseFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"))),
-      m_strProfileName(std::move(profilePath)), m_doc(m_platform) {
+      m_strProfileName(std::move(profilePath)), m_doc(m_platform, m_platform) {
     InitResources();
     OnCommand(res::ID_FILE_NEW, [this] { m_pMainFrame->NewChild(); });
     OnCommand(res::ID_APP_ABOUT, [this] {

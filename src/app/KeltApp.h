@@ -1,7 +1,7 @@
 // The application object: the one document, start-up and exit.
 #pragma once
 
-#include "document/CmdTarget.h"
+#include "base/CmdTarget.h"
 #include "document/KeltDoc.h"
 #include "ui/QtPlatform.h"
 

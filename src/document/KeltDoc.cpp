@@ -1,7 +1,7 @@
 #include "document/KeltDoc.h"
 
-#include "document/MyException.h"
-#include "document/Platform.h"
+#include "base/MyException.h"
+#include "base/Platform.h"
 #include "imageio/DibAdapters.h"
 #include "imageio/FileProgress.h"
 #include "imageio/ImExp.h"
@@ -17,7 +17,8 @@
 
 namespace vx {
 
-CKeltDoc::CKeltDoc(IPlatform& ui) : m_nEditMode(res::EDIT_MODE_MOVE), m_ui(ui) {
+CKeltDoc::CKeltDoc(IPlatform& ui, IDocumentHost& host)
+    : m_nEditMode(res::EDIT_MODE_MOVE), m_ui(ui), m_host(host) {
     RegisterCommands();
 }
 
@@ -36,7 +37,7 @@ void CKeltDoc::RegisterCommands() {
     OnCommand(ID_EDIT_QUICK, [this] { m_bQuickMode = !m_bQuickMode; });
     OnCommand(ID_EDIT_RESTORE_ALL, [this] { RestoreAll(); });
     OnCommand(ID_BLEND, [this] {
-        m_nBlend = std::clamp(m_ui.SliderPosition(), 0, 100);
+        m_nBlend = std::clamp(m_host.SliderPosition(), 0, 100);
         RequestRender(1);
     });
     OnCommand(ID_FILE_EXPORT, [this] { OnExportProject(); });
@@ -74,7 +75,7 @@ void CKeltDoc::ReplaceSlot(ESlot slot, std::unique_ptr<CDibImage> picture) {
 
 void CKeltDoc::InstallPicture(ESlot slot, std::unique_ptr<CDibImage> picture) {
     ReplaceSlot(slot, std::move(picture));
-    m_ui.UpdateAllViews();
+    m_host.UpdateAllViews();
     m_pPreview.reset();
     UpdatePreviewViews();
 }
@@ -86,7 +87,7 @@ void CKeltDoc::RestoreAll() {
     if (m_pTarget) {
         m_pTargetFrame = std::make_unique<CPictFrame>(m_pTarget.get(), m_dAspect);
     }
-    m_ui.UpdateAllViews();
+    m_host.UpdateAllViews();
     m_pPreview.reset();
     UpdatePreviewViews();
     m_bSourceSaved = false;
@@ -233,7 +234,7 @@ void CKeltDoc::RenderPass(int which) {
 }
 
 void CKeltDoc::UpdatePreviewViews() {
-    auto size = m_ui.PreviewViewSize();
+    auto size = m_host.PreviewViewSize();
     if (!size) {
         return;
     }
@@ -241,7 +242,7 @@ void CKeltDoc::UpdatePreviewViews() {
         CreatePreviewBuffers(size->width, size->height);
         RequestRender(0);
     } else {
-        m_ui.RepaintPreviewView();
+        m_host.RepaintPreviewView();
     }
 }
 
@@ -287,7 +288,7 @@ bool CKeltDoc::SetAspectRatio(int width, int height) {
 void CKeltDoc::OnSetAspectRatio() {
     int width = m_nAspectX;
     int height = m_nAspectY;
-    if (m_ui.RunAspectDialog(width, height)) {
+    if (m_host.RunAspectDialog(width, height)) {
         SetAspectRatio(width, height);
     }
 }
@@ -308,7 +309,7 @@ OutputSize CKeltDoc::GetOutputSize(ESlot slot) const {
 // ---- Image files ----
 
 void CKeltDoc::OnLoadImage(ESlot slot) {
-    m_ui.SetMainTitle(res::LoadString(res::IDS_APP_TITLE));
+    m_host.SetMainTitle(res::LoadString(res::IDS_APP_TITLE));
     char path[kPathBufferSize] = "";
     if (!ImExp_SelectFileToRead(m_ui, path)) {
         return;
@@ -324,7 +325,7 @@ void CKeltDoc::OnLoadImage(ESlot slot) {
 }
 
 void CKeltDoc::OnLoadMovie(ESlot slot) {
-    m_ui.SetMainTitle(res::LoadString(res::IDS_APP_TITLE));
+    m_host.SetMainTitle(res::LoadString(res::IDS_APP_TITLE));
     FileDialogOptions options;
     options.filter = res::LoadString(res::IDS_MOVIE_FILTER);
     // The movie extensions listed are not all that can be read; the rest stay reachable.
@@ -335,7 +336,7 @@ void CKeltDoc::OnLoadMovie(ESlot slot) {
     if (!file || file->path.empty()) {
         return;
     }
-    const std::optional<int64_t> frame = m_ui.RunChooseFrameDialog(file->path);
+    const std::optional<int64_t> frame = m_host.RunChooseFrameDialog(file->path);
     if (!frame) {
         return;
     }
@@ -399,7 +400,7 @@ void CKeltDoc::OnAddTwainFile() {
     } else if (ImExp_LastError() == ImExpError::CantWrite) {
         CMyException(8).Report(m_ui); // the scanner's file stays where it is
     }
-    m_ui.UpdateAllViews();
+    m_host.UpdateAllViews();
     m_pPreview.reset();
     UpdatePreviewViews();
 }

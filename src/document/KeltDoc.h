@@ -2,7 +2,8 @@
 // and the commands that act on them.
 #pragma once
 
-#include "document/CmdTarget.h"
+#include "base/CmdTarget.h"
+#include "document/DocumentHost.h"
 #include "picture/DibImage.h"
 #include "picture/PictFrame.h"
 
@@ -26,12 +27,13 @@ public:
     static constexpr unsigned kRenderTimerId = 1;
     static constexpr unsigned kRenderTimerMs = 200;
 
-    explicit CKeltDoc(IPlatform& ui);
+    CKeltDoc(IPlatform& ui, IDocumentHost& host);
     ~CKeltDoc() override;
     CKeltDoc(const CKeltDoc&) = delete;
     CKeltDoc& operator=(const CKeltDoc&) = delete;
 
     IPlatform& Platform() { return m_ui; }
+    IDocumentHost& Host() { return m_host; }
 
     // Slots.
     void InstallPicture(ESlot slot, std::unique_ptr<CDibImage> picture);
@@ -115,6 +117,7 @@ private:
     void RenderSlot(const CPictFrame& frame, int step, CDibImage& render);
 
     IPlatform& m_ui;
+    IDocumentHost& m_host;
 };
 
 } // namespace vx

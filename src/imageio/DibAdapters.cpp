@@ -1,6 +1,6 @@
 #include "imageio/DibAdapters.h"
 
-#include "document/MyException.h"
+#include "base/MyException.h"
 
 #include <cstring>
 #include <new>

@@ -1,5 +1,5 @@
-#include "document/MyException.h"
-#include "document/Platform.h"
+#include "base/MyException.h"
+#include "base/Platform.h"
 #include "imageio/DibAdapters.h"
 #include "imageio/FileProgress.h"
 #include "picture/DibImage.h"

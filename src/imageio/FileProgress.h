@@ -2,7 +2,7 @@
 // Cancel button where the caller allows it.
 #pragma once
 
-#include "document/Platform.h"
+#include "base/Platform.h"
 #include "imageio/ImExp.h"
 
 #include <memory>

@@ -1,7 +1,7 @@
 #include "imageio/ImExp.h"
 
 #include "base/AtomicFile.h"
-#include "document/Platform.h"
+#include "base/Platform.h"
 #include "imageio/Codecs.h"
 #include "picture/DibImage.h"
 

@@ -2,7 +2,7 @@
 // not depend on movie decoding.
 #include "picture/DibImage.h"
 
-#include "document/MyException.h"
+#include "base/MyException.h"
 #include "movie/DibDrawTarget.h"
 #include "movie/MovieReader.h"
 

@@ -2,7 +2,7 @@
 // longer than a moment; Cancel in it ends the indexing.
 #pragma once
 
-#include "document/Platform.h"
+#include "base/Platform.h"
 #include "movie/MovieIndex.h"
 
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "movie/MovieReader.h"
 
-#include "document/MyException.h"
+#include "base/MyException.h"
 #include "movie/MediaGraph.h"
 #include "movie/VideoReaderFilter.h"
 

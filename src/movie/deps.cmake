@@ -3,4 +3,4 @@
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(VEXEL_MOVIE REQUIRED IMPORTED_TARGET ffms2 libavformat libavcodec libswscale
     libavutil)
-target_link_libraries(vexel_core PUBLIC PkgConfig::VEXEL_MOVIE)
+target_link_libraries(vexel_movie PUBLIC PkgConfig::VEXEL_MOVIE)

@@ -1,6 +1,6 @@
 #include "picture/DibImage.h"
 
-#include "document/MyException.h"
+#include "base/MyException.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "scanner/Acquisition.h"
 
-#include "document/Platform.h"
+#include "base/Platform.h"
 #include "scanner/ScanImage.h"
 
 #include <sane/sane.h>

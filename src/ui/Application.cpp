@@ -1,6 +1,6 @@
 #include "ui/Application.h"
 
-#include "document/CmdTarget.h"
+#include "base/CmdTarget.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 

@@ -1,7 +1,7 @@
 #include "ui/AspectDlg.h"
 
 #include "document/KeltDoc.h"
-#include "document/Platform.h"
+#include "base/Platform.h"
 #include "res/Resource.h"
 
 #include <QGridLayout>

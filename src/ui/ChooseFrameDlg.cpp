@@ -1,7 +1,7 @@
 #include "ui/ChooseFrameDlg.h"
 
-#include "document/MyException.h"
-#include "document/Platform.h"
+#include "base/MyException.h"
+#include "base/Platform.h"
 #include "movie/IndexProgressDialog.h"
 #include "movie/MovieReader.h"
 #include "res/Resource.h"

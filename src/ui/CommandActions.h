@@ -1,7 +1,7 @@
 // One QAction per command id, run and updated through a command router.
 #pragma once
 
-#include "document/CmdTarget.h"
+#include "base/CmdTarget.h"
 
 #include <QAction>
 #include <QObject>

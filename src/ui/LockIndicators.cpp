@@ -2,10 +2,13 @@
 
 #include <QGuiApplication>
 
+#ifdef VEXEL_HAVE_X11
 #include <X11/XKBlib.h>
+#endif
 
 namespace vx::ui {
 
+#ifdef VEXEL_HAVE_X11
 namespace {
 
 bool Indicator(Display* display, const char* name) {
@@ -28,5 +31,11 @@ std::optional<LockStates> ReadLockStates() {
     return LockStates{Indicator(display, "Caps Lock"), Indicator(display, "Num Lock"),
                       Indicator(display, "Scroll Lock")};
 }
+#else
+// Without X11 the lock states are unknown, as on any display server but X.
+std::optional<LockStates> ReadLockStates() {
+    return std::nullopt;
+}
+#endif
 
 } // namespace vx::ui

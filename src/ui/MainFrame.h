@@ -1,7 +1,7 @@
 // The multiple-document main frame with the Project and Preview windows.
 #pragma once
 
-#include "document/CmdTarget.h"
+#include "base/CmdTarget.h"
 
 #include <QMainWindow>
 #include <memory>

@@ -1,7 +1,7 @@
 // A child window of the main frame: toolbar over one client widget, a close that only hides.
 #pragma once
 
-#include "document/CmdTarget.h"
+#include "base/CmdTarget.h"
 
 #include <QMdiSubWindow>
 #include <QRect>

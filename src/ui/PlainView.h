@@ -1,7 +1,7 @@
 // The view of a blank child window (File New): it shows nothing and handles no command.
 #pragma once
 
-#include "document/CmdTarget.h"
+#include "base/CmdTarget.h"
 
 #include <QWidget>
 

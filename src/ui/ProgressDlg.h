@@ -1,7 +1,7 @@
 // The modeless progress dialog: a centred text, a bar and Cancel.
 #pragma once
 
-#include "document/Platform.h"
+#include "base/Platform.h"
 
 #include <QDialog>
 

@@ -1,6 +1,6 @@
 #include "ui/QtPlatform.h"
 
-#include "document/CmdTarget.h"
+#include "base/CmdTarget.h"
 #include "document/KeltDoc.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"

@@ -1,7 +1,8 @@
 // The platform seam implemented with Qt.
 #pragma once
 
-#include "document/Platform.h"
+#include "base/Platform.h"
+#include "document/DocumentHost.h"
 
 #include <QMessageBox>
 #include <QStringList>
@@ -13,7 +14,8 @@ namespace vx::ui {
 
 class CMainFrame;
 
-class CQtPlatform : public IPlatform {
+// Both halves of the seam: the services every subsystem may ask for and the document's host.
+class CQtPlatform : public IPlatform, public IDocumentHost {
 public:
     using MessageHook = std::function<MsgResult(const std::string&, MsgButtons, MsgIcon)>;
 

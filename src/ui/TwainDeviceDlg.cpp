@@ -1,6 +1,6 @@
 #include "ui/TwainDeviceDlg.h"
 
-#include "document/Platform.h"
+#include "base/Platform.h"
 #include "res/Resource.h"
 
 #include <QHBoxLayout>

@@ -2,7 +2,7 @@
 // rotate it under the cropping rectangle with the mouse and the arrow keys.
 #pragma once
 
-#include "document/CmdTarget.h"
+#include "base/CmdTarget.h"
 #include "picture/PictFrame.h"
 
 #include <QImage>

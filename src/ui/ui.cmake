@@ -1,15 +1,25 @@
-# The Qt application: the library vexel_ui and the program vexel-helper.
-find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+# The Qt application: the libraries vexel_ui (windows, views, dialogs) and vexel_app (the
+# application object), and the program vexel-helper.
+find_package(Qt6 REQUIRED COMPONENTS Widgets)
 
-file(GLOB VEXEL_UI_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/ui/*.cpp
-     ${CMAKE_CURRENT_SOURCE_DIR}/app/*.cpp)
-list(FILTER VEXEL_UI_SOURCES EXCLUDE REGEX ".*/app/main\\.cpp$")
-
-add_library(vexel_ui STATIC ${VEXEL_UI_SOURCES} ${PROJECT_SOURCE_DIR}/res/vexel.qrc)
+vexel_layer(ui LINKS vexel_document vexel_scanner Qt6::Widgets)
+target_sources(vexel_ui PRIVATE ${PROJECT_SOURCE_DIR}/res/vexel.qrc)
 set_target_properties(vexel_ui PROPERTIES AUTOMOC ON AUTORCC ON)
-find_package(X11 REQUIRED) # the keyboard's lock lights
-target_link_libraries(vexel_ui PUBLIC vexel_core Qt6::Widgets X11::X11)
+
+# Only the keyboard's lock lights need X11; without it they read as unknown.
+find_package(X11)
+if(X11_FOUND AND X11_Xkb_FOUND)
+    target_compile_definitions(vexel_ui PRIVATE VEXEL_HAVE_X11)
+    target_link_libraries(vexel_ui PRIVATE X11::X11)
+else()
+    message(STATUS "X11 not found: the lock indicators will read as unknown")
+endif()
+
+vexel_layer(app LINKS vexel_ui)
+get_target_property(app_sources vexel_app SOURCES)
+list(FILTER app_sources EXCLUDE REGEX ".*/main\\.cpp$")
+set_property(TARGET vexel_app PROPERTY SOURCES ${app_sources})
 
 add_executable(vexel-helper ${CMAKE_CURRENT_SOURCE_DIR}/app/main.cpp)
-target_link_libraries(vexel-helper PRIVATE vexel_ui)
+target_link_libraries(vexel-helper PRIVATE vexel_app)
 set_target_properties(vexel-helper PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -13,7 +13,7 @@ namespace {
 
 struct ProjectExport : ::testing::Test {
     test::ScriptedPlatform ui;
-    CKeltDoc doc{ui};
+    CKeltDoc doc{ui, ui};
     test::TempDir dir;
 
     void Prepare(int sw, int sh, int tw, int th) {

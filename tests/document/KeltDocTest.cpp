@@ -1,5 +1,5 @@
 #include "document/KeltDoc.h"
-#include "document/MyException.h"
+#include "base/MyException.h"
 #include "res/Resource.h"
 #include "support/ScriptedPlatform.h"
 
@@ -11,7 +11,7 @@ namespace {
 
 struct DocFixture : ::testing::Test {
     test::ScriptedPlatform ui;
-    CKeltDoc doc{ui};
+    CKeltDoc doc{ui, ui};
     CCommandRouter router{[this] { return std::vector<CCmdTarget*>{&doc}; }, ui};
 
     bool Enabled(unsigned id) { return router.Update(id).m_bEnabled; }

@@ -47,7 +47,7 @@ std::vector<uint8_t> Bytes(const CDibImage& image) {
 
 struct Fixture : ::testing::Test {
     test::ScriptedPlatform ui;
-    CKeltDoc doc{ui};
+    CKeltDoc doc{ui, ui};
     void LoadBoth(int W, int H) {
         ui.previewSize = ViewSize{W, H};
         doc.InstallPicture(ESlot::Source, Noise(64, 48, 1));
@@ -225,7 +225,7 @@ TEST_F(RenderOutput, ResizedPreviewRebuildsBuffersAndOutputFrame) {
 
 TEST(RenderFull, FillsTheCropAtFullResolutionAndStaysInside) {
     test::ScriptedPlatform ui;
-    CKeltDoc doc(ui);
+    CKeltDoc doc(ui, ui);
     doc.InstallPicture(ESlot::Source, Noise(90, 60, 5));
     doc.SetAspectRatio(4, 3);
     doc.InstallPicture(ESlot::Source, Noise(90, 60, 5));

@@ -1,6 +1,6 @@
 // Reads arbitrary bytes as an image file the way the Load command does: through the picture's
 // file constructor, every "Locate file?" answered No.
-#include "document/MyException.h"
+#include "base/MyException.h"
 #include "picture/DibImage.h"
 #include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"

@@ -1,7 +1,7 @@
 // Fuzz target: any bytes, opened as a movie file the way the Choose Frame dialog does (count,
 // then the first, middle and last frames). A movie the reader cannot use must be refused with
 // code 9 (code 1 when memory runs out); anything else is a fault.
-#include "document/MyException.h"
+#include "base/MyException.h"
 #include "movie/MovieIndex.h"
 #include "movie/MovieReader.h"
 #include "support/TempDir.h"

@@ -1,5 +1,5 @@
 #include "TestImages.h"
-#include "document/MyException.h"
+#include "base/MyException.h"
 #include "imageio/DibAdapters.h"
 #include "imageio/FileProgress.h"
 #include "imageio/ImExp.h"

@@ -1,6 +1,6 @@
 #include "imageio/ImExp.h"
 #include "TestImages.h"
-#include "document/MyException.h"
+#include "base/MyException.h"
 #include "imageio/DibAdapters.h"
 #include "imageio/FileProgress.h"
 #include "support/ScriptedPlatform.h"

@@ -28,7 +28,7 @@ void SavePicture(int w, int h, const std::string& path, uint8_t shade) {
 
 struct ImageCommands : ::testing::Test {
     test::ScriptedPlatform ui;
-    CKeltDoc doc{ui};
+    CKeltDoc doc{ui, ui};
     test::TempDir dir;
 
     void Load(unsigned command, const std::string& path) {

@@ -1,6 +1,6 @@
 #include "TestImages.h"
 
-#include "document/MyException.h"
+#include "base/MyException.h"
 
 #include <cstdio>
 #include <jpeglib.h>

@@ -26,7 +26,7 @@ protected:
 
     static inline std::string s_movie;
     ScriptedPlatform ui;
-    CKeltDoc doc{ui};
+    CKeltDoc doc{ui, ui};
 };
 
 TEST_F(MovieCommandsTest, TheChosenFrameFillsItsOwnSlotOnly) {

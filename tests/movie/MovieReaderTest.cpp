@@ -2,7 +2,7 @@
 
 #include "support/ScriptedPlatform.h"
 
-#include "document/MyException.h"
+#include "base/MyException.h"
 #include "movie/DibDrawTarget.h"
 #include "movie/IndexProgressDialog.h"
 #include "movie/MovieReader.h"

@@ -3,7 +3,7 @@
 #include "support/TestData.h"
 #include "support/TestMovies.h"
 
-#include "document/MyException.h"
+#include "base/MyException.h"
 #include "movie/MovieReader.h"
 
 #include <filesystem>

@@ -1,5 +1,5 @@
 #include "picture/DibImage.h"
-#include "document/MyException.h"
+#include "base/MyException.h"
 
 #include <gtest/gtest.h>
 

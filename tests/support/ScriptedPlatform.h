@@ -1,7 +1,8 @@
 // The test double of the platform seam: records every call and answers from a script.
 #pragma once
 
-#include "document/Platform.h"
+#include "base/Platform.h"
+#include "document/DocumentHost.h"
 
 #include <deque>
 #include <map>
@@ -10,7 +11,7 @@
 
 namespace vx::test {
 
-class ScriptedPlatform : public IPlatform {
+class ScriptedPlatform : public IPlatform, public IDocumentHost {
 public:
     struct Message {
         std::string text;

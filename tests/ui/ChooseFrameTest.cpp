@@ -1,6 +1,6 @@
 // The Choose Frame dialog on real movies, and loading a slot from a movie through the menus.
 #include "app/KeltApp.h"
-#include "document/MyException.h"
+#include "base/MyException.h"
 #include "movie/MovieReader.h"
 #include "res/Resource.h"
 #include "support/TestMovies.h"

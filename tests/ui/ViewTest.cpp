@@ -61,7 +61,7 @@ void Release(QWidget& view, QPoint at) {
 // a crop unit is one pixel from the centre.
 struct ViewGestures : ::testing::Test {
     test::ScriptedPlatform ui;
-    CKeltDoc doc{ui};
+    CKeltDoc doc{ui, ui};
     ui::CViewPict view{doc, true, nullptr};
     const QPoint centre{512, 512};
 
@@ -129,7 +129,7 @@ TEST_F(ViewGestures, NoDragWithoutBothPicturesAndThePreviewOrWithoutMotion) {
     EXPECT_EQ(Frame().offset, offset);
 
     test::ScriptedPlatform ui2;
-    CKeltDoc half(ui2);
+    CKeltDoc half(ui2, ui2);
     half.InstallPicture(ESlot::Source, Uniform(40, 30, 1));
     half.CreatePreviewBuffers(64, 64);
     ui::CViewPict lone(half, true, nullptr);
@@ -226,7 +226,7 @@ TEST_F(ViewKeys, PairsReturnAndOtherKeysChangeNothing) {
 
 TEST(ViewPaint, FittedCentredUprightWithWhiteBands) {
     test::ScriptedPlatform ui;
-    CKeltDoc doc(ui);
+    CKeltDoc doc(ui, ui);
     ui::CViewPict view(doc, true, nullptr);
     view.resize(200, 200);
     QImage empty = view.grab().toImage();
@@ -277,7 +277,7 @@ TEST(ViewCursor, EachModeHasItsOwnCursorWithItsHotSpot) {
         EXPECT_EQ(cursor.hotSpot(), QPoint(x, y));
     }
     test::ScriptedPlatform ui;
-    CKeltDoc doc(ui);
+    CKeltDoc doc(ui, ui);
     ui::CViewPict view(doc, true, nullptr);
     doc.m_nEditMode = res::EDIT_MODE_ROTATE;
     QEvent enter(QEvent::Enter);

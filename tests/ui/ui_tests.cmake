@@ -1,6 +1,6 @@
 find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
 file(GLOB ui_test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/ui/*.cpp)
 add_executable(test_ui ${ui_test_sources})
-target_link_libraries(test_ui PRIVATE vexel_ui vexel_test_support Qt6::Test GTest::gtest)
+target_link_libraries(test_ui PRIVATE vexel_app vexel_test_support Qt6::Test GTest::gtest)
 gtest_discover_tests(test_ui DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen LABELS ui)

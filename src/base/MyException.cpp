@@ -1,6 +1,6 @@
-#include "document/MyException.h"
+#include "base/MyException.h"
 
-#include "document/Platform.h"
+#include "base/Platform.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 

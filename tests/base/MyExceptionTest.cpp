@@ -1,4 +1,4 @@
-#include "document/MyException.h"
+#include "base/MyException.h"
 #include "support/ScriptedPlatform.h"
 
 #include <gtest/gtest.h>

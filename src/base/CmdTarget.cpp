@@ -1,6 +1,6 @@
-#include "document/CmdTarget.h"
+#include "base/CmdTarget.h"
 
-#include "document/Platform.h"
+#include "base/Platform.h"
 
 #include <exception>
 #include <new>

@@ -1,8 +1,9 @@
-// The one interface through which the core reaches the user interface. The Qt application
-// implements it; the tests implement it with a scripted double.
+// The services any part of the core may ask of the user interface: messages, file dialogs,
+// progress, timers and the beep. The calls only the document makes to its host are in
+// document/DocumentHost.h. The Qt application implements both; the tests implement both with a
+// scripted double.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -30,11 +31,6 @@ struct FileDialogResult {
     int filterIndex = 0; // 0-based entry the user left chosen
 };
 
-struct ViewSize {
-    int width = 0;
-    int height = 0;
-};
-
 // A modeless progress dialog: a centred text, a bar and a Cancel button. It closes when the
 // object is destroyed; a press on Cancel only sets the flag that Cancelled() reports.
 class IProgressDialog {
@@ -54,29 +50,11 @@ public:
     // nullopt when the user cancels.
     virtual std::optional<FileDialogResult> FileDialog(const FileDialogOptions& options) = 0;
     virtual void Beep() = 0;
-    virtual void SetMainTitle(const std::string& title) = 0;
 
     // A window timer of the main window: calls onTick every `ms` milliseconds from the event loop
     // until killed. Setting an id that is already running replaces it.
     virtual void SetTimer(unsigned id, unsigned ms, std::function<void()> onTick) = 0;
     virtual void KillTimer(unsigned id) = 0;
-
-    // Views of the one document.
-    virtual void UpdateAllViews() = 0;
-    // Client size of the first Preview view; nullopt when there is none.
-    virtual std::optional<ViewSize> PreviewViewSize() = 0;
-    // Invalidates the whole Preview view without erasing and repaints it at once.
-    virtual void RepaintPreviewView() = 0;
-    // The main frame's blend slider position, 0 ... 100.
-    virtual int SliderPosition() = 0;
-
-    // The aspect-ratio dialog opened on width : height; false unless closed with OK, which
-    // leaves the chosen terms (each 1 ... 10000) in width and height.
-    virtual bool RunAspectDialog(int& width, int& height) = 0;
-
-    // The Choose Frame dialog on a movie: the 0-based frame chosen with OK, nullopt otherwise.
-    // A movie that cannot be opened is reported by the dialog, once, and the dialog closes.
-    virtual std::optional<int64_t> RunChooseFrameDialog(const std::string& moviePath) = 0;
 
     // Shows a progress dialog; the Cancel button is enabled only when cancelAllowed.
     virtual std::unique_ptr<IProgressDialog> OpenProgressDialog(const std::string& text,
