@@ -152,7 +152,8 @@ std::string CommandTooltip(unsigned id) {
 }
 
 const char* const kAboutTitle = "About Vexel Helper";
-const char* const kAboutVersion = "Vexel Helper Version 1.0";
+// The project's major and minor version, from the build.
+const char* const kAboutVersion = "Vexel Helper Version " VEXEL_VERSION_SHORT;
 const char* const kAboutLine = "Prepares source and target pictures for Vexel morphing projects";
 
 const char* const kHelpPage = "qrc:/help/index.html";

@@ -8,18 +8,21 @@ sh scripts/install-deps.sh
 JOBS="$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# VEXEL_WERROR=ON (set by CI) makes any compiler warning fail the build.
+WERROR="-DVEXEL_WERROR=${VEXEL_WERROR:-OFF}"
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXEL_BUILD_BENCH=ON "$WERROR"
 cmake --build build -j"$JOBS"
 ctest --test-dir build --no-tests=error --output-on-failure -j"$JOBS"
 [ "${VEXEL_QUICK:-0}" = 1 ] && exit 0
 
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXEL_SANITIZE=address,undefined \
-    -DVEXEL_BUILD_BENCH=OFF
+    -DVEXEL_BUILD_BENCH=OFF "$WERROR"
 cmake --build build-asan -j"$JOBS"
 ctest --test-dir build-asan --no-tests=error --output-on-failure -j"$JOBS"
 
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXEL_SANITIZE=thread \
-    -DVEXEL_BUILD_UI=OFF -DVEXEL_BUILD_BENCH=OFF
+    -DVEXEL_BUILD_UI=OFF -DVEXEL_BUILD_BENCH=OFF "$WERROR"
 cmake --build build-tsan -j"$JOBS" --target test_movie
 TSAN_OPTIONS="halt_on_error=1" ctest --test-dir build-tsan --no-tests=error --output-on-failure -j"$JOBS" -L '^movie$'

@@ -7,6 +7,7 @@
 #include "res/UiTables.h"
 #include "scanner/TwainDevices.h"
 #include "ui/AboutDialog.h"
+#include "ui/InstalledFiles.h"
 #include "ui/MainFrame.h"
 
 #include <QApplication>
@@ -131,7 +132,7 @@ void CKeltApp::WinHelp() {
     if (!m_pHelp) {
         m_pHelp = std::make_unique<QTextBrowser>();
         m_pHelp->setWindowTitle(QString::fromStdString(res::LoadString(res::IDS_APP_TITLE)));
-        m_pHelp->setSource(QUrl(QString::fromLatin1(res::kHelpPage)));
+        m_pHelp->setSource(ui::HelpPageUrl(QCoreApplication::applicationDirPath()));
         m_pHelp->resize(640, 560);
     }
     m_pHelp->show();

@@ -3,13 +3,18 @@
 #include "base/CmdTarget.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
+#include "ui/InstalledFiles.h"
 
 #include <QMessageBox>
 #include <exception>
 
 namespace vx::ui {
 
-CApplication::CApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+CApplication::CApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationVersion(QStringLiteral(VEXEL_VERSION));
+    setDesktopFileName(QStringLiteral(VEXEL_APP_ID));
+    setWindowIcon(ApplicationIcon(applicationDirPath()));
+}
 
 bool CApplication::notify(QObject* receiver, QEvent* event) {
     try {

@@ -6,6 +6,7 @@
 #include "support/TempDir.h"
 #include "ui/CommandActions.h"
 #include "ui/FixedSplitter.h"
+#include "ui/InstalledFiles.h"
 #include "ui/MainFrame.h"
 #include "ui/MyFramePreview.h"
 #include "ui/MyFrameWnd.h"
@@ -13,6 +14,7 @@
 #include "ui/QtPlatform.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QTest>
@@ -259,6 +261,28 @@ TEST(Shell, StartupAsksWhenMoviesCannotBeRead) {
     EXPECT_EQ(app.TwainDevices(), nullptr);
     app.ExitInstance();
     EXPECT_EQ(GetPrivateProfileString("TWAIN", "DEVICE0", "<none>", dir.File("app.INI")), "<none>");
+}
+
+// An install tree anywhere: the help page and the icons are found from the program's folder,
+// and a program without one falls back to its built-in copies.
+TEST(InstalledFiles, FoundBesideTheProgramElseBuiltIn) {
+    test::TempDir dir;
+    const QString bin = QString::fromStdString((dir.Path() / "usr/bin").string());
+    EXPECT_EQ(ui::HelpPageUrl(bin).scheme(), "qrc");
+    EXPECT_FALSE(ui::ApplicationIcon(bin).isNull());
+
+    const auto share = dir.Path() / "usr/share";
+    std::filesystem::create_directories(share / "vexel-helper/help");
+    test::WriteWholeFile((share / "vexel-helper/help/index.html").string(), "<html></html>");
+    const auto icons = share / "icons/hicolor/32x32/apps";
+    std::filesystem::create_directories(icons);
+    QImage(32, 32, QImage::Format_RGB32)
+        .save(QString::fromStdString((icons / (VEXEL_TEST_APP_ID ".png")).string()));
+
+    const QUrl page = ui::HelpPageUrl(bin);
+    EXPECT_TRUE(page.isLocalFile());
+    EXPECT_EQ(page.toLocalFile().toStdString(), (share / "vexel-helper/help/index.html").string());
+    EXPECT_EQ(ui::ApplicationIcon(bin).availableSizes(), QList<QSize>{QSize(32, 32)});
 }
 
 } // namespace
