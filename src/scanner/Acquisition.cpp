@@ -143,6 +143,15 @@ void CAcquisition::RunScan(Job& job, std::mutex& saneMutex, int dpi) {
     SANE_Status status;
     {
         std::lock_guard<std::mutex> lock(saneMutex);
+        if (job.saneName.empty()) {
+            // Not in the last listing: the device may have been plugged in since.
+            job.saneName = job.label;
+            for (const Device& device : ReadDevices()) {
+                if (device.label == job.label) {
+                    job.saneName = device.saneName;
+                }
+            }
+        }
         status = sane_open(job.saneName.c_str(), &handle);
     }
     if (status != SANE_STATUS_GOOD) {
@@ -237,15 +246,73 @@ CAcquisition::~CAcquisition() {
     Shutdown();
 }
 
-void CAcquisition::Startup(Completion onScanned) {
+void CAcquisition::Startup(Completion onScanned, std::function<void()> onListed) {
     m_onScanned = std::move(onScanned);
-    if (!m_bStarted) {
-        SANE_Int version = 0;
-        m_bStarted = sane_init(&version, nullptr) == SANE_STATUS_GOOD;
+    List(std::move(onListed));
+}
+
+void CAcquisition::List(std::function<void()> onListed) {
+    if (onListed) {
+        m_onListed.push_back(std::move(onListed));
+    }
+    if (m_lister.joinable()) {
+        return; // the running listing answers
+    }
+    m_listDone.store(false, std::memory_order_relaxed);
+    const bool init = !m_bStarted;
+    m_lister = std::thread([this, init] {
+        std::lock_guard<std::mutex> lock(m_saneMutex);
+        bool started = !init;
+        if (init) {
+            SANE_Int version = 0;
+            started = sane_init(&version, nullptr) == SANE_STATUS_GOOD;
+            m_bInitDone = started;
+        }
+        if (started) {
+            m_listedDevices = ReadDevices();
+        }
+        m_listDone.store(true, std::memory_order_release);
+    });
+    m_ui.SetTimer(kListTimerId, kListTimerMs, [this] { PollListing(); });
+}
+
+void CAcquisition::PollListing() {
+    if (!m_lister.joinable()) {
+        m_ui.KillTimer(kListTimerId);
+    } else if (m_listDone.load(std::memory_order_acquire)) {
+        FinishListing();
+    }
+}
+
+void CAcquisition::WaitListed() {
+    if (m_lister.joinable()) {
+        FinishListing();
+    }
+}
+
+void CAcquisition::FinishListing() {
+    m_lister.join();
+    m_ui.KillTimer(kListTimerId);
+    if (m_bInitDone) {
+        m_bStarted = true;
+        m_bInitDone = false;
+    }
+    m_devices = std::move(m_listedDevices);
+    m_listedDevices.clear();
+    m_nNext = 0;
+    m_bListed = true;
+    std::vector<std::function<void()>> waiting;
+    waiting.swap(m_onListed);
+    for (auto& onListed : waiting) {
+        onListed(); // may list again
     }
 }
 
 void CAcquisition::Shutdown() {
+    if (m_lister.joinable()) {
+        m_onListed.clear();
+        FinishListing(); // waits for a slow backend: SANE cannot be left mid-call
+    }
     if (m_job) {
         m_job->cancel = true;
         m_job->thread.join();
@@ -270,16 +337,11 @@ void CAcquisition::Shutdown() {
     }
 }
 
-void CAcquisition::Enumerate() {
-    m_devices.clear();
-    m_nNext = 0;
-    if (!m_bStarted) {
-        return;
-    }
-    std::lock_guard<std::mutex> lock(m_saneMutex);
+std::vector<CAcquisition::Device> CAcquisition::ReadDevices() {
+    std::vector<Device> devices;
     const SANE_Device** list = nullptr;
     if (sane_get_devices(&list, SANE_FALSE) != SANE_STATUS_GOOD || !list) {
-        return;
+        return devices;
     }
     std::map<std::string, int> uses;
     for (const SANE_Device** d = list; *d; ++d) {
@@ -291,17 +353,18 @@ void CAcquisition::Enumerate() {
             label = (*d)->name;
         }
         ++uses[label];
-        m_devices.push_back({label, (*d)->name});
+        devices.push_back({label, (*d)->name});
     }
-    for (Device& device : m_devices) {
+    for (Device& device : devices) {
         if (uses[device.label] > 1) {
             device.label += " (" + device.saneName + ")";
         }
     }
+    return devices;
 }
 
 bool CAcquisition::FirstSource(std::string& name) {
-    Enumerate();
+    m_nNext = 0;
     return NextSource(name);
 }
 
@@ -314,7 +377,6 @@ bool CAcquisition::NextSource(std::string& name) {
 }
 
 bool CAcquisition::DefaultSource(std::string& name) {
-    Enumerate();
     if (m_devices.empty()) {
         return false;
     }
@@ -324,15 +386,6 @@ bool CAcquisition::DefaultSource(std::string& name) {
     // Only a listed device: the stored list must name what the next enumeration offers.
     name = it != m_devices.end() ? it->label : m_devices.front().label;
     return true;
-}
-
-std::string CAcquisition::SaneNameOf(const std::string& name) const {
-    for (const Device& device : m_devices) {
-        if (device.label == name) {
-            return device.saneName;
-        }
-    }
-    return name;
 }
 
 std::filesystem::path CAcquisition::NextScanPath() {
@@ -363,10 +416,9 @@ bool CAcquisition::Acquire(const std::string& name) {
     job->label = name;
     auto known = std::find_if(m_devices.begin(), m_devices.end(),
                               [&](const Device& d) { return d.label == name; });
-    if (known == m_devices.end()) {
-        Enumerate(); // the list may have been read before the device was plugged in
+    if (known != m_devices.end()) {
+        job->saneName = known->saneName;
     }
-    job->saneName = SaneNameOf(name);
     job->path = NextScanPath();
     if (job->path.empty()) {
         m_ui.MessageBox("Can't make a folder for the scanned pictures.", MsgButtons::Ok,

@@ -4,11 +4,13 @@
 // the completion all happen on the user-interface thread, from a timer of the main window.
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace vx {
@@ -24,6 +26,9 @@ public:
     // The timer of the main window that watches a running scan.
     static constexpr unsigned kScanTimerId = 0x518;
     static constexpr unsigned kScanTimerMs = 50;
+    // The timer that watches a running listing of the devices.
+    static constexpr unsigned kListTimerId = 0x519;
+    static constexpr unsigned kListTimerMs = 20;
     // The resolution asked for, or the nearest the device offers.
     static constexpr int kResolutionDpi = 150;
 
@@ -36,13 +41,22 @@ public:
 
     // Our scan dialog is an ordinary dialog of the platform, so no message is ever consumed.
     bool MessageFilter() const { return false; }
-    // Initialises SANE; completions go to onScanned.
-    void Startup(Completion onScanned);
+    // Initialises SANE and lists its devices on a worker thread, so that a slow backend never
+    // holds up the windows; completions go to onScanned. onListed runs as List's does.
+    void Startup(Completion onScanned, std::function<void()> onListed = {});
+    // Lists the devices again on the worker. onListed runs on the user-interface thread, from a
+    // window timer, once the list is in; asked while a listing runs, that listing answers both.
+    void List(std::function<void()> onListed);
+    // Blocks until a running listing is in, then runs its onListed.
+    void WaitListed();
+    // A listing has come in since start-up.
+    bool Listed() const { return m_bListed; }
     // Stops a running scan (its file is removed, nothing is delivered) and closes SANE.
     void Shutdown();
 
-    // Enumeration by a name the user recognises ("Vendor Model", the SANE device name added in
-    // brackets when two devices would look the same). False when there is no (further) source.
+    // The latest listing, by a name the user recognises ("Vendor Model", the SANE device name
+    // added in brackets when two devices would look the same). False when there is no (further)
+    // source; none before the first listing is in.
     bool FirstSource(std::string& name);
     bool NextSource(std::string& name);
     // The listed device that SANE_DEFAULT_DEVICE names, else the first one; false when none.
@@ -61,8 +75,9 @@ private:
     struct Job;
 
     static void RunScan(Job& job, std::mutex& saneMutex, int dpi);
-    void Enumerate();
-    std::string SaneNameOf(const std::string& name) const;
+    static std::vector<Device> ReadDevices(); // SANE's mutex held
+    void PollListing();
+    void FinishListing();
     std::filesystem::path NextScanPath();
     void Poll();
     void FinishJob();
@@ -78,6 +93,13 @@ private:
     std::mutex m_saneMutex; // enumeration and opening are not left to run side by side
     std::unique_ptr<Job> m_job;
     std::unique_ptr<IProgressDialog> m_progress;
+
+    std::thread m_lister;
+    std::atomic<bool> m_listDone{false};
+    bool m_bInitDone = false;            // written by the lister, read after joining it
+    std::vector<Device> m_listedDevices; // likewise
+    std::vector<std::function<void()>> m_onListed;
+    bool m_bListed = false;
 };
 
 } // namespace vx

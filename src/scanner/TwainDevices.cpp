@@ -19,8 +19,13 @@ std::string DeviceKey(std::size_t index) {
 CTwainDevices::CTwainDevices(std::unique_ptr<CAcquisition> library,
                              CAcquisition::Completion onScanned, std::string iniPath)
     : m_library(std::move(library)), m_strIniPath(std::move(iniPath)) {
-    m_library->Startup(std::move(onScanned));
-    Load();
+    m_library->Startup(std::move(onScanned), [this] {
+        Load();
+        m_bLoaded = true;
+        if (m_onLoaded) {
+            m_onLoaded();
+        }
+    });
 }
 
 CTwainDevices::~CTwainDevices() {
@@ -64,7 +69,9 @@ void CTwainDevices::SaveAndClose() {
         return;
     }
     m_bClosed = true;
-    for (std::size_t i = 0; i < kMaxDevices; ++i) {
+    // A list never loaded (the program quit while the devices were being listed) would wipe the
+    // stored one.
+    for (std::size_t i = 0; m_bLoaded && i < kMaxDevices; ++i) {
         WritePrivateProfileString(kSection, DeviceKey(i), i < m_names.size() ? m_names[i] : "",
                                   m_strIniPath);
     }

@@ -4,6 +4,7 @@
 #include "scanner/Acquisition.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,8 +15,9 @@ class CTwainDevices {
 public:
     static constexpr std::size_t kMaxDevices = 10;
 
-    // Starts the library with the main window's scanner message as its completion and loads
-    // the list from the settings file at iniPath.
+    // Starts the library with the main window's scanner message as its completion. The list is
+    // loaded from the settings file at iniPath once the library has listed the devices (on its
+    // worker); until then it is empty.
     CTwainDevices(std::unique_ptr<CAcquisition> library, CAcquisition::Completion onScanned,
                   std::string iniPath);
     ~CTwainDevices(); // SaveAndClose
@@ -24,6 +26,9 @@ public:
 
     // The stored names that are available now; the default source when none is stored.
     void Load();
+    // Runs on the user-interface thread each time the list has been loaded.
+    void SetOnLoaded(std::function<void()> onLoaded) { m_onLoaded = std::move(onLoaded); }
+    bool Loaded() const { return m_bLoaded; }
     // Writes DEVICE0 ... DEVICE9 (empty past the list's end) and shuts the library down. Once.
     void SaveAndClose();
 
@@ -33,8 +38,10 @@ public:
     const std::vector<std::string>& Names() const { return m_names; }
     // The device dialog's result: the first ten are kept.
     void SetNames(const std::vector<std::string>& names);
-    // The sources available now, in the library's order (the device dialog's own list).
+    // The sources of the latest listing, in the library's order (the device dialog's own list).
     std::vector<std::string> AvailableSources();
+    // Lists the sources again; onListed runs on the user-interface thread when they are in.
+    void Relist(std::function<void()> onListed) { m_library->List(std::move(onListed)); }
 
     CAcquisition& Library() { return *m_library; }
 
@@ -43,6 +50,8 @@ private:
     std::string m_strIniPath;
     std::vector<std::string> m_names;
     bool m_bClosed = false;
+    bool m_bLoaded = false;
+    std::function<void()> m_onLoaded;
 };
 
 } // namespace vx

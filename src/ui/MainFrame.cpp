@@ -25,6 +25,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <memory>
 
 namespace vx::ui {
 
@@ -293,6 +294,19 @@ void CMainFrame::RegisterScanCommands() {
              [this](CCmdUI& ui) { ui.Enable(m_pTwainDevices != nullptr); });
 }
 
+void CMainFrame::SetTwainDevices(CTwainDevices* devices) {
+    m_pTwainDevices = devices;
+    if (devices) {
+        // The Scan submenus show no device until the list is in; then they are filled again.
+        devices->SetOnLoaded([this] {
+            if (m_bTwainMenuBuilt) {
+                ClearTwainMenus();
+                FillTwainMenus();
+            }
+        });
+    }
+}
+
 void CMainFrame::OnInitMenu() {
     // The menu bar holds both Scan submenus whenever they were found at its creation.
     if (!m_bTwainMenuBuilt && m_pScanMenus[0] && m_pScanMenus[1]) {
@@ -333,7 +347,16 @@ void CMainFrame::OnAddDevice() {
     }
     CTwainDeviceDlg dialog(m_ui, m_pTwainDevices->AvailableSources(), m_pTwainDevices->Names(),
                            this);
-    if (dialog.exec() == QDialog::Accepted) {
+    // The dialog opens on the last listing and shows a fresh one when it is in.
+    auto open = std::make_shared<bool>(true);
+    m_pTwainDevices->Relist([this, open, &dialog] {
+        if (*open) {
+            dialog.SetAvailable(m_pTwainDevices->AvailableSources());
+        }
+    });
+    const int result = dialog.exec();
+    *open = false;
+    if (result == QDialog::Accepted) {
         m_pTwainDevices->SetNames(dialog.m_selected);
     }
     ClearTwainMenus();

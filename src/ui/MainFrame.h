@@ -53,7 +53,7 @@ public:
     void ApplyPreviewPlacement();
 
     // Scanners: the device list the Scan submenus show, set once it exists.
-    void SetTwainDevices(CTwainDevices* devices) { m_pTwainDevices = devices; }
+    void SetTwainDevices(CTwainDevices* devices);
     CTwainDevices* TwainDevices() const { return m_pTwainDevices; }
     // The scanner message: the scanned file goes into the slot of the latest scan command.
     void OnTwainMessage(const std::string& path);

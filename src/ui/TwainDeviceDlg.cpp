@@ -79,6 +79,11 @@ CTwainDeviceDlg::CTwainDeviceDlg(IPlatform& ui, std::vector<std::string> availab
     Refill();
 }
 
+void CTwainDeviceDlg::SetAvailable(std::vector<std::string> available) {
+    m_choice = CDeviceChoice(std::move(available), m_choice.SelectedList());
+    Refill();
+}
+
 void CTwainDeviceDlg::Refill() {
     auto fill = [](QListWidget* list, const std::vector<std::string>& names) {
         list->clear();

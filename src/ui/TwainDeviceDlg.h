@@ -24,6 +24,9 @@ public:
     CTwainDeviceDlg(IPlatform& ui, std::vector<std::string> available,
                     const std::vector<std::string>& selected, QWidget* parent);
 
+    // A fresh listing: the devices chosen so far stay chosen where they are still available.
+    void SetAvailable(std::vector<std::string> available);
+
     void OnAdd();
     void OnRemove();
     void accept() override;

@@ -16,6 +16,7 @@ protected:
             delivered.push_back(path);
             deliveredOnUiThread = std::this_thread::get_id() == uiThread;
         });
+        library->WaitListed();
     }
 
     std::vector<std::string> Sources() {
@@ -72,9 +73,41 @@ TEST_F(AcquisitionTest, OneDeviceKeepsItsPlainNameAndNoDeviceGivesNoSource) {
 
     Configure(Devices(1), false);
     library->Startup([](const std::string&) {});
+    library->WaitListed();
     std::string name;
     EXPECT_FALSE(library->FirstSource(name));
     EXPECT_FALSE(library->DefaultSource(name));
+}
+
+// Start-up and listing run on a worker: nothing is listed and no scan starts until the window
+// timer sees the list in, and every caller waiting for it is answered, on the UI thread.
+TEST_F(AcquisitionTest, ListsOnAWorkerAndAnswersEveryCallerOnTheUiThread) {
+    Configure(Devices(2));
+    library = std::make_unique<CAcquisition>(ui, m_scans.Path());
+    std::vector<std::string> answered;
+    library->Startup({}, [&] {
+        answered.push_back(std::this_thread::get_id() == uiThread ? "start" : "worker");
+    });
+    library->List([&] { answered.push_back("again"); });
+    std::string name;
+    EXPECT_FALSE(library->Listed());
+    EXPECT_FALSE(library->FirstSource(name));
+    EXPECT_FALSE(library->Acquire("test:0"));
+    EXPECT_TRUE(answered.empty());
+    ASSERT_TRUE(ui.TimerRunning(CAcquisition::kListTimerId));
+    for (int i = 0; i < 6000 && !library->Listed(); ++i) {
+        ui.FireTimer(CAcquisition::kListTimerId);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_TRUE(library->Listed());
+    EXPECT_FALSE(ui.TimerRunning(CAcquisition::kListTimerId));
+    EXPECT_EQ(answered, (std::vector<std::string>{"start", "again"}));
+    EXPECT_EQ(Sources().size(), 2u);
+    // Shut down in the middle of a listing: it is waited for, and nobody is answered.
+    library->List([&] { answered.push_back("late"); });
+    library->Shutdown();
+    EXPECT_EQ(answered.size(), 2u);
+    EXPECT_FALSE(ui.TimerRunning(CAcquisition::kListTimerId));
 }
 
 TEST_F(AcquisitionTest, ScanDeliversAPngOfTheScannedSizeOnTheUiThread) {

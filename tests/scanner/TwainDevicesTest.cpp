@@ -10,10 +10,14 @@ namespace {
 
 class TwainDevicesTest : public SaneTest {
 protected:
-    std::unique_ptr<CTwainDevices> Open() {
-        return std::make_unique<CTwainDevices>(
+    std::unique_ptr<CTwainDevices> Open(bool waitForList = true) {
+        auto devices = std::make_unique<CTwainDevices>(
             std::make_unique<CAcquisition>(ui, m_scans.Path()),
             [this](const std::string& path) { delivered.push_back(path); }, ini);
+        if (waitForList) {
+            devices->Library().WaitListed();
+        }
+        return devices;
     }
     std::string Stored(int index) const {
         return GetPrivateProfileString("TWAIN", "DEVICE" + std::to_string(index), "<none>", ini);
@@ -65,6 +69,11 @@ TEST_F(TwainDevicesTest, StoredDevicesThatAreGoneAreDropped) {
     EXPECT_EQ(Stored(0), kD1);
     EXPECT_EQ(Stored(1), kD2);
     EXPECT_EQ(Stored(2), "");
+
+    // Quitting before the devices are listed keeps the stored list as it is.
+    Open(false).reset();
+    EXPECT_EQ(Stored(0), kD1);
+    EXPECT_EQ(Stored(1), kD2);
 }
 
 TEST_F(TwainDevicesTest, StoredOnlyGoneDevicesGiveAnEmptyListNotTheDefault) {

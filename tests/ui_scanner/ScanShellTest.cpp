@@ -85,7 +85,8 @@ protected:
             return answer;
         });
         ASSERT_TRUE(app->InitInstance());
-        PinSaneTestBackend(); // loaded by the enumeration at start-up
+        ASSERT_TRUE(QTest::qWaitFor([this] { return List().Loaded(); }, 30000));
+        PinSaneTestBackend(); // loaded by the listing at start-up
     }
 
     ui::CMainFrame& Main() { return *app->MainFrame(); }
