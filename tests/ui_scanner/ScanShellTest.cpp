@@ -61,7 +61,7 @@ protected:
     }
 
     // The program as it starts, with the test backend configured by `testConf`.
-    void Start(const std::string& testConf, bool listTestBackend = true) {
+    void Start(const std::string& testConf, bool listTestBackend = true, bool waitForList = true) {
         Configure(testConf, listTestBackend);
         if (const char* tmp = std::getenv("TMPDIR")) {
             m_oldTmp = tmp;
@@ -85,6 +85,11 @@ protected:
             return answer;
         });
         ASSERT_TRUE(app->InitInstance());
+        if (waitForList) {
+            WaitForList();
+        }
+    }
+    void WaitForList() {
         ASSERT_TRUE(QTest::qWaitFor([this] { return List().Loaded(); }, 30000));
         PinSaneTestBackend(); // loaded by the listing at start-up
     }
@@ -210,8 +215,15 @@ TEST_F(ScanShell, WithoutSourcesTheItemIsTheDisabledPlaceholder) {
 }
 
 TEST_F(ScanShell, FirstStartWithOneScannerOffersTheDefaultSource) {
-    Start(Devices(1));
+    // Start-up does not wait for the devices: the menus offer none until the list is in, and
+    // are filled again when it comes.
+    Start(Devices(1), true, false);
+    EXPECT_FALSE(List().Loaded());
+    EXPECT_TRUE(Main().isVisible());
     OpenScanMenus();
+    EXPECT_EQ(Texts(Main().ScanMenu(1)),
+              (std::vector<std::string>{"No TWAIN devices", "-", "&Add device..."}));
+    WaitForList();
     EXPECT_EQ(Texts(Main().ScanMenu(1)),
               (std::vector<std::string>{kOne + "...", "-", "&Add device..."}));
     EXPECT_TRUE(Main().ScanMenu(1)->actions().at(0)->isEnabled());
