@@ -24,6 +24,10 @@ struct FileDialogOptions {
     int filterIndex = 0;     // 0-based entry chosen at first
     bool promptOverwrite = false;
     bool hideReadOnly = false;
+
+    // The suffix a name typed without one takes while filter entry `index` is chosen: the
+    // entry's first extension ("*.jpg;*.jpeg" gives "jpg"), else defaultExt.
+    std::string SuffixFor(int index) const;
 };
 
 struct FileDialogResult {

@@ -104,7 +104,14 @@ std::optional<FileDialogResult> CQtPlatform::FileDialog(const FileDialogOptions&
             dialog.selectNameFilter(filters[options.filterIndex]);
         }
     }
-    dialog.setDefaultSuffix(QString::fromStdString(options.defaultExt));
+    // A name typed without an extension takes the chosen filter's, not always the default's.
+    auto followFilter = [&dialog, &options, filters](const QString& chosen) {
+        const int index = filters.indexOf(chosen);
+        dialog.setDefaultSuffix(
+            QString::fromStdString(index >= 0 ? options.SuffixFor(index) : options.defaultExt));
+    };
+    followFilter(dialog.selectedNameFilter());
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, followFilter);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.promptOverwrite);
     if (!options.initialName.empty()) {
         dialog.selectFile(QString::fromStdString(options.initialName));

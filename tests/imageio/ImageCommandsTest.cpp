@@ -1,4 +1,5 @@
 #include "document/KeltDoc.h"
+#include "imageio/Codecs.h"
 #include "imageio/DibAdapters.h"
 #include "imageio/ImExp.h"
 #include "res/Resource.h"
@@ -114,6 +115,25 @@ TEST_F(ImageCommands, SaveWritesTheFullRenderAndRecordsThePath) {
     ui.AnswerNoFile();
     doc.OnCmdMsg(res::ID_FILE_SAVE_TARGET);
     EXPECT_FALSE(doc.m_bTargetSaved);
+}
+
+// Every filter entry of the save dialog writes its own format when the name has no extension.
+TEST_F(ImageCommands, EachSaveFilterWritesItsFormat) {
+    LoadBoth();
+    const std::pair<const char*, codec::Format> entries[] = {{"png", codec::Format::Png},
+                                                             {"jpg", codec::Format::Jpeg},
+                                                             {"bmp", codec::Format::Bmp},
+                                                             {"tif", codec::Format::Tiff},
+                                                             {"webp", codec::Format::WebP}};
+    for (int i = 0; i < int(std::size(entries)); ++i) {
+        const std::string name = dir.File("framed" + std::to_string(i));
+        ui.AnswerFile(name, i);
+        ASSERT_TRUE(doc.OnCmdMsg(res::ID_FILE_SAVE_SOURCE));
+        EXPECT_EQ(doc.m_strSourceSaved, name + "." + entries[i].first);
+        EXPECT_EQ(codec::Sniff(test::ReadWholeFile(doc.m_strSourceSaved).substr(0, 64)),
+                  entries[i].second)
+            << i;
+    }
 }
 
 TEST_F(ImageCommands, ScannedFileIsKeptUntilSavedElsewhere) {

@@ -1,5 +1,6 @@
 #include "support/ScriptedPlatform.h"
 
+#include <filesystem>
 #include <tuple>
 
 namespace vx::test {
@@ -44,6 +45,14 @@ std::optional<FileDialogResult> ScriptedPlatform::FileDialog(const FileDialogOpt
     }
     auto answer = fileAnswers.front();
     fileAnswers.pop_front();
+    // As the real dialog does: a saved name typed without an extension takes the filter's.
+    if (answer && options.save && !answer->path.empty() &&
+        std::filesystem::path(answer->path).filename().string().find('.') == std::string::npos) {
+        const std::string suffix = options.SuffixFor(answer->filterIndex);
+        if (!suffix.empty()) {
+            answer->path += "." + suffix;
+        }
+    }
     return answer;
 }
 

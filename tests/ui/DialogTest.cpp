@@ -6,11 +6,14 @@
 #include "ui/HelpDialog.h"
 #include "ui/MainFrame.h"
 #include "ui/ProgressDlg.h"
+#include "ui/QtPlatform.h"
 
+#include <QFileDialog>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -41,6 +44,33 @@ public:
     }
     int m_nRuns = 0;
 };
+
+// A name typed without an extension takes the chosen filter's: JPEG chosen gives .jpg, not the
+// default .png; a filter without one falls back to the default.
+TEST(FileDialog, TheSuffixFollowsTheChosenFilter) {
+    FileDialogOptions options;
+    options.save = true;
+    options.defaultExt = "png";
+    options.filter =
+        "PNG image (*.png)|*.png|JPEG image (*.jpg;*.jpeg)|*.jpg;*.jpeg|All files (*.*)|*.*";
+    options.filterIndex = 1;
+    std::vector<std::string> seen;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        seen.push_back(dialog->defaultSuffix().toStdString());
+        for (int i : {0, 2, 1}) {
+            const QString filter = dialog->nameFilters().at(i);
+            dialog->selectNameFilter(filter);
+            emit dialog->filterSelected(filter);
+            seen.push_back(dialog->defaultSuffix().toStdString());
+        }
+        dialog->reject();
+    });
+    ui::CQtPlatform platform;
+    EXPECT_FALSE(platform.FileDialog(options));
+    EXPECT_EQ(seen, (std::vector<std::string>{"jpg", "png", "png", "jpg"}));
+}
 
 TEST(Commands, AnExceptionIsReportedAndTheProgramGoesOn) {
     test::TempDir dir;
