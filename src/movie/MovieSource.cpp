@@ -45,7 +45,7 @@ bool DiscardsOnlyUnreferenced(const AVCodecParameters* par) {
     }
 }
 
-// The frame flags replaced fields of their own in later releases of the libraries.
+// Later releases of the libraries tell these by the frame's flags and deprecate the fields.
 bool IsKeyFrame(const AVFrame* frame) {
 #ifdef AV_FRAME_FLAG_KEY
     return (frame->flags & AV_FRAME_FLAG_KEY) != 0;
@@ -62,8 +62,8 @@ bool IsInterlaced(const AVFrame* frame) {
 #endif
 }
 
-// Where the decoder cannot tell a frame's packet position itself, the packet's position rides
-// along in its opaque field, which the decoder copies to the frame.
+// Later releases no longer give a frame its packet's position: there the position rides along
+// in the packet's opaque field, which the decoder copies to the frame it makes.
 void TagWithPosition(AVPacket* packet) {
 #ifdef AV_CODEC_FLAG_COPY_OPAQUE
     packet->opaque = reinterpret_cast<void*>(intptr_t(packet->pos + 1));
