@@ -18,7 +18,7 @@ class IVideoReader;
 
 class CMovieReader {
 public:
-    // `progress` is asked about a long indexing and may cancel it (CMyException code 0, which
+    // `progress` is asked about a long indexing and may cancel it (CMovieError code 0, which
     // reports nothing).
     explicit CMovieReader(const std::string& path, const IndexProgress& progress = {});
     virtual ~CMovieReader();
