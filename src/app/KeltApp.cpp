@@ -1,5 +1,6 @@
 #include "app/KeltApp.h"
 
+#include "movie/DecodingProbe.h"
 #include "profile/PrivateProfile.h"
 #include "profile/SettingsPath.h"
 #include "res/Resource.h"
@@ -15,11 +16,6 @@
 
 #include <cstdlib>
 #include <iostream>
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
 
 // The resources live in a static library: register them before the first icon is loaded.
 static void InitResources() {
@@ -43,7 +39,7 @@ private:
 } // namespace
 
 CKeltApp::CKeltApp(std::string profilePath)
-    : m_videoProbe(&CKeltApp::MovieDecodingAvailable),
+    : m_videoProbe([] { return MovieDecodingAvailable(); }),
       m_strConfigBase(ConfigBaseFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"))),
       m_strProfileName(std::move(profilePath)), m_doc(m_platform, m_platform) {
     InitResources();
@@ -57,12 +53,6 @@ CKeltApp::CKeltApp(std::string profilePath)
 
 CKeltApp::~CKeltApp() {
     ExitInstance();
-}
-
-bool CKeltApp::MovieDecodingAvailable() {
-    // The demuxers and decoders the movie files of this tool need.
-    return av_find_input_format("avi") && av_find_input_format("mpeg") &&
-           avcodec_find_decoder(AV_CODEC_ID_MPEG2VIDEO) && avcodec_find_decoder(AV_CODEC_ID_H264);
 }
 
 bool CKeltApp::InitInstance() {

@@ -44,7 +44,6 @@ public:
     std::function<bool()> m_videoProbe;
     // Where the settings go when the settings file cannot be used; replaceable for tests.
     std::string m_strConfigBase;
-    static bool MovieDecodingAvailable();
 
 private:
     std::string m_strProfileName;

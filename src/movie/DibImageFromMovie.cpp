@@ -2,8 +2,8 @@
 // not depend on movie decoding.
 #include "picture/DibImage.h"
 
-#include "base/MyException.h"
 #include "movie/DibDrawTarget.h"
+#include "movie/MovieError.h"
 #include "movie/MovieReader.h"
 
 #include <memory>
@@ -15,7 +15,7 @@ CDibImage::CDibImage(const std::string& moviePath, int64_t frameIndex) : CDibIma
     try {
         reader = std::make_unique<CMovieReader>(moviePath);
     } catch (const std::bad_alloc&) {
-        throw CMyException(1);
+        throw CMovieError(1, "no memory for a movie reader");
     }
     reader->Seek(frameIndex);
     int width = 0;

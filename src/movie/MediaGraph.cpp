@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace vx {
 
@@ -21,19 +22,32 @@ CMediaGraph::~CMediaGraph() {
     }
 }
 
+std::string CMediaGraph::Error() const {
+    std::lock_guard lock(m_errorLock);
+    return m_strError;
+}
+
+HRESULT CMediaGraph::Fail(HRESULT hr, std::string reason) {
+    std::lock_guard lock(m_errorLock);
+    m_strError = std::move(reason);
+    return hr;
+}
+
 HRESULT CMediaGraph::AddSourceFilter(const std::string& path, const IndexProgress& progress) {
     if (m_pSource) {
-        return E_UNEXPECTED;
+        return Fail(E_UNEXPECTED, "the graph has a source already");
     }
-    return CMovieSource::Open(path, progress, &m_pSource);
+    std::string reason;
+    const HRESULT hr = CMovieSource::Open(path, progress, &m_pSource, &reason);
+    return Failed(hr) ? Fail(hr, std::move(reason)) : hr;
 }
 
 HRESULT CMediaGraph::AddFilter(std::unique_ptr<IMediaRenderer> renderer, const std::string& name) {
     if (!renderer) {
-        return E_POINTER;
+        return Fail(E_POINTER, "no renderer");
     }
     if (m_pRenderer) {
-        return E_UNEXPECTED;
+        return Fail(E_UNEXPECTED, "the graph has a renderer already");
     }
     m_pRenderer = std::move(renderer);
     m_strRendererName = name;
@@ -43,7 +57,7 @@ HRESULT CMediaGraph::AddFilter(std::unique_ptr<IMediaRenderer> renderer, const s
 
 HRESULT CMediaGraph::RenderStream() {
     if (!m_pSource || !m_pRenderer) {
-        return E_UNEXPECTED;
+        return Fail(E_UNEXPECTED, "the graph lacks its source or its renderer");
     }
     if (m_bConnected) {
         return S_OK;
@@ -51,7 +65,8 @@ HRESULT CMediaGraph::RenderStream() {
     const int w = m_pSource->Width();
     const int h = m_pSource->Height();
     if (w <= 0 || h <= 0 || w > CDibImage::kMaxSide || h > CDibImage::kMaxSide) {
-        return VFW_E_TYPE_NOT_ACCEPTED;
+        return Fail(VFW_E_TYPE_NOT_ACCEPTED, "a picture of " + std::to_string(w) + "x" +
+                                                 std::to_string(h) + " cannot be shown");
     }
     // The converter makes only 24-bit RGB: find it among the pin's proposals.
     bool proposed = false;
@@ -63,7 +78,7 @@ HRESULT CMediaGraph::RenderStream() {
         }
     }
     if (!proposed) {
-        return VFW_E_TYPE_NOT_ACCEPTED;
+        return Fail(VFW_E_TYPE_NOT_ACCEPTED, "the renderer takes no 24-bit RGB");
     }
     m_nStride = CDibImage::StrideFor(w);
     VideoInfoHeader vih;
@@ -80,15 +95,15 @@ HRESULT CMediaGraph::RenderStream() {
     type.format.resize(sizeof vih);
     std::memcpy(type.format.data(), &vih, sizeof vih);
     if (m_pRenderer->CheckMediaType(&type) != S_OK) {
-        return VFW_E_TYPE_NOT_ACCEPTED;
+        return Fail(VFW_E_TYPE_NOT_ACCEPTED, "the renderer refused the 24-bit RGB format");
     }
     HRESULT hr = m_pRenderer->SetMediaType(&type);
     if (Failed(hr)) {
-        return hr;
+        return Fail(hr, "the renderer could not take the 24-bit RGB format");
     }
     const size_t bytes = size_t(m_nStride) * size_t(h);
     if (bytes > size_t(INT32_MAX)) {
-        return E_OUTOFMEMORY;
+        return Fail(E_OUTOFMEMORY, "a frame of " + std::to_string(bytes) + " bytes is too large");
     }
     m_vSample.assign(bytes, 0);
     m_pRenderer->SetAllocator(int32_t(bytes));
@@ -250,6 +265,7 @@ void CMediaGraph::Stream() {
             }
         }
         if (Failed(hr)) {
+            Fail(hr, m_pSource->Error());
             Notify(EC_ERRORABORT, hr, 0);
             lock.lock();
             m_bHalted = true;

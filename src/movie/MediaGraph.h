@@ -53,7 +53,12 @@ public:
 
     const CMovieSource* Source() const { return m_pSource.get(); }
 
+    // Why the last failed call or the last error event failed, e.g. "libavcodec: no decoder for
+    // codec hevc"; empty while nothing failed. The streaming thread sets it before its event.
+    std::string Error() const;
+
 private:
+    HRESULT Fail(HRESULT hr, std::string reason);
     void Stream();
     HRESULT ChangeState(FilterState state);
     int64_t ToFrame(int64_t position) const;
@@ -87,6 +92,9 @@ private:
     std::mutex m_eventLock;
     std::deque<Event> m_events;
     CEvent m_evEvents{CEvent::Kind::Manual};
+
+    mutable std::mutex m_errorLock;
+    std::string m_strError; // under m_errorLock
 };
 
 } // namespace vx

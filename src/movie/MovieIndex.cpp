@@ -1,5 +1,7 @@
 #include "movie/MovieIndex.h"
 
+#include "movie/FfmpegHandles.h"
+
 #include <ffms.h>
 
 #include <algorithm>
@@ -40,9 +42,22 @@ int FFMS_CC OnProgress(int64_t current, int64_t total, void* priv) {
     return (*progress)(current, total) ? 0 : 1;
 }
 
-struct IndexDeleter {
-    void operator()(FFMS_Index* p) const { FFMS_DestroyIndex(p); }
-};
+HRESULT Fail(HRESULT hr, std::string* reason, std::string text) {
+    if (reason) {
+        *reason = std::move(text);
+    }
+    return hr;
+}
+
+// FFMS2's message, or the kind of failure when it gave none.
+std::string FfmsReason(const char* what, const FFMS_ErrorInfo& error) {
+    std::string text = std::string("ffms2: ") + what;
+    if (error.Buffer && error.Buffer[0]) {
+        text += ": ";
+        text += error.Buffer;
+    }
+    return text;
+}
 
 } // namespace
 
@@ -61,15 +76,15 @@ int64_t CMovieIndex::KeyAtOrBefore(int64_t frame) const {
 }
 
 HRESULT CMovieIndex::Get(const std::string& path, const IndexProgress& progress,
-                         std::shared_ptr<const CMovieIndex>* index) {
+                         std::shared_ptr<const CMovieIndex>* index, std::string* reason) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
     if (ec) {
-        return E_FAIL;
+        return Fail(E_FAIL, reason, "cannot read the file's size: " + ec.message());
     }
     const auto mtime = std::filesystem::last_write_time(path, ec);
     if (ec) {
-        return E_FAIL;
+        return Fail(E_FAIL, reason, "cannot read the file's time: " + ec.message());
     }
     const CacheKey key{path, size, int64_t(mtime.time_since_epoch().count())};
     {
@@ -84,23 +99,25 @@ HRESULT CMovieIndex::Get(const std::string& path, const IndexProgress& progress,
     InitFfms();
     char message[1024];
     FFMS_ErrorInfo error{FFMS_ERROR_SUCCESS, FFMS_ERROR_SUCCESS, int(sizeof message), message};
-    FFMS_Indexer* indexer = FFMS_CreateIndexer(path.c_str(), &error);
+    FfmsIndexerPtr indexer(FFMS_CreateIndexer(path.c_str(), &error));
     if (!indexer) {
-        return E_FAIL;
+        return Fail(E_FAIL, reason, FfmsReason("cannot open the file", error));
     }
-    FFMS_TrackTypeIndexSettings(indexer, FFMS_TYPE_AUDIO, 0, 0);
+    FFMS_TrackTypeIndexSettings(indexer.get(), FFMS_TYPE_AUDIO, 0, 0);
     if (progress) {
-        FFMS_SetProgressCallback(indexer, OnProgress, const_cast<IndexProgress*>(&progress));
+        FFMS_SetProgressCallback(indexer.get(), OnProgress, const_cast<IndexProgress*>(&progress));
     }
-    // Indexing frees the indexer.
-    std::unique_ptr<FFMS_Index, IndexDeleter> ffIndex(
-        FFMS_DoIndexing2(indexer, FFMS_IEH_ABORT, &error));
+    // Indexing frees the indexer, whatever its outcome.
+    FfmsIndexPtr ffIndex(FFMS_DoIndexing2(indexer.release(), FFMS_IEH_ABORT, &error));
     if (!ffIndex) {
-        return error.ErrorType == FFMS_ERROR_CANCELLED ? E_ABORT : E_FAIL;
+        if (error.ErrorType == FFMS_ERROR_CANCELLED) {
+            return Fail(E_ABORT, reason, "indexing cancelled");
+        }
+        return Fail(E_FAIL, reason, FfmsReason("indexing failed", error));
     }
     const int track = FFMS_GetFirstIndexedTrackOfType(ffIndex.get(), FFMS_TYPE_VIDEO, &error);
     if (track < 0) {
-        return E_FAIL;
+        return Fail(E_FAIL, reason, "no video track");
     }
     FFMS_Track* t = FFMS_GetTrackFromIndex(ffIndex.get(), track);
     auto result = std::make_shared<CMovieIndex>();

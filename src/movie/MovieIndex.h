@@ -30,9 +30,10 @@ public:
     int64_t KeyAtOrBefore(int64_t frame) const;
 
     // The index of a file, from the cache when the file has not changed (same size and time of
-    // modification). S_OK, E_ABORT when cancelled, E_FAIL when the file has no video.
+    // modification). S_OK, E_ABORT when cancelled, E_FAIL when the file has no video; on
+    // failure `reason` (when given) tells why.
     static HRESULT Get(const std::string& path, const IndexProgress& progress,
-                       std::shared_ptr<const CMovieIndex>* index);
+                       std::shared_ptr<const CMovieIndex>* index, std::string* reason = nullptr);
     static void ClearCache();
 };
 

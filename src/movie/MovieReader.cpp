@@ -1,11 +1,12 @@
 #include "movie/MovieReader.h"
 
-#include "base/MyException.h"
 #include "movie/MediaGraph.h"
+#include "movie/MovieError.h"
 #include "movie/VideoReaderFilter.h"
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace vx {
 
@@ -24,50 +25,74 @@ CMovieReader::~CMovieReader() {
 }
 
 void CMovieReader::Check(HRESULT hr) {
-    if (hr == E_ABORT) {
-        throw CMyException(0); // cancelled by the user: nothing to report
+    if (!Failed(hr)) {
+        return;
     }
+    m_strFailure = m_strPending.empty() ? ResultText(hr) : std::move(m_strPending);
+    m_strPending.clear();
+    // Cancelled by the user: nothing to report.
+    throw CMovieError(hr == E_ABORT ? 0 : 9, m_strFailure);
+}
+
+void CMovieReader::CheckGraph(HRESULT hr) {
     if (Failed(hr)) {
-        throw CMyException(9);
+        m_strPending = m_pGraph->Error();
     }
+    Check(hr);
+}
+
+void CMovieReader::CheckFor(HRESULT hr, const char* step) {
+    if (Failed(hr)) {
+        m_strPending = std::string(step) + ": " + ResultText(hr);
+    }
+    Check(hr);
+}
+
+void CMovieReader::CheckFor(HRESULT hr, std::string reason) {
+    if (Failed(hr)) {
+        m_strPending = std::move(reason);
+    }
+    Check(hr);
 }
 
 void CMovieReader::Open(const IndexProgress& progress) {
     m_pFrameReady = std::make_unique<CEvent>(CEvent::Kind::Auto);
     m_pGraph.reset(new (std::nothrow) CMediaGraph);
-    Check(m_pGraph ? S_OK : E_OUTOFMEMORY);
-    Check(m_pGraph->AddSourceFilter(m_strPath, progress));
+    CheckFor(m_pGraph ? S_OK : E_OUTOFMEMORY, "media graph");
+    CheckGraph(m_pGraph->AddSourceFilter(m_strPath, progress));
 
     std::unique_ptr<CVideoReaderFilter> filter(new (std::nothrow) CVideoReaderFilter);
-    Check(filter ? S_OK : E_OUTOFMEMORY);
+    CheckFor(filter ? S_OK : E_OUTOFMEMORY, "renderer");
     IVideoReader* control = filter.get();
-    Check(m_pGraph->AddFilter(std::move(filter), CVideoReaderFilter::kName));
+    CheckGraph(m_pGraph->AddFilter(std::move(filter), CVideoReaderFilter::kName));
     m_pFilter = control;
-    Check(m_pGraph->RenderStream());
-    Check(m_pGraph->SetSyncSource(nullptr));
+    CheckGraph(m_pGraph->RenderStream());
+    CheckFor(m_pGraph->SetSyncSource(nullptr), "SetSyncSource");
     m_pGraphEvent = m_pGraph->GetEventHandle();
 
-    Check(m_pFilter->GetMediaType(&m_mediaType));
-    Check(m_pGraph->SetTimeFormat(TimeFormat::MediaTime));
-    Check(m_pGraph->GetDuration(&m_nDuration));
-    Check(m_pFilter->GetBufferSize(&m_nBufferSize));
+    CheckFor(m_pFilter->GetMediaType(&m_mediaType), "GetMediaType");
+    CheckFor(m_pGraph->SetTimeFormat(TimeFormat::MediaTime), "SetTimeFormat");
+    CheckFor(m_pGraph->GetDuration(&m_nDuration), "GetDuration");
+    CheckFor(m_pFilter->GetBufferSize(&m_nBufferSize), "GetBufferSize");
     if (m_nBufferSize > 0) {
         m_pBuffer.reset(new (std::nothrow) uint8_t[size_t(m_nBufferSize)]());
-        Check(m_pBuffer ? S_OK : E_OUTOFMEMORY);
+        CheckFor(m_pBuffer ? S_OK : E_OUTOFMEMORY, "frame buffer");
     }
-    Check(m_pFilter->SetBuffer(0, m_nBufferSize, m_pBuffer.get()));
-    Check(m_pFilter->SetNotifyEvent(m_pFrameReady.get()));
+    CheckFor(m_pFilter->SetBuffer(0, m_nBufferSize, m_pBuffer.get()), "SetBuffer");
+    CheckFor(m_pFilter->SetNotifyEvent(m_pFrameReady.get()), "SetNotifyEvent");
     if (m_mediaType.format.size() < sizeof m_videoFormat) {
-        Check(E_FAIL);
+        CheckFor(E_FAIL, "the connection's media type has no video format");
     }
     std::memcpy(&m_videoFormat, m_mediaType.format.data(), sizeof m_videoFormat);
-    Check(m_pGraph->SetTimeFormat(TimeFormat::Frame));
-    Check(m_pGraph->GetDuration(&m_nFrameCount));
-    Check(m_pGraph->SetTimeFormat(TimeFormat::MediaTime));
+    CheckFor(m_pGraph->SetTimeFormat(TimeFormat::Frame), "SetTimeFormat");
+    CheckFor(m_pGraph->GetDuration(&m_nFrameCount), "GetDuration");
+    CheckFor(m_pGraph->SetTimeFormat(TimeFormat::MediaTime), "SetTimeFormat");
     // A movie without frames or with an empty picture cannot be positioned or drawn.
-    if (m_nFrameCount <= 0 || m_nDuration <= 0 || m_videoFormat.bmiHeader.biWidth <= 0 ||
-        m_videoFormat.bmiHeader.biHeight == 0) {
-        Check(E_FAIL);
+    const BitmapInfoHeader& h = m_videoFormat.bmiHeader;
+    if (m_nFrameCount <= 0 || m_nDuration <= 0 || h.biWidth <= 0 || h.biHeight == 0) {
+        CheckFor(E_FAIL, "the movie has " + std::to_string(m_nFrameCount) + " frames of " +
+                             std::to_string(h.biWidth) + "x" + std::to_string(h.biHeight) +
+                             " lasting " + std::to_string(m_nDuration) + " x 100 ns");
     }
     if (!m_bRunning) {
         HRESULT hr = m_pGraph->Run();
@@ -75,7 +100,7 @@ void CMovieReader::Open(const IndexProgress& progress) {
             FilterState state;
             hr = m_pGraph->GetState(&state);
         }
-        Check(hr);
+        CheckFor(hr, "Run");
         m_bRunning = true;
     }
 }
@@ -95,13 +120,13 @@ void CMovieReader::Close() {
 }
 
 void CMovieReader::Seek(int64_t index) {
-    Check(m_pFilter->SetSkip(true));
+    CheckFor(m_pFilter->SetSkip(true), "SetSkip");
     const int64_t position = int64_t(__int128(m_nDuration) * index / m_nFrameCount);
     m_pGraph->Pause();
     m_pGraph->SetPositions(position, m_nDuration);
     // A frame signalled for the old position must not answer the next fetch.
     m_pFrameReady->Reset();
-    Check(m_pFilter->SetSkip(false));
+    CheckFor(m_pFilter->SetSkip(false), "SetSkip");
     m_pGraph->Run();
     FilterState state;
     m_pGraph->GetState(&state);
@@ -114,9 +139,10 @@ void CMovieReader::GetFrameSize(int& width, int& height) const {
 
 int32_t CMovieReader::FetchFrame() {
     int32_t length = 0;
-    Check(m_pFilter->RequestFrame());
+    m_strFailure.clear();
+    CheckFor(m_pFilter->RequestFrame(), "RequestFrame");
     FilterState state;
-    Check(m_pGraph->GetState(&state));
+    CheckFor(m_pGraph->GetState(&state), "GetState");
     while (state == State_Running) {
         const int which = CEvent::WaitForAny({m_pFrameReady.get(), m_pGraphEvent});
         if (which != 1) {
@@ -128,12 +154,15 @@ int32_t CMovieReader::FetchFrame() {
         if (m_pGraph->GetEvent(&code, &p1, &p2) == S_OK) {
             m_pGraph->FreeEventParams(code, p1, p2);
             // An error ends the fetch like the end of the stream: no frame came.
+            if (code == EC_ERRORABORT) {
+                m_strFailure = m_pGraph->Error();
+            }
             if (code == EC_COMPLETE || code == EC_ERRORABORT) {
                 break;
             }
         }
     }
-    Check(m_pFilter->GetDataLength(true, &length));
+    CheckFor(m_pFilter->GetDataLength(true, &length), "GetDataLength");
     return length;
 }
 

@@ -1,5 +1,5 @@
 // Reads one movie file a frame at a time through a media graph that ends in the frame-grabbing
-// renderer. Every failed graph call raises CMyException code 9.
+// renderer. Every failed graph call raises CMovieError code 9, which tells why.
 #pragma once
 
 #include "movie/DrawTarget.h"
@@ -18,7 +18,7 @@ class IVideoReader;
 
 class CMovieReader {
 public:
-    // `progress` is asked about a long indexing and may cancel it (CMyException code 0, which
+    // `progress` is asked about a long indexing and may cancel it (CMovieError code 0, which
     // reports nothing).
     explicit CMovieReader(const std::string& path, const IndexProgress& progress = {});
     virtual ~CMovieReader();
@@ -39,10 +39,20 @@ public:
     const BitmapInfoHeader& GetBitmapHeader() const { return m_videoFormat.bmiHeader; }
     int32_t GetBufferSize() const { return m_nBufferSize; }
 
+    // Why the last failure happened: the reason of the last error raised, or why the last fetch
+    // got no frame when decoding failed (empty when that fetch met no error).
+    const std::string& FailureReason() const { return m_strFailure; }
+
 protected:
+    // Raises CMovieError: code 0 for a cancelled indexing, code 9 for any other failure.
     virtual void Check(HRESULT hr);
 
 private:
+    // Check with the reason the graph gave for its failed call.
+    void CheckGraph(HRESULT hr);
+    // Check with the step that failed, e.g. "SetBuffer: invalid argument".
+    void CheckFor(HRESULT hr, const char* step);
+    void CheckFor(HRESULT hr, std::string reason);
     void Open(const IndexProgress& progress);
     void Close();
 
@@ -58,6 +68,8 @@ private:
     int64_t m_nFrameCount = 0;
     std::unique_ptr<CMediaGraph> m_pGraph;
     IVideoReader* m_pFilter = nullptr; // owned by the graph
+    std::string m_strPending;          // the reason the next failed Check raises
+    std::string m_strFailure;
 };
 
 } // namespace vx

@@ -4,12 +4,15 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace vx {
 
@@ -41,18 +44,61 @@ bool DiscardsOnlyUnreferenced(const AVCodecParameters* par) {
         return false;
     }
 }
+
+// Later releases of the libraries tell these by the frame's flags and deprecate the fields.
+bool IsKeyFrame(const AVFrame* frame) {
+#ifdef AV_FRAME_FLAG_KEY
+    return (frame->flags & AV_FRAME_FLAG_KEY) != 0;
+#else
+    return frame->key_frame != 0;
+#endif
+}
+
+bool IsInterlaced(const AVFrame* frame) {
+#ifdef AV_FRAME_FLAG_INTERLACED
+    return (frame->flags & AV_FRAME_FLAG_INTERLACED) != 0;
+#else
+    return frame->interlaced_frame != 0;
+#endif
+}
+
+// Later releases no longer give a frame its packet's position: there the position rides along
+// in the packet's opaque field, which the decoder copies to the frame it makes.
+void TagWithPosition(AVPacket* packet) {
+#ifdef AV_CODEC_FLAG_COPY_OPAQUE
+    packet->opaque = reinterpret_cast<void*>(intptr_t(packet->pos + 1));
+#else
+    (void)packet;
+#endif
+}
+
+// The file position of the packet the frame came from, -1 when not known.
+int64_t PacketPosition(const AVFrame* frame) {
+#ifdef AV_CODEC_FLAG_COPY_OPAQUE
+    return int64_t(reinterpret_cast<intptr_t>(frame->opaque)) - 1;
+#else
+    return frame->pkt_pos;
+#endif
+}
+
+std::string CodecName(AVCodecID id) {
+    return avcodec_get_name(id);
+}
 } // namespace
 
 HRESULT CMovieSource::Open(const std::string& path, const IndexProgress& progress,
-                           std::unique_ptr<CMovieSource>* source) {
+                           std::unique_ptr<CMovieSource>* source, std::string* reason) {
     std::unique_ptr<CMovieSource> s(new CMovieSource);
     s->m_strPath = path;
-    HRESULT hr = CMovieIndex::Get(path, progress, &s->m_pIndex);
+    HRESULT hr = CMovieIndex::Get(path, progress, &s->m_pIndex, reason);
     if (Failed(hr)) {
         return hr;
     }
     hr = s->OpenDecoder();
     if (Failed(hr)) {
+        if (reason) {
+            *reason = s->m_strError;
+        }
         return hr;
     }
     const CMovieIndex& index = *s->m_pIndex;
@@ -85,8 +131,18 @@ CMovieSource::~CMovieSource() {
     CloseDecoder();
 }
 
-void CMovieSource::FrameDeleter::operator()(AVFrame* frame) const {
-    av_frame_free(&frame);
+HRESULT CMovieSource::Fail(HRESULT hr, std::string cause) {
+    m_strError = std::move(cause);
+    return hr;
+}
+
+std::string CMovieSource::DecodeFailure(int result) const {
+    std::string text = result == AVERROR_EOF ? std::string("the stream ended before it")
+                                             : "decoding failed: " + AvErrorText(result);
+    if (m_nLastError != 0 && m_nLastError != result) {
+        text += " (after: " + AvErrorText(m_nLastError) + ")";
+    }
+    return text;
 }
 
 // Only containers that store each frame's presentation time can name frames by it. Others
@@ -103,38 +159,51 @@ bool CMovieSource::TimestampsAreFrames() const {
 
 HRESULT CMovieSource::OpenDecoder() {
     CloseDecoder();
-    if (avformat_open_input(&m_pFormat, m_strPath.c_str(), nullptr, nullptr) < 0) {
-        return E_FAIL;
+    int r = OpenInput(m_strPath, &m_pFormat);
+    if (r < 0) {
+        return Fail(E_FAIL, "libavformat cannot open the file: " + AvErrorText(r));
     }
-    if (avformat_find_stream_info(m_pFormat, nullptr) < 0) {
-        return E_FAIL;
+    r = avformat_find_stream_info(m_pFormat.get(), nullptr);
+    if (r < 0) {
+        return Fail(E_FAIL, "libavformat cannot read the streams: " + AvErrorText(r));
     }
     m_nStream = m_pIndex->m_nTrack;
     if (m_nStream < 0 || m_nStream >= int(m_pFormat->nb_streams)) {
-        return E_FAIL;
+        return Fail(E_FAIL, "the indexed video track " + std::to_string(m_nStream) +
+                                " is not among the file's " +
+                                std::to_string(m_pFormat->nb_streams) + " streams");
     }
     for (unsigned i = 0; i < m_pFormat->nb_streams; ++i) {
         m_pFormat->streams[i]->discard = int(i) == m_nStream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
     }
     const AVCodecParameters* par = m_pFormat->streams[m_nStream]->codecpar;
+    if (par->codec_type != AVMEDIA_TYPE_VIDEO) {
+        return Fail(E_FAIL, "track " + std::to_string(m_nStream) + " is no video track");
+    }
     const AVCodec* codec = avcodec_find_decoder(par->codec_id);
-    if (!codec || par->codec_type != AVMEDIA_TYPE_VIDEO) {
-        return E_FAIL;
+    if (!codec) {
+        return Fail(E_FAIL, "libavcodec: no decoder for codec " + CodecName(par->codec_id));
     }
-    m_pCodec = avcodec_alloc_context3(codec);
-    m_pPacket = av_packet_alloc();
-    m_pFrame = av_frame_alloc();
+    m_pCodec.reset(avcodec_alloc_context3(codec));
+    m_pPacket.reset(av_packet_alloc());
+    m_pFrame.reset(av_frame_alloc());
     if (!m_pCodec || !m_pPacket || !m_pFrame) {
-        return E_OUTOFMEMORY;
+        return Fail(E_OUTOFMEMORY, "no memory for the decoder");
     }
-    if (avcodec_parameters_to_context(m_pCodec, par) < 0) {
-        return E_FAIL;
+    r = avcodec_parameters_to_context(m_pCodec.get(), par);
+    if (r < 0) {
+        return Fail(E_FAIL, "libavcodec cannot take the stream's parameters: " + AvErrorText(r));
     }
     // Frame threads, one more than the cores: on two cores this decoded the run from a key frame
     // to a sought frame faster than one thread, two threads or slice threads.
     m_pCodec->thread_count = 0;
-    if (avcodec_open2(m_pCodec, codec, nullptr) < 0) {
-        return E_FAIL;
+#ifdef AV_CODEC_FLAG_COPY_OPAQUE
+    m_pCodec->flags |= AV_CODEC_FLAG_COPY_OPAQUE;
+#endif
+    r = avcodec_open2(m_pCodec.get(), codec, nullptr);
+    if (r < 0) {
+        return Fail(E_FAIL, "libavcodec cannot open the decoder for codec " +
+                                CodecName(par->codec_id) + ": " + AvErrorText(r));
     }
     m_nWidth = par->width;
     m_nHeight = par->height;
@@ -150,17 +219,16 @@ HRESULT CMovieSource::OpenDecoder() {
 }
 
 void CMovieSource::CloseDecoder() {
-    sws_freeContext(m_pSws);
-    m_pSws = nullptr;
-    av_frame_free(&m_pFrame);
-    av_packet_free(&m_pPacket);
-    avcodec_free_context(&m_pCodec);
-    avformat_close_input(&m_pFormat);
+    m_pSws.reset();
+    m_pFrame.reset();
+    m_pPacket.reset();
+    m_pCodec.reset();
+    m_pFormat.reset();
 }
 
 int CMovieSource::DecodeNext() {
     for (;;) {
-        int r = avcodec_receive_frame(m_pCodec, m_pFrame);
+        int r = avcodec_receive_frame(m_pCodec.get(), m_pFrame.get());
         if (r == 0) {
             ++m_nDecoded;
         }
@@ -170,10 +238,13 @@ int CMovieSource::DecodeNext() {
         if (m_bFlushed) {
             return AVERROR_EOF;
         }
-        r = av_read_frame(m_pFormat, m_pPacket);
+        r = av_read_frame(m_pFormat.get(), m_pPacket.get());
         if (r < 0) {
+            if (r != AVERROR_EOF) {
+                m_nLastError = r;
+            }
             m_bFlushed = true;
-            avcodec_send_packet(m_pCodec, nullptr);
+            avcodec_send_packet(m_pCodec.get(), nullptr);
             continue;
         }
         if (m_pPacket->stream_index == m_nStream) {
@@ -185,20 +256,23 @@ int CMovieSource::DecodeNext() {
                 m_nKeyPos[1] = m_nLastPos;
             }
             m_pCodec->skip_frame = MayDiscard() ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
-            r = avcodec_send_packet(m_pCodec, m_pPacket);
+            TagWithPosition(m_pPacket.get());
+            r = avcodec_send_packet(m_pCodec.get(), m_pPacket.get());
             // A damaged packet is dropped; the decoder goes on with the next one.
-            (void)r;
+            if (r < 0) {
+                m_nLastError = r;
+            }
         }
-        av_packet_unref(m_pPacket);
+        av_packet_unref(m_pPacket.get());
     }
 }
 
 HRESULT CMovieSource::SeekToKey(int64_t key) {
     const int64_t pts = m_pIndex->m_vPts[size_t(key)];
-    if (av_seek_frame(m_pFormat, m_nStream, pts, AVSEEK_FLAG_BACKWARD) < 0) {
+    if (av_seek_frame(m_pFormat.get(), m_nStream, pts, AVSEEK_FLAG_BACKWARD) < 0) {
         return E_FAIL;
     }
-    avcodec_flush_buffers(m_pCodec);
+    avcodec_flush_buffers(m_pCodec.get());
     m_bFlushed = false;
     m_bSeenKey = false;
     m_nNext = -1;
@@ -240,9 +314,22 @@ bool CMovieSource::OnlyDiscardableMissing(int64_t from, int64_t to) const {
 }
 
 HRESULT CMovieSource::ReadFrame(int64_t n, uint8_t* dst, int stride) {
+    m_strError.clear();
+    m_nLastError = 0;
     if (n < 0 || n >= FrameCount()) {
-        return E_INVALIDARG;
+        return Fail(E_INVALIDARG, "frame " + std::to_string(n) + " is not among the " +
+                                      std::to_string(FrameCount()) + " frames");
     }
+    const HRESULT hr = ReadFrom(n, dst, stride);
+    if (Failed(hr)) {
+        m_strError = "frame " + std::to_string(n) + ": " +
+                     (m_strError.empty() ? std::string("could not be read") : m_strError);
+    }
+    return hr;
+}
+
+// Timestamps first while they tell the frames apart, then counting.
+HRESULT CMovieSource::ReadFrom(int64_t n, uint8_t* dst, int stride) {
     if (m_bByTimestamp) {
         HRESULT hr = ReadByTimestamp(n, dst, stride);
         if (hr != S_FALSE) {
@@ -288,8 +375,8 @@ HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
             return S_FALSE;
         }
         if (!m_bSeenKey) {
-            if (!m_pFrame->key_frame) {
-                av_frame_unref(m_pFrame);
+            if (!IsKeyFrame(m_pFrame.get())) {
+                av_frame_unref(m_pFrame.get());
                 continue;
             }
             m_bSeenKey = true;
@@ -298,23 +385,23 @@ HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
         const int64_t got = ts == AV_NOPTS_VALUE ? -1 : index.FindPts(ts);
         // Only frames whose packets the decoder was allowed to leave out may be missing.
         if (got < 0 || (m_nNext >= 0 && (got < m_nNext || !OnlyDiscardableMissing(m_nNext, got)))) {
-            av_frame_unref(m_pFrame);
+            av_frame_unref(m_pFrame.get());
             return S_FALSE;
         }
         m_nNext = got + 1;
         // A field pair from a packet the decoder could leave out may lack the field that
         // nothing refers to: such a picture is not kept for later. A frame is left out whole
         // or not at all.
-        const bool whole = !m_vMayMiss[size_t(got)] || !m_pFrame->interlaced_frame;
+        const bool whole = !m_vMayMiss[size_t(got)] || !IsInterlaced(m_pFrame.get());
         if (whole && got <= n && n - got < int64_t(kKeptFrames)) {
             Keep(got);
         }
         if (got == n) {
-            const HRESULT hr = Convert(m_pFrame, dst, stride);
-            av_frame_unref(m_pFrame);
+            const HRESULT hr = Convert(m_pFrame.get(), dst, stride);
+            av_frame_unref(m_pFrame.get());
             return hr;
         }
-        av_frame_unref(m_pFrame);
+        av_frame_unref(m_pFrame.get());
         if (got > n) {
             // Landed after the frame: start from an earlier key frame.
             if (++tries >= kSeekTries || key == 0) {
@@ -363,16 +450,17 @@ HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
     }
     for (;;) {
         bool wrong = false;
-        if (!pending && DecodeNext() < 0) {
+        const int r = pending ? 0 : DecodeNext();
+        if (r < 0) {
             wrong = restarted;
             if (!wrong) {
                 m_nNext = -1;
-                return E_FAIL;
+                return Fail(E_FAIL, DecodeFailure(r));
             }
         }
         pending = false;
         const int64_t got = m_nNext;
-        const int64_t pos = wrong ? -1 : m_pFrame->pkt_pos;
+        const int64_t pos = wrong ? -1 : PacketPosition(m_pFrame.get());
         if (!wrong && got < FrameCount() && pos >= 0) {
             int64_t& known = m_vFramePos[size_t(got)];
             wrong = restarted && known >= 0 && known != pos;
@@ -381,10 +469,10 @@ HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
             }
         }
         if (wrong || got >= FrameCount()) {
-            av_frame_unref(m_pFrame);
+            av_frame_unref(m_pFrame.get());
             if (!restarted) {
                 m_nNext = -1;
-                return E_FAIL;
+                return Fail(E_FAIL, "the decoder gave more frames than the index holds");
             }
             // The restart point gave other frames than counting did: never use it again.
             m_vCheckpoints.erase(point);
@@ -397,7 +485,7 @@ HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
             continue;
         }
         ++m_nNext;
-        if (!restarted && m_pFrame->key_frame) {
+        if (!restarted && IsKeyFrame(m_pFrame.get())) {
             // The key packet before the newest one lies at or before this frame's packet.
             const int64_t from = m_nKeyPos[0] >= 0 ? m_nKeyPos[0] : m_nKeyPos[1];
             if (from >= 0) {
@@ -405,11 +493,11 @@ HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
             }
         }
         if (got == n) {
-            const HRESULT hr = Convert(m_pFrame, dst, stride);
-            av_frame_unref(m_pFrame);
+            const HRESULT hr = Convert(m_pFrame.get(), dst, stride);
+            av_frame_unref(m_pFrame.get());
             return hr;
         }
-        av_frame_unref(m_pFrame);
+        av_frame_unref(m_pFrame.get());
     }
 }
 
@@ -443,10 +531,10 @@ uint64_t CMovieSource::Signature() const {
 // The restart starts at or before the key frame's packet: the key frame is the first or the
 // second key frame that comes out, recognised by its signature.
 bool CMovieSource::RestartAt(const Checkpoint& point) {
-    if (av_seek_frame(m_pFormat, -1, point.pos, AVSEEK_FLAG_BYTE) < 0) {
+    if (av_seek_frame(m_pFormat.get(), -1, point.pos, AVSEEK_FLAG_BYTE) < 0) {
         return false;
     }
-    avcodec_flush_buffers(m_pCodec);
+    avcodec_flush_buffers(m_pCodec.get());
     m_bFlushed = false;
     m_nNext = -1;
     ClearMayMiss();
@@ -456,13 +544,13 @@ bool CMovieSource::RestartAt(const Checkpoint& point) {
         if (DecodeNext() < 0) {
             return false;
         }
-        if (m_pFrame->key_frame) {
+        if (IsKeyFrame(m_pFrame.get())) {
             ++keys;
             if (Signature() == point.signature) {
                 return true;
             }
         }
-        av_frame_unref(m_pFrame);
+        av_frame_unref(m_pFrame.get());
     }
     return false;
 }
@@ -480,7 +568,7 @@ void CMovieSource::Keep(int64_t index) {
             return;
         }
     }
-    FramePtr frame(av_frame_clone(m_pFrame));
+    FramePtr frame(av_frame_clone(m_pFrame.get()));
     if (!frame) {
         return; // no memory to spare: the frame is decoded again when asked for
     }
@@ -491,11 +579,16 @@ void CMovieSource::Keep(int64_t index) {
 }
 
 HRESULT CMovieSource::Convert(const AVFrame* frame, uint8_t* dst, int stride) {
-    m_pSws = sws_getCachedContext(m_pSws, frame->width, frame->height, AVPixelFormat(frame->format),
-                                  m_nWidth, m_nHeight, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr,
-                                  nullptr, nullptr);
+    // The cached context frees the one it is given when it makes another.
+    m_pSws.reset(sws_getCachedContext(m_pSws.release(), frame->width, frame->height,
+                                      AVPixelFormat(frame->format), m_nWidth, m_nHeight,
+                                      AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!m_pSws) {
-        return E_FAIL;
+        const char* format = av_get_pix_fmt_name(AVPixelFormat(frame->format));
+        return Fail(E_FAIL, std::string("libswscale cannot convert ") +
+                                (format ? format : "an unknown pixel format") + " " +
+                                std::to_string(frame->width) + "x" + std::to_string(frame->height) +
+                                " to bgr24");
     }
     // The converter writes whole blocks of pixels, up to 24 bytes past a row's end, and when
     // a row leaves no room for that it does not convert the last pixels at all. It gets top-down
@@ -505,14 +598,15 @@ HRESULT CMovieSource::Convert(const AVFrame* frame, uint8_t* dst, int stride) {
     try {
         m_vScratch.resize(size_t(scratchStride) * size_t(m_nHeight));
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY; // on the streaming thread: an error event, not an exception
+        // On the streaming thread: an error event, not an exception.
+        return Fail(E_OUTOFMEMORY, "no memory for the converted picture");
     }
     uint8_t* planes[4] = {m_vScratch.data(), nullptr, nullptr, nullptr};
     int strides[4] = {scratchStride, 0, 0, 0};
     const int rows =
-        sws_scale(m_pSws, frame->data, frame->linesize, 0, frame->height, planes, strides);
+        sws_scale(m_pSws.get(), frame->data, frame->linesize, 0, frame->height, planes, strides);
     if (rows <= 0) {
-        return E_FAIL;
+        return Fail(E_FAIL, "libswscale converted no rows");
     }
     for (int y = 0; y < m_nHeight; ++y) {
         std::memcpy(dst + ptrdiff_t(stride) * (m_nHeight - 1 - y),

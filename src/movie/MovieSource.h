@@ -13,6 +13,7 @@
 // refers to, and the last frames it named stay decoded for a step back.
 #pragma once
 
+#include "movie/FfmpegHandles.h"
 #include "movie/MovieIndex.h"
 
 #include <cstdint>
@@ -20,20 +21,14 @@
 #include <string>
 #include <vector>
 
-struct AVFormatContext;
-struct AVCodecContext;
-struct AVPacket;
-struct AVFrame;
-struct SwsContext;
-
 namespace vx {
 
 class CMovieSource {
 public:
     // S_OK with the source; E_FAIL when the file has no decodable video, E_ABORT when the
-    // indexing was cancelled.
+    // indexing was cancelled. On failure `reason` (when given) tells why.
     static HRESULT Open(const std::string& path, const IndexProgress& progress,
-                        std::unique_ptr<CMovieSource>* source);
+                        std::unique_ptr<CMovieSource>* source, std::string* reason = nullptr);
     ~CMovieSource();
     CMovieSource(const CMovieSource&) = delete;
     CMovieSource& operator=(const CMovieSource&) = delete;
@@ -49,6 +44,8 @@ public:
 
     // Frame `n` as 24-bit BGR, bottom row first, rows `stride` bytes apart.
     HRESULT ReadFrame(int64_t n, uint8_t* dst, int stride);
+    // Why the last ReadFrame failed, e.g. "frame 12: Invalid data found when processing input".
+    const std::string& Error() const { return m_strError; }
     // Pictures the decoder has put out since the source was opened.
     int64_t FramesDecoded() const { return m_nDecoded; }
 
@@ -57,9 +54,14 @@ private:
     bool TimestampsAreFrames() const;
     HRESULT OpenDecoder();
     void CloseDecoder();
+    // Notes why the call fails for Error().
+    HRESULT Fail(HRESULT hr, std::string cause);
+    // Why decoding stopped short of a frame: the decoder's result and what broke before it.
+    std::string DecodeFailure(int result) const;
     // Next decoded frame into m_pFrame: 0, AVERROR_EOF at the end, or another error.
     int DecodeNext();
     HRESULT SeekToKey(int64_t key);
+    HRESULT ReadFrom(int64_t n, uint8_t* dst, int stride);
     HRESULT ReadByTimestamp(int64_t n, uint8_t* dst, int stride);
     HRESULT ReadByCount(int64_t n, uint8_t* dst, int stride);
     HRESULT Convert(const AVFrame* frame, uint8_t* dst, int stride);
@@ -77,11 +79,13 @@ private:
 
     std::string m_strPath;
     std::shared_ptr<const CMovieIndex> m_pIndex;
-    AVFormatContext* m_pFormat = nullptr;
-    AVCodecContext* m_pCodec = nullptr;
-    AVPacket* m_pPacket = nullptr;
-    AVFrame* m_pFrame = nullptr;
-    SwsContext* m_pSws = nullptr;
+    FormatContextPtr m_pFormat;
+    CodecContextPtr m_pCodec;
+    PacketPtr m_pPacket;
+    FramePtr m_pFrame;
+    SwsContextPtr m_pSws;
+    std::string m_strError;
+    int m_nLastError = 0; // the last read or decoding error of this ReadFrame, 0 when none
     std::vector<uint8_t> m_vScratch; // the converter's output, top row first
     int m_nStream = -1;
     int m_nWidth = 0;
@@ -99,10 +103,6 @@ private:
     uint64_t m_nLastKeySignature = 0;
     std::vector<int64_t> m_vFramePos; // packet position of each frame counted, or -1
 
-    struct FrameDeleter {
-        void operator()(AVFrame* frame) const;
-    };
-    using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
     struct KeptFrame {
         int64_t index;
         FramePtr frame;

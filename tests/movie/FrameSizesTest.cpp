@@ -2,6 +2,7 @@
 // sizes are where it could spill out of the buffer or leave pixels unconverted.
 #include "support/TestMovies.h"
 
+#include "movie/FfmpegHandles.h"
 #include "movie/MovieSource.h"
 
 extern "C" {
@@ -56,36 +57,32 @@ protected:
     }
 };
 
-struct FrameDeleter {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-
 // The frames of a movie converted by the same converter, given rows with all the room it may
 // want, top row first, 3 x width bytes each.
 std::vector<std::vector<uint8_t>> ReferenceFrames(const std::string& path) {
     std::vector<std::vector<uint8_t>> frames;
-    AVFormatContext* format = nullptr;
-    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) {
+    FormatContextPtr format;
+    if (OpenInput(path, &format) < 0) {
         return frames;
     }
-    avformat_find_stream_info(format, nullptr);
+    avformat_find_stream_info(format.get(), nullptr);
     const AVCodecParameters* par = format->streams[0]->codecpar;
-    AVCodecContext* codec = avcodec_alloc_context3(avcodec_find_decoder(par->codec_id));
-    avcodec_parameters_to_context(codec, par);
-    avcodec_open2(codec, codec->codec, nullptr);
-    AVPacket* packet = av_packet_alloc();
-    std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
+    CodecContextPtr codec(avcodec_alloc_context3(avcodec_find_decoder(par->codec_id)));
+    avcodec_parameters_to_context(codec.get(), par);
+    avcodec_open2(codec.get(), codec->codec, nullptr);
+    PacketPtr packet(av_packet_alloc());
+    FramePtr frame(av_frame_alloc());
     const int w = par->width;
     const int h = par->height;
     const int roomy = 3 * w + 256;
     std::vector<uint8_t> converted(size_t(roomy) * size_t(h));
-    SwsContext* sws = sws_getContext(w, h, AVPixelFormat(par->format), w, h, AV_PIX_FMT_BGR24,
-                                     SWS_BILINEAR, nullptr, nullptr, nullptr);
+    SwsContextPtr sws(sws_getContext(w, h, AVPixelFormat(par->format), w, h, AV_PIX_FMT_BGR24,
+                                     SWS_BILINEAR, nullptr, nullptr, nullptr));
     const auto take = [&] {
-        while (avcodec_receive_frame(codec, frame.get()) == 0) {
+        while (avcodec_receive_frame(codec.get(), frame.get()) == 0) {
             uint8_t* planes[4] = {converted.data(), nullptr, nullptr, nullptr};
             int strides[4] = {roomy, 0, 0, 0};
-            sws_scale(sws, frame->data, frame->linesize, 0, h, planes, strides);
+            sws_scale(sws.get(), frame->data, frame->linesize, 0, h, planes, strides);
             std::vector<uint8_t> rows;
             for (int y = 0; y < h; ++y) {
                 const uint8_t* row = converted.data() + size_t(roomy) * size_t(y);
@@ -94,17 +91,13 @@ std::vector<std::vector<uint8_t>> ReferenceFrames(const std::string& path) {
             frames.push_back(std::move(rows));
         }
     };
-    while (av_read_frame(format, packet) >= 0) {
-        avcodec_send_packet(codec, packet);
-        av_packet_unref(packet);
+    while (av_read_frame(format.get(), packet.get()) >= 0) {
+        avcodec_send_packet(codec.get(), packet.get());
+        av_packet_unref(packet.get());
         take();
     }
-    avcodec_send_packet(codec, nullptr);
+    avcodec_send_packet(codec.get(), nullptr);
     take();
-    sws_freeContext(sws);
-    av_packet_free(&packet);
-    avcodec_free_context(&codec);
-    avformat_close_input(&format);
     return frames;
 }
 

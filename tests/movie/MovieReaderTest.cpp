@@ -3,8 +3,10 @@
 #include "support/ScriptedPlatform.h"
 
 #include "base/MyException.h"
+#include "movie/DecodingProbe.h"
 #include "movie/DibDrawTarget.h"
 #include "movie/IndexProgressDialog.h"
+#include "movie/MovieError.h"
 #include "movie/MovieReader.h"
 
 #include <algorithm>
@@ -119,28 +121,45 @@ TEST_F(MovieReaderTest, DrawTakesConsecutiveFramesAndStretches) {
                             [](uint8_t b) { return !b; }));
 }
 
-int OpenError(const std::string& path) {
+struct OpenFailure {
+    int code = -1;
+    std::string reason;
+};
+
+OpenFailure OpenError(const std::string& path) {
     try {
         CMovieReader reader(path);
     } catch (const CMyException& e) {
-        return e.m_nError;
+        return {e.m_nError, MovieErrorReason(e)};
     }
-    return -1;
+    return {};
 }
 
+// The user sees code 9 alone; the reason names the cause for the details.
 TEST_F(MovieReaderTest, RefusesWhatIsNoMovieWithCode9) {
-    EXPECT_EQ(OpenError(s_pDir->File("missing.mp4")), 9);
+    OpenFailure failure = OpenError(s_pDir->File("missing.mp4"));
+    EXPECT_EQ(failure.code, 9);
+    EXPECT_NE(failure.reason.find("No such file"), std::string::npos) << failure.reason;
     WriteWholeFile(s_pDir->File("text.avi"), "this is not a movie\n");
-    EXPECT_EQ(OpenError(s_pDir->File("text.avi")), 9);
+    failure = OpenError(s_pDir->File("text.avi"));
+    EXPECT_EQ(failure.code, 9);
+    EXPECT_NE(failure.reason.find("ffms2"), std::string::npos) << failure.reason;
     const std::string sound =
         RunFfmpeg(*s_pDir, "sound.wav", "-f lavfi -i sine=frequency=440:duration=0.5");
     ASSERT_FALSE(sound.empty());
-    EXPECT_EQ(OpenError(sound), 9);
+    failure = OpenError(sound);
+    EXPECT_EQ(failure.code, 9);
+    EXPECT_NE(failure.reason.find("no video track"), std::string::npos) << failure.reason;
     const std::string empty =
         RunFfmpeg(*s_pDir, "empty.mkv", "-f lavfi -i color=s=64x48 -frames:v 0 -c:v ffv1");
     if (!empty.empty()) {
-        EXPECT_EQ(OpenError(empty), 9);
+        failure = OpenError(empty);
+        EXPECT_EQ(failure.code, 9);
+        EXPECT_FALSE(failure.reason.empty());
     }
+    std::string reason = "untouched";
+    EXPECT_TRUE(MovieDecodingAvailable(&reason)) << reason;
+    EXPECT_EQ(reason, "untouched");
 }
 
 TEST_F(MovieReaderTest, IndexingShowsProgressAndCanBeCancelled) {
@@ -156,6 +175,7 @@ TEST_F(MovieReaderTest, IndexingShowsProgressAndCanBeCancelled) {
         CMovieReader reader(copy, progress.Callback());
     } catch (const CMyException& e) {
         code = e.m_nError;
+        EXPECT_EQ(MovieErrorReason(e), "indexing cancelled");
     }
     EXPECT_EQ(code, 0); // cancelled: nothing to report
     ASSERT_EQ(ui.progressDialogs.size(), 1u);
@@ -188,8 +208,11 @@ TEST_F(MovieReaderTest, AFetchEndsInBlackWhenDecodingFails) {
     const uint8_t* bits = reader.GetFrameOrBlack(&length);
     EXPECT_EQ(length, 0);
     EXPECT_TRUE(std::all_of(bits, bits + reader.GetBufferSize(), [](uint8_t b) { return !b; }));
+    EXPECT_EQ(reader.FailureReason().rfind("frame 60: ", 0), 0u) << reader.FailureReason();
+    EXPECT_NE(reader.FailureReason().find("ended"), std::string::npos) << reader.FailureReason();
     reader.Seek(1);
     EXPECT_EQ(FrameShown(reader), 1);
+    EXPECT_EQ(reader.FailureReason(), "");
 }
 
 TEST_F(MovieReaderTest, PictureFromAMovieFrame) {

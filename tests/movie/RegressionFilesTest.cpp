@@ -4,6 +4,7 @@
 #include "support/TestMovies.h"
 
 #include "base/MyException.h"
+#include "movie/MovieError.h"
 #include "movie/MovieReader.h"
 
 #include <filesystem>
@@ -39,12 +40,20 @@ TEST(RegressionFiles, OpenAndSeekWithoutCrashingAndValidOnesGiveTheirFrames) {
                     EXPECT_TRUE(bits) << "frame " << n;
                     EXPECT_EQ(length, reader.GetBufferSize()) << "frame " << n;
                 }
+                // Within the count only a failure stops the stream: it names the frame and why.
+                if (!bits) {
+                    const std::string& why = reader.FailureReason();
+                    EXPECT_EQ(why.rfind("frame " + std::to_string(n) + ": ", 0), 0u) << why;
+                    EXPECT_GT(why.size(), std::to_string(n).size() + 8) << why;
+                }
             }
             reader.Seek(count - 1);
             reader.GetFrameOrBlack();
         } catch (const CMyException& e) {
-            EXPECT_TRUE(MayBeRefused(path)) << "refused with code " << e.m_nError;
+            EXPECT_TRUE(MayBeRefused(path))
+                << "refused with code " << e.m_nError << ": " << MovieErrorReason(e);
             EXPECT_EQ(e.m_nError, 9);
+            EXPECT_FALSE(MovieErrorReason(e).empty());
         }
     }
 }

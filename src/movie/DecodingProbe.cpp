@@ -1,0 +1,33 @@
+#include "movie/DecodingProbe.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include <utility>
+
+namespace vx {
+
+bool MovieDecodingAvailable(std::string* reason) {
+    const auto missing = [&](std::string what) {
+        if (reason) {
+            *reason = std::move(what);
+        }
+        return false;
+    };
+    for (const char* format : {"avi", "mpeg"}) {
+        if (!av_find_input_format(format)) {
+            return missing(std::string("libavformat has no ") + format + " demuxer");
+        }
+    }
+    for (const AVCodecID codec : {AV_CODEC_ID_MPEG2VIDEO, AV_CODEC_ID_H264}) {
+        if (!avcodec_find_decoder(codec)) {
+            return missing(std::string("libavcodec: no decoder for codec ") +
+                           avcodec_get_name(codec));
+        }
+    }
+    return true;
+}
+
+} // namespace vx

@@ -1,0 +1,12 @@
+// The start-up check that movie frames can be read on this system.
+#pragma once
+
+#include <string>
+
+namespace vx {
+
+// True when the demuxers and decoders the tool's movie files need are present; otherwise
+// false, with the first one missing named in `reason` when given.
+bool MovieDecodingAvailable(std::string* reason = nullptr);
+
+} // namespace vx
