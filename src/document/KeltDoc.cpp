@@ -5,6 +5,7 @@
 #include "imageio/DibAdapters.h"
 #include "imageio/FileProgress.h"
 #include "imageio/ImExp.h"
+#include "movie/DecodingProbe.h"
 #include "picture/CropGeometry.h"
 #include "picture/FrameSampler.h"
 #include "profile/ProfileFile.h"
@@ -328,8 +329,9 @@ void CKeltDoc::OnLoadMovie(ESlot slot) {
     m_host.SetMainTitle(res::LoadString(res::IDS_APP_TITLE));
     FileDialogOptions options;
     options.filter = res::LoadString(res::IDS_MOVIE_FILTER);
-    // The movie extensions listed are not all that can be read; the rest stay reachable.
-    options.filter.insert(options.filter.size() - 1, "All files (*)|*|");
+    // The first entry lists only the oldest kinds; every kind the reader opens comes next.
+    options.filter.insert(options.filter.size() - 1, std::string("All movie files|") +
+                                                         MovieFilePatterns() + "|All files (*)|*|");
     options.hideReadOnly = true;
     options.promptOverwrite = true;
     const std::optional<FileDialogResult> file = m_ui.FileDialog(options);

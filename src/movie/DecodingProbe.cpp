@@ -30,4 +30,10 @@ bool MovieDecodingAvailable(std::string* reason) {
     return true;
 }
 
+const char* MovieFilePatterns() {
+    return "*.mp4;*.m4v;*.mov;*.qt;*.mkv;*.webm;*.avi;*.mpg;*.mpeg;*.m1v;*.m2v;*.vob;*.ts;*.m2ts;"
+           "*.mts;*.flv;*.wmv;*.asf;*.ogv;*.3gp;*.3g2;*.mxf;*.dv;*.y4m;*.ivf;*.h264;*.264;*.hevc;"
+           "*.h265;*.265;*.gif";
+}
+
 } // namespace vx

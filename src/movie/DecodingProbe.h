@@ -9,4 +9,8 @@ namespace vx {
 // false, with the first one missing named in `reason` when given.
 bool MovieDecodingAvailable(std::string* reason = nullptr);
 
+// The file patterns of every kind of movie the reader opens, for a file dialog:
+// "*.mp4;*.m4v;...".
+const char* MovieFilePatterns();
+
 } // namespace vx

@@ -38,9 +38,15 @@ TEST_F(MovieCommandsTest, TheChosenFrameFillsItsOwnSlotOnly) {
     EXPECT_EQ(ui.titles.back(), "Vexel Helper");
     ASSERT_EQ(ui.fileDialogs.size(), 1u);
     EXPECT_FALSE(ui.fileDialogs[0].save);
-    EXPECT_EQ(ui.fileDialogs[0].filter,
-              "Video files (*.mpg; *.mpeg; *.avi; *.mov; *.qt)|*.mpg; *.mpeg; *.avi; *.mov; "
-              "*.qt|All files (*)|*||");
+    // The original entry first, then every kind the reader opens, then every file.
+    const std::string filter = ui.fileDialogs[0].filter;
+    EXPECT_EQ(filter.find("Video files (*.mpg; *.mpeg; *.avi; *.mov; *.qt)|*.mpg; *.mpeg; *.avi; "
+                          "*.mov; *.qt|All movie files|*.mp4;"),
+              0u);
+    for (const char* ext : {".mp4;", ".mkv;", ".webm;", ".m4v;", ".ts;", ".m2ts;", ".avi;"}) {
+        EXPECT_NE(filter.find(ext), std::string::npos) << ext;
+    }
+    EXPECT_TRUE(filter.ends_with("|All files (*)|*||"));
     EXPECT_EQ(ui.chooseFrameDialogs, std::vector<std::string>{s_movie});
     EXPECT_TRUE(ui.messages.empty());
 
