@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <unistd.h>
 
 namespace vx {
@@ -372,9 +373,14 @@ void CKeltDoc::OnSaveAs(ESlot slot) {
     CDibImage out(size.width, size.height);
     RenderFull(*GetFrame(slot), out);
     char path[kPathBufferSize] = "";
+    const std::string proposal =
+        ProposedPath(m_strLastSaveFolder, *GetPicture(slot),
+                     slot == ESlot::Source ? "-source.png" : "-target.png");
+    std::snprintf(path, sizeof path, "%s", proposal.c_str());
     if (!ImExp_SelectFileToWrite(m_ui, kColorModeTrueColor, path)) {
         return;
     }
+    m_strLastSaveFolder = std::filesystem::path(path).parent_path().string();
     CFileProgress progress(m_ui, path, false);
     auto writer = MakeWriteSource(out);
     int one = 1;
@@ -409,6 +415,21 @@ void CKeltDoc::OnAddTwainFile() {
 
 // ---- Project export ----
 
+std::string CKeltDoc::ProposedPath(const std::string& folder, const CDibImage& picture,
+                                   const char* suffix, const std::string& otherwise) {
+    // The picture's own name and folder; a scan's temporary file gives neither.
+    const std::filesystem::path original = picture.GetPath();
+    const bool named = !original.empty() && original != m_strTwainFile;
+    const std::string stem = named                ? original.stem().string()
+                             : !otherwise.empty() ? otherwise
+                                                  : "picture";
+    std::filesystem::path dir = folder;
+    if (dir.empty() && named) {
+        dir = original.parent_path();
+    }
+    return dir.empty() ? stem + suffix : (dir / (stem + suffix)).string();
+}
+
 void CKeltDoc::OnExportProject() {
     if (!BothLoaded()) {
         return;
@@ -429,10 +450,18 @@ void CKeltDoc::OnExportProject() {
     options.filter = "Vexel project (*.vpj)|*.vpj";
     options.hideReadOnly = true;
     options.promptOverwrite = true;
+    // Beside the saved pictures it names, unless a project went elsewhere before.
+    const std::string folder = !m_strLastProjectFolder.empty() ? m_strLastProjectFolder
+                               : m_strSourceSaved.empty()
+                                   ? m_strLastSaveFolder
+                                   : std::filesystem::path(m_strSourceSaved).parent_path().string();
+    const std::string savedStem = std::filesystem::path(m_strSourceSaved).stem().string();
+    options.initialName = ProposedPath(folder, *m_pSource, ".vpj", savedStem);
     auto chosen = m_ui.FileDialog(options);
     if (!chosen) {
         return;
     }
+    m_strLastProjectFolder = std::filesystem::path(chosen->path).parent_path().string();
     const OutputSize s = GetOutputSize(ESlot::Source);
     const OutputSize t = GetOutputSize(ESlot::Target);
     char width[16], height[16];

@@ -108,6 +108,9 @@ public:
     std::string m_strSourceSaved;
     std::string m_strTargetSaved;
     std::string m_strTwainFile; // the scanner's latest file
+    // Where the user last saved a picture and a project: the next dialog opens there.
+    std::string m_strLastSaveFolder;
+    std::string m_strLastProjectFolder;
     bool m_bScanToSource = true;
 
 private:
@@ -115,6 +118,10 @@ private:
     // The new picture and its fitted frame in the slot, the slot unsaved; no view is told.
     void ReplaceSlot(ESlot slot, std::unique_ptr<CDibImage> picture);
     void RenderSlot(const CPictFrame& frame, int step, CDibImage& render);
+    // A file dialog's proposal: `folder` (else the picture's own), the picture's name (else
+    // `otherwise`, else "picture"), `suffix`.
+    std::string ProposedPath(const std::string& folder, const CDibImage& picture,
+                             const char* suffix, const std::string& otherwise = {});
 
     IPlatform& m_ui;
     IDocumentHost& m_host;

@@ -46,7 +46,7 @@ TEST_F(ProjectExport, WritesTheFourValuesInOrder) {
     EXPECT_EQ(o.filter, "Vexel project (*.vpj)|*.vpj");
     EXPECT_TRUE(o.promptOverwrite);
     EXPECT_TRUE(o.hideReadOnly);
-    EXPECT_EQ(o.initialName, "");
+    EXPECT_EQ(o.initialName, "/data/pictures/source face.vpj"); // beside the saved pictures
     EXPECT_TRUE(ui.messages.empty());
 }
 

@@ -117,6 +117,29 @@ TEST_F(ImageCommands, SaveWritesTheFullRenderAndRecordsThePath) {
     EXPECT_FALSE(doc.m_bTargetSaved);
 }
 
+// Save and Export propose a name after the picture, in the folder last used for that kind of
+// file, else beside the picture.
+TEST_F(ImageCommands, SaveAndExportProposeANameInTheFolderLastUsed) {
+    LoadBoth();
+    ui.AnswerNoFile();
+    doc.OnCmdMsg(res::ID_FILE_SAVE_SOURCE);
+    EXPECT_EQ(ui.fileDialogs.back().initialName, dir.File("s-source.png"));
+
+    std::filesystem::create_directory(dir.Path() / "out");
+    ui.AnswerFile(dir.File("out/mine.png"));
+    doc.OnCmdMsg(res::ID_FILE_SAVE_SOURCE);
+    ui.AnswerNoFile();
+    doc.OnCmdMsg(res::ID_FILE_SAVE_TARGET);
+    EXPECT_EQ(ui.fileDialogs.back().initialName, dir.File("out/t-target.png"));
+
+    ui.AnswerFile(dir.File("project.vpj"));
+    doc.OnCmdMsg(res::ID_FILE_EXPORT);
+    EXPECT_EQ(ui.fileDialogs.back().initialName, dir.File("out/s.vpj"));
+    ui.AnswerNoFile();
+    doc.OnCmdMsg(res::ID_FILE_EXPORT);
+    EXPECT_EQ(ui.fileDialogs.back().initialName, dir.File("s.vpj"));
+}
+
 // Every filter entry of the save dialog writes its own format when the name has no extension.
 TEST_F(ImageCommands, EachSaveFilterWritesItsFormat) {
     LoadBoth();
