@@ -110,5 +110,6 @@ constexpr unsigned IDS_ERROR_NUMBER = 150;
 constexpr unsigned IDS_EMPTY_OUTPUT = 160;
 constexpr unsigned IDS_PATH_LINE_BREAK = 161;
 constexpr unsigned IDS_OUTPUT_TOO_LARGE = 162;
+constexpr unsigned IDS_SAVE_EDITS = 180;
 
 } // namespace res

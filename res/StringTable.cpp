@@ -39,6 +39,8 @@ const std::unordered_map<unsigned, std::string>& Table() {
         {IDS_OUTPUT_TOO_LARGE, "The framed picture would be %i x %i pixels, more than an image "
                                "file of this program may hold.\nZoom out or choose another "
                                "aspect ratio before saving."},
+        {IDS_SAVE_EDITS, "The placement of a framed picture was changed since it was last saved.\n"
+                         "Save the changed pictures before quitting?"},
         {IDS_PATH_LINE_BREAK, "Can't export the project: the name of the saved %s picture holds a "
                               "line break, which a project file cannot keep.\nSave the picture "
                               "under another name, then export again."},

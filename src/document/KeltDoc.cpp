@@ -73,6 +73,7 @@ void CKeltDoc::ReplaceSlot(ESlot slot, std::unique_ptr<CDibImage> picture) {
     pict = std::move(picture);
     frame = std::move(newFrame);
     (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = false;
+    (slot == ESlot::Source ? m_bSourceEdited : m_bTargetEdited) = false;
 }
 
 void CKeltDoc::InstallPicture(ESlot slot, std::unique_ptr<CDibImage> picture) {
@@ -94,11 +95,13 @@ void CKeltDoc::RestoreAll() {
     UpdatePreviewViews();
     m_bSourceSaved = false;
     m_bTargetSaved = false;
+    m_bSourceEdited = m_bTargetEdited = false; // the fit can be had again by loading
 }
 
 void CKeltDoc::MarkChanged(ESlot slot) {
     RequestRender(slot == ESlot::Source ? 2 : 3);
     (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = false;
+    (slot == ESlot::Source ? m_bSourceEdited : m_bTargetEdited) = true;
 }
 
 // ---- Geometry ----
@@ -387,9 +390,33 @@ void CKeltDoc::OnSaveAs(ESlot slot) {
     if (ImExp_WriteFile(writer.get(), &m_ui, path, &one, &progress, nullptr, 1)) {
         (slot == ESlot::Source ? m_strSourceSaved : m_strTargetSaved) = path;
         (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = true;
+        (slot == ESlot::Source ? m_bSourceEdited : m_bTargetEdited) = false;
     } else {
         // Nothing was saved; the earlier file, if any, is untouched.
         CMyException(8).Report(m_ui);
+    }
+}
+
+bool CKeltDoc::CanClose() {
+    if (!BothLoaded() || (!m_bSourceEdited && !m_bTargetEdited)) {
+        return true;
+    }
+    switch (m_ui.MessageBox(res::LoadString(res::IDS_SAVE_EDITS), MsgButtons::YesNoCancel,
+                            MsgIcon::Question)) {
+    case MsgResult::No:
+        return true;
+    case MsgResult::Yes:
+        for (ESlot slot : {ESlot::Source, ESlot::Target}) {
+            if (slot == ESlot::Source ? m_bSourceEdited : m_bTargetEdited) {
+                OnSaveAs(slot);
+                if (slot == ESlot::Source ? m_bSourceEdited : m_bTargetEdited) {
+                    return false; // cancelled or failed: nothing is lost
+                }
+            }
+        }
+        return true;
+    default:
+        return false;
     }
 }
 

@@ -79,6 +79,9 @@ public:
     // Takes over a file the scanner wrote: installs it in the slot of the latest scan command and
     // offers to keep it; the scanner's file is deleted once it has been saved elsewhere.
     void OnAddTwainFile();
+    // Before quitting: when a framed picture has edits not saved, asks whether to save them
+    // (each through Save as), to discard them, or to stay. False to stay.
+    bool CanClose();
     void AddTwainFile(const std::string& path, bool toSource) {
         m_strTwainFile = path;
         m_bScanToSource = toSource;
@@ -89,6 +92,10 @@ public:
     int m_nTargetStep = 1;
     bool m_bSourceSaved = false;
     bool m_bTargetSaved = false;
+    // The placement was changed by the user since the picture was loaded, restored or saved:
+    // quitting would lose it.
+    bool m_bSourceEdited = false;
+    bool m_bTargetEdited = false;
     bool m_bPreviewReady = true;
     int m_nLastSelector = 0;
     bool m_bQuickMode = true;

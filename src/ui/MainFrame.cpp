@@ -17,6 +17,7 @@
 #include "ui/ViewPreview.h"
 
 #include <QAbstractEventDispatcher>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMdiArea>
@@ -292,6 +293,14 @@ void CMainFrame::RegisterScanCommands() {
     OnCommand(res::ID_SCAN_ADD_DEVICE, [this] { OnAddDevice(); });
     OnUpdate(res::ID_SCAN_ADD_DEVICE,
              [this](CCmdUI& ui) { ui.Enable(m_pTwainDevices != nullptr); });
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (!m_doc.CanClose()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void CMainFrame::SetTwainDevices(CTwainDevices* devices) {

@@ -69,6 +69,10 @@ public:
     QLabel* LockPane(int index) const { return m_pLockPanes[index]; }
     void UpdateLockPanes();
 
+protected:
+    // Quitting asks first when framed pictures have edits not saved.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void BuildMenus();
     void RegisterScanCommands();

@@ -2,6 +2,7 @@
 #include "base/MyException.h"
 #include "res/Resource.h"
 #include "support/ScriptedPlatform.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -137,6 +138,34 @@ TEST_F(DocumentSlots, RestoreAllReturnsToFittedPlacement) {
     EXPECT_FALSE(doc.m_bSourceSaved);
     EXPECT_FALSE(doc.m_bTargetSaved);
     EXPECT_EQ(doc.m_nSourceStep, 8); // rendered again from the start
+}
+
+// Quitting asks only when a placement edit would be lost; Yes saves each edited picture and
+// stays when a save is cancelled.
+TEST_F(DocumentSlots, QuittingAsksOnlyWhenEditsWouldBeLost) {
+    Load(ESlot::Source);
+    Load(ESlot::Target);
+    EXPECT_TRUE(doc.CanClose()); // loaded only: loading again gives the same
+    doc.MarkChanged(ESlot::Target);
+    doc.RestoreAll();
+    EXPECT_TRUE(doc.CanClose());
+    EXPECT_TRUE(ui.messages.empty());
+
+    doc.MarkChanged(ESlot::Target);
+    ui.messageAnswers = {MsgResult::Cancel, MsgResult::No};
+    EXPECT_FALSE(doc.CanClose());
+    EXPECT_EQ(ui.messages.back().buttons, MsgButtons::YesNoCancel);
+    EXPECT_TRUE(doc.CanClose());
+
+    test::TempDir dir;
+    ui.messageAnswers = {MsgResult::Yes, MsgResult::Yes};
+    ui.AnswerNoFile();
+    EXPECT_FALSE(doc.CanClose()); // the save dialog was cancelled
+    ui.AnswerFile(dir.File("t.png"));
+    EXPECT_TRUE(doc.CanClose());
+    EXPECT_TRUE(doc.m_bTargetSaved);
+    EXPECT_EQ(ui.fileDialogs.size(), 2u); // the source had no edit
+    EXPECT_TRUE(doc.CanClose());
 }
 
 TEST_F(DocumentAspect, RatioChangeRescalesFramesAndRendersOnce) {

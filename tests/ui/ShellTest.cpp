@@ -263,6 +263,27 @@ TEST(Shell, StartupAsksWhenMoviesCannotBeRead) {
     EXPECT_EQ(GetPrivateProfileString("TWAIN", "DEVICE0", "<none>", dir.File("app.INI")), "<none>");
 }
 
+// Exit asks before edits are lost, and Cancel keeps the program running.
+TEST(Shell, ExitWithUnsavedEditsAsksAndCancelStays) {
+    test::TempDir dir;
+    Shell shell(dir.File("app.INI"));
+    shell.app.Doc().InstallPicture(ESlot::Source, std::make_unique<CDibImage>(40, 30));
+    shell.app.Doc().InstallPicture(ESlot::Target, std::make_unique<CDibImage>(30, 40));
+    shell.app.Doc().MarkChanged(ESlot::Source);
+    MsgResult answer = MsgResult::Cancel;
+    shell.app.Platform().SetMessageHook([&](const std::string& text, MsgButtons, MsgIcon) {
+        shell.messages.push_back(text);
+        return answer;
+    });
+    shell.Action(res::ID_APP_EXIT)->trigger();
+    EXPECT_TRUE(shell.Main().isVisible());
+    ASSERT_EQ(shell.messages.size(), 1u);
+    EXPECT_EQ(shell.messages[0].rfind("The placement of a framed picture was changed", 0), 0u);
+    answer = MsgResult::No;
+    shell.Action(res::ID_APP_EXIT)->trigger();
+    EXPECT_FALSE(shell.Main().isVisible());
+}
+
 // An install tree anywhere: the help page and the icons are found from the program's folder,
 // and a program without one falls back to its built-in copies.
 TEST(InstalledFiles, FoundBesideTheProgramElseBuiltIn) {
