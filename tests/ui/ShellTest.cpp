@@ -11,12 +11,15 @@
 #include "ui/MyFramePreview.h"
 #include "ui/MyFrameWnd.h"
 #include "ui/ProjectFrame.h"
+#include "ui/ViewPreview.h"
 #include "ui/QtPlatform.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QSlider>
+#include <QToolBar>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -282,6 +285,23 @@ TEST(Shell, ExitWithUnsavedEditsAsksAndCancelStays) {
     answer = MsgResult::No;
     shell.Action(res::ID_APP_EXIT)->trigger();
     EXPECT_FALSE(shell.Main().isVisible());
+}
+
+// [ and ] move the blend in the Preview, also with its toolbar hidden.
+TEST(Shell, BracketsMoveTheBlendWithTheToolbarHidden) {
+    test::TempDir dir;
+    Shell shell(dir.File("app.INI"));
+    ui::CMyFramePreview* preview = shell.Main().PreviewFrame();
+    shell.Action(res::ID_VIEW_TOOLBAR)->trigger();
+    ASSERT_FALSE(preview->ToolBar()->isVisible());
+    shell.Main().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&shell.Main()));
+    preview->View()->setFocus();
+    QTest::keyClick(preview->View(), Qt::Key_BracketRight);
+    QTest::keyClick(preview->View(), Qt::Key_BracketRight);
+    QTest::keyClick(preview->View(), Qt::Key_BracketLeft);
+    EXPECT_EQ(preview->Slider()->value(), 55);
+    EXPECT_EQ(shell.Main().m_nSliderPos, 55);
 }
 
 // An install tree anywhere: the help page and the icons are found from the program's folder,
