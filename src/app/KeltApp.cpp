@@ -119,14 +119,32 @@ void CKeltApp::ExitInstance() {
 }
 
 void CKeltApp::WinHelp() {
-    if (!m_pHelp) {
-        m_pHelp = std::make_unique<QTextBrowser>();
-        m_pHelp->setWindowTitle(QString::fromStdString(res::LoadString(res::IDS_APP_TITLE)));
-        m_pHelp->setSource(ui::HelpPageUrl(QCoreApplication::applicationDirPath()));
-        m_pHelp->resize(640, 560);
+    const auto make = [](QWidget* owner) {
+        auto* help = new QTextBrowser(owner);
+        help->setWindowFlag(Qt::Window);
+        help->setWindowTitle(QString::fromStdString(res::LoadString(res::IDS_APP_TITLE)));
+        help->setSource(ui::HelpPageUrl(QCoreApplication::applicationDirPath()));
+        help->resize(640, 560);
+        return help;
+    };
+    // A modal dialog blocks every window but its own: from one, the guide is the dialog's window.
+    QTextBrowser* help = nullptr;
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        if (!m_pDialogHelp || m_pDialogHelp->parentWidget() != modal) {
+            m_pDialogHelp = make(modal);
+        }
+        help = m_pDialogHelp.get();
+    } else {
+        if (!m_pHelp) {
+            m_pHelp.reset(make(nullptr));
+        }
+        help = m_pHelp.get();
+        m_pDialogHelp = nullptr;
     }
-    m_pHelp->show();
-    m_pHelp->raise();
+    // Above whatever asked for it, with the keyboard.
+    help->show();
+    help->raise();
+    help->activateWindow();
 }
 
 } // namespace vx

@@ -5,12 +5,13 @@
 #include "document/KeltDoc.h"
 #include "ui/QtPlatform.h"
 
+#include <QPointer>
+#include <QTextBrowser>
 #include <functional>
 #include <memory>
 #include <string>
 
 class QObject;
-class QTextBrowser;
 
 namespace vx::ui {
 class CMainFrame;
@@ -35,7 +36,8 @@ public:
     CKeltDoc& Doc() { return m_doc; }
     ui::CQtPlatform& Platform() { return m_platform; }
     ui::CMainFrame* MainFrame() { return m_pMainFrame.get(); }
-    QTextBrowser* HelpWindow() { return m_pHelp.get(); }
+    // The help window opened last.
+    QTextBrowser* HelpWindow() { return m_pDialogHelp ? m_pDialogHelp.get() : m_pHelp.get(); }
     // The scanner device manager; null before start-up and after exit.
     CTwainDevices* TwainDevices() { return m_pTwain.get(); }
     const std::string& ProfilePath() const { return m_strProfileName; }
@@ -51,6 +53,8 @@ private:
     CKeltDoc m_doc;
     std::unique_ptr<ui::CMainFrame> m_pMainFrame;
     std::unique_ptr<QTextBrowser> m_pHelp;
+    // Asked for from a modal dialog: that dialog's own window, which goes with it.
+    QPointer<QTextBrowser> m_pDialogHelp;
     std::unique_ptr<CTwainDevices> m_pTwain; // goes before the main frame, its scan dialog's parent
     std::unique_ptr<QObject> m_pScannerFilter; // offers every event to the acquisition first
 };

@@ -8,6 +8,7 @@
 #include "scanner/TwainDevices.h"
 #include "ui/ChildFrame.h"
 #include "ui/CommandActions.h"
+#include "ui/FocusReturn.h"
 #include "ui/LockIndicators.h"
 #include "ui/MyFramePreview.h"
 #include "ui/MyFrameWnd.h"
@@ -354,6 +355,7 @@ void CMainFrame::OnAddDevice() {
     if (!m_pTwainDevices) {
         return;
     }
+    CFocusReturn focus;
     CTwainDeviceDlg dialog(m_ui, m_pTwainDevices->AvailableSources(), m_pTwainDevices->Names(),
                            this);
     // The dialog opens on the last listing and shows a fresh one when it is in.

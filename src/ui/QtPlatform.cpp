@@ -6,6 +6,7 @@
 #include "res/StringTable.h"
 #include "ui/AspectDlg.h"
 #include "ui/ChooseFrameDlg.h"
+#include "ui/FocusReturn.h"
 #include "ui/MainFrame.h"
 #include "ui/ProgressDlg.h"
 
@@ -85,6 +86,7 @@ MsgResult CQtPlatform::MessageBox(const std::string& text, MsgButtons buttons, M
     if (m_messageHook) {
         return m_messageHook(text, buttons, icon);
     }
+    CFocusReturn focus;
     QMessageBox box(ToQtIcon(icon), QString::fromStdString(res::LoadString(res::IDS_APP_TITLE)),
                     QString::fromStdString(text), ToQtButtons(buttons), m_pMainFrame);
     return FromQt(box.exec(), buttons);
@@ -94,6 +96,7 @@ std::optional<FileDialogResult> CQtPlatform::FileDialog(const FileDialogOptions&
     if (m_fileDialogHook) {
         return m_fileDialogHook(options);
     }
+    CFocusReturn focus;
     QFileDialog dialog(m_pMainFrame, QString::fromStdString(options.title));
     dialog.setAcceptMode(options.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(options.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -189,6 +192,7 @@ std::unique_ptr<IProgressDialog> CQtPlatform::OpenProgressDialog(const std::stri
 }
 
 bool CQtPlatform::RunAspectDialog(int& width, int& height) {
+    CFocusReturn focus;
     CAspectDlg dialog(m_pMainFrame ? &m_pMainFrame->Doc() : nullptr, m_pMainFrame);
     dialog.m_nWidth = width;
     dialog.m_nHeight = height;
@@ -202,6 +206,7 @@ bool CQtPlatform::RunAspectDialog(int& width, int& height) {
 }
 
 std::optional<int64_t> CQtPlatform::RunChooseFrameDialog(const std::string& moviePath) {
+    CFocusReturn focus;
     CChooseFrameDlg dialog(*this, m_pMainFrame);
     dialog.m_strMoviePath = moviePath;
     if (dialog.DoModal() != QDialog::Accepted) {

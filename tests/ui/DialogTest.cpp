@@ -104,6 +104,41 @@ TEST(Help, F1InADialogAndHelpTopicsOpenTheGuide) {
     ASSERT_NE(app.HelpWindow(), nullptr);
     EXPECT_TRUE(app.HelpWindow()->isVisible());
     EXPECT_TRUE(app.HelpWindow()->toPlainText().contains("Export project"));
+
+    // From a modal dialog the guide is that dialog's own window, so it is above it and usable.
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        ASSERT_NE(modal, nullptr);
+        QTest::keyClick(modal, Qt::Key_F1);
+        shown = app.HelpWindow()->isVisible() && app.HelpWindow()->parentWidget() == modal;
+        modal->close();
+    });
+    ui::CHelpDialog modal(app.MainFrame());
+    modal.exec();
+    EXPECT_TRUE(shown);
+}
+
+// After a message box the keyboard is back where it was.
+TEST(FocusReturn, AMessageBoxGivesTheKeyboardBack) {
+    test::TempDir dir;
+    CKeltApp app(dir.File("app.INI"));
+    app.m_videoProbe = [] { return true; };
+    ASSERT_TRUE(app.InitInstance());
+    QWidget* view = app.MainFrame()->PreviewView();
+    app.MainFrame()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(app.MainFrame()));
+    view->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), view);
+    QTimer::singleShot(0, [] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            box->close();
+        }
+    });
+    app.Platform().MessageBox("Done.", MsgButtons::Ok, MsgIcon::Information);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::activeWindow(), app.MainFrame());
+    EXPECT_EQ(QApplication::focusWidget(), view);
 }
 
 } // namespace
