@@ -77,8 +77,7 @@ TEST_F(DocumentCommands, EnablingFollowsSlotsAndSavedFlags) {
     EXPECT_FALSE(Enabled(res::ID_FILE_EXPORT));
     doc.m_bTargetSaved = true;
     EXPECT_TRUE(Enabled(res::ID_FILE_EXPORT));
-    doc.GetSourceFrame()->SetOffset(5, 5); // a drag in the SOURCE view
-    doc.MarkChanged(ESlot::Source);
+    doc.ApplyPlacement(ESlot::Source, {{5, 5}}, EditKind::Move); // a drag in the SOURCE view
     EXPECT_FALSE(doc.m_bSourceSaved);
     EXPECT_TRUE(doc.m_bTargetSaved);
     EXPECT_FALSE(Enabled(res::ID_FILE_EXPORT));
