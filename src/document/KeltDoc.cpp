@@ -84,11 +84,15 @@ void CKeltDoc::InstallPicture(ESlot slot, std::unique_ptr<CDibImage> picture) {
 }
 
 void CKeltDoc::RestoreAll() {
-    if (m_pSource) {
-        m_pSourceFrame = std::make_unique<CPictFrame>(m_pSource.get(), m_dAspect);
-    }
-    if (m_pTarget) {
-        m_pTargetFrame = std::make_unique<CPictFrame>(m_pTarget.get(), m_dAspect);
+    // The frames are fitted again, with the document aspect, rather than only placed.
+    std::vector<PlacementEdit> edits;
+    for (ESlot slot : {ESlot::Source, ESlot::Target}) {
+        auto& frame = slot == ESlot::Source ? m_pSourceFrame : m_pTargetFrame;
+        if (CDibImage* picture = GetPicture(slot)) {
+            const FramePlacement before = frame ? frame->Placement() : FramePlacement{};
+            frame = std::make_unique<CPictFrame>(picture, m_dAspect);
+            edits.push_back({slot, EditKind::Restore, before, frame->Placement()});
+        }
     }
     m_host.UpdateAllViews();
     m_pPreview.reset();
@@ -96,12 +100,96 @@ void CKeltDoc::RestoreAll() {
     m_bSourceSaved = false;
     m_bTargetSaved = false;
     m_bSourceEdited = m_bTargetEdited = false; // the fit can be had again by loading
+    for (const PlacementEdit& edit : edits) {
+        NotifyPlacement(edit);
+    }
 }
 
 void CKeltDoc::MarkChanged(ESlot slot) {
     RequestRender(slot == ESlot::Source ? 2 : 3);
     (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = false;
     (slot == ESlot::Source ? m_bSourceEdited : m_bTargetEdited) = true;
+}
+
+// ---- Placement edits ----
+
+void CKeltDoc::ApplyPlacement(ESlot slot, const FramePlacement& placement, EditKind kind) {
+    Apply(slot, placement, kind, 0);
+}
+
+void CKeltDoc::Apply(ESlot slot, const FramePlacement& placement, EditKind kind, unsigned gesture) {
+    CPictFrame* frame = GetFrame(slot);
+    if (!frame) {
+        return;
+    }
+    const FramePlacement before = frame->Placement();
+    frame->SetPlacement(placement);
+    MarkChanged(slot);
+    NotifyPlacement({slot, kind, before, placement, gesture});
+}
+
+int CKeltDoc::AddPlacementObserver(PlacementObserver observer) {
+    m_placementObservers.emplace_back(++m_nLastObserver, std::move(observer));
+    return m_nLastObserver;
+}
+
+void CKeltDoc::RemovePlacementObserver(int id) {
+    std::erase_if(m_placementObservers, [id](const auto& entry) { return entry.first == id; });
+}
+
+void CKeltDoc::NotifyPlacement(const PlacementEdit& edit) {
+    // A copy: an observer may add or remove observers.
+    const auto observers = m_placementObservers;
+    for (const auto& [id, observer] : observers) {
+        observer(edit);
+    }
+}
+
+bool CKeltDoc::BeginDrag(ESlot slot, int x, int y, int W, int H) {
+    const CPictFrame* frame = GetFrame(slot);
+    if (!m_pPreview || !BothLoaded() || !frame) {
+        return false;
+    }
+    const CPlacementGesture gesture(m_nEditMode, frame->Placement(), OutputToCrop(x, y, W, H));
+    m_drag = Drag{slot, gesture, x, y, W, H, ++m_nLastGesture};
+    return true;
+}
+
+bool CKeltDoc::DragTo(int x, int y, int W, int H) {
+    const CPictFrame* frame = m_drag ? GetFrame(m_drag->slot) : nullptr;
+    if (!frame) {
+        EndDrag();
+        return false;
+    }
+    m_drag->x = x;
+    m_drag->y = y;
+    m_drag->W = W;
+    m_drag->H = H;
+    const std::optional<EditKind> kind = EditKindOf(m_nEditMode);
+    const std::optional<FramePlacement> placement =
+        m_drag->gesture.DragTo(m_nEditMode, OutputToCrop(x, y, W, H), frame->Placement());
+    if (kind && placement) {
+        Apply(m_drag->slot, *placement, *kind, m_drag->id);
+    }
+    return true;
+}
+
+void CKeltDoc::StepPlacement(ESlot slot, EArrowKey key, bool shift) {
+    const CPictFrame* frame = GetFrame(slot);
+    const std::optional<EditKind> kind = EditKindOf(m_nEditMode);
+    if (!frame || !kind) {
+        return;
+    }
+    const bool coarse = shift || m_drag.has_value();
+    const bool ofDrag = m_drag && m_drag->slot == slot;
+    Apply(slot, *CPlacementGesture::Step(m_nEditMode, m_dAspect, frame->Placement(), key, coarse),
+          *kind, ofDrag ? m_drag->id : 0);
+    if (ofDrag && m_drag) { // unless an observer ended it
+        // The drag goes on from the new placement at the pointer, without a jump.
+        m_drag->gesture =
+            CPlacementGesture(m_nEditMode, frame->Placement(),
+                              OutputToCrop(m_drag->x, m_drag->y, m_drag->W, m_drag->H));
+    }
 }
 
 // ---- Geometry ----
@@ -282,10 +370,18 @@ bool CKeltDoc::SetAspectRatio(int width, int height) {
         m_pOutputFrame = std::make_unique<CPictFrame>(m_dAspect);
     }
     if (m_pSourceFrame && m_pTargetFrame) {
+        // The offsets keep their place in the picture, scaled to the new crop units.
+        const PlacementEdit edits[] = {
+            {ESlot::Source, EditKind::Aspect, m_pSourceFrame->Placement(), {}},
+            {ESlot::Target, EditKind::Aspect, m_pTargetFrame->Placement(), {}}};
         m_pSourceFrame->SetAspect(m_dAspect);
         m_pTargetFrame->SetAspect(m_dAspect);
         m_pOutputFrame = std::make_unique<CPictFrame>(m_dAspect);
         RenderPass(0);
+        for (PlacementEdit edit : edits) {
+            edit.after = GetFrame(edit.slot)->Placement();
+            NotifyPlacement(edit);
+        }
     }
     return true;
 }

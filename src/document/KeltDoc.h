@@ -4,17 +4,35 @@
 
 #include "base/CmdTarget.h"
 #include "document/DocumentHost.h"
+#include "document/PlacementGesture.h"
 #include "picture/DibImage.h"
 #include "picture/PictFrame.h"
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace vx {
 
 class IPlatform;
 
 enum class ESlot { Source, Target };
+
+// One change of a slot's placement, as the observers see it once the frame holds it.
+struct PlacementEdit {
+    ESlot slot;
+    EditKind kind;
+    FramePlacement before;
+    FramePlacement after;
+    // The drag the change belongs to, key steps during it included, so that one drag can be one
+    // undo step; 0 for a change of its own.
+    unsigned gesture = 0;
+};
+
+using PlacementObserver = std::function<void(const PlacementEdit&)>;
 
 struct OutputSize {
     int width = 0;
@@ -38,8 +56,6 @@ public:
     // Slots.
     void InstallPicture(ESlot slot, std::unique_ptr<CDibImage> picture);
     void RestoreAll();
-    // After the user changed a slot's frame: re-render that slot and clear its saved flag.
-    void MarkChanged(ESlot slot);
     CPictFrame* GetSourceFrame() { return m_pSourceFrame.get(); }
     CPictFrame* GetTargetFrame() { return m_pTargetFrame.get(); }
     CPictFrame* GetFrame(ESlot slot) {
@@ -49,6 +65,26 @@ public:
         return slot == ESlot::Source ? m_pSource.get() : m_pTarget.get();
     }
     bool BothLoaded() const { return m_pSource && m_pTarget; }
+
+    // Placement edits. Every change of a slot's placement passes here (a gesture, and later an
+    // undo, an alignment, a command line): the frame takes it, the slot is rendered again and
+    // unsaved, and the observers hear of it. Nothing happens without a picture in the slot.
+    void ApplyPlacement(ESlot slot, const FramePlacement& placement, EditKind kind);
+    // Observers of every placement change, the restores and aspect changes included (undo,
+    // alignment, a log); the id returned removes one.
+    int AddPlacementObserver(PlacementObserver observer);
+    void RemovePlacementObserver(int id);
+
+    // The gestures of a view of W x H pixels showing `slot`, at its pixels, in the edit mode of the
+    // moment. A press starts the one drag of the slot: false (nothing starts) unless both
+    // pictures and the Preview buffers are there.
+    bool BeginDrag(ESlot slot, int x, int y, int W, int H);
+    // The pointer of the drag at (x, y): false, and the drag ends, once there is nothing to drag.
+    bool DragTo(int x, int y, int W, int H);
+    void EndDrag() { m_drag.reset(); }
+    // An arrow key in a view of `slot`: one step, coarse with Shift or during a drag; a drag of
+    // the slot goes on from the new placement at the pointer, without a jump.
+    void StepPlacement(ESlot slot, EArrowKey key, bool shift);
 
     // Crop geometry with the document aspect.
     CPoint OutputToCrop(int x, int y, int W, int H) const;
@@ -121,7 +157,18 @@ public:
     bool m_bScanToSource = true;
 
 private:
+    struct Drag {
+        ESlot slot;
+        CPlacementGesture gesture;
+        int x, y, W, H; // the latest pointer, in the view's pixels
+        unsigned id;
+    };
+
     void RegisterCommands();
+    // After a slot's frame changed: re-render that slot and clear its saved flag.
+    void MarkChanged(ESlot slot);
+    void Apply(ESlot slot, const FramePlacement& placement, EditKind kind, unsigned gesture);
+    void NotifyPlacement(const PlacementEdit& edit);
     // The new picture and its fitted frame in the slot, the slot unsaved; no view is told.
     void ReplaceSlot(ESlot slot, std::unique_ptr<CDibImage> picture);
     void RenderSlot(const CPictFrame& frame, int step, CDibImage& render);
@@ -132,6 +179,10 @@ private:
 
     IPlatform& m_ui;
     IDocumentHost& m_host;
+    std::optional<Drag> m_drag;
+    unsigned m_nLastGesture = 0;
+    std::vector<std::pair<int, PlacementObserver>> m_placementObservers;
+    int m_nLastObserver = 0;
 };
 
 } // namespace vx

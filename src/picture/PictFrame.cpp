@@ -55,6 +55,12 @@ void CPictFrame::SetAngle(double a) {
     matrix.SetAngle(a);
 }
 
+void CPictFrame::SetPlacement(const FramePlacement& p) {
+    SetOffset(p.offset.x, p.offset.y);
+    SetZoom(p.zoom);
+    SetAngle(p.angle);
+}
+
 void CPictFrame::SetAspect(double a) {
     for (CPoint& c : corners) {
         c.x = int(c.x * a / aspect);

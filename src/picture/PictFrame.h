@@ -26,6 +26,14 @@ struct CRect {
     bool operator==(const CRect&) const = default;
 };
 
+// Where a picture sits under the crop rectangle: the values the user edits.
+struct FramePlacement {
+    CPoint offset;
+    double zoom = 1.0;
+    double angle = 0;
+    bool operator==(const FramePlacement&) const = default;
+};
+
 class CPictFrame {
 public:
     // The output frame: corners +-512 in x and +-trunc(0.5 A 1024) in y, no picture.
@@ -38,6 +46,8 @@ public:
     void SetZoom(double zoom);
     void SetAngle(double angle);
     void SetAspect(double aspect);
+    FramePlacement Placement() const { return {offset, zoom, angle}; }
+    void SetPlacement(const FramePlacement& placement);
 
     // The crop point transformed into the frame's own units (truncated toward zero).
     CPoint Transform(CPoint p) const;

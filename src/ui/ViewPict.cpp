@@ -1,14 +1,12 @@
 #include "ui/ViewPict.h"
 
 #include "document/KeltDoc.h"
-#include "res/Resource.h"
 #include "ui/Cursors.h"
 #include "ui/MyFrameWnd.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <cmath>
 #include <vector>
 
 namespace vx::ui {
@@ -20,22 +18,6 @@ constexpr int kVkLeft = 37;
 constexpr int kVkUp = 38;
 constexpr int kVkRight = 39;
 constexpr int kVkDown = 40;
-
-constexpr double kZoomIn = 1.0025;
-constexpr double kZoomOut = 0.9975062344139651; // 1 / 1.0025
-constexpr double kRotate = 0.01745;
-constexpr double kCoarseZoomIn = 2.005;
-constexpr double kCoarseZoomOut = 0.49875311720698257; // 1 / 2.005
-constexpr double kCoarseRotate = 4.0;
-constexpr int kCoarseMove = 16;
-
-// p turned by minus `angle`, each coordinate truncated toward zero.
-CPoint Unrotate(CPoint p, double angle) {
-    const double ca = std::cos(-angle);
-    const double sa = std::sin(-angle);
-    return CPoint{static_cast<int>(std::trunc(p.x * ca - p.y * sa)),
-                  static_cast<int>(std::trunc(p.x * sa + p.y * ca))};
-}
 
 int VirtualKey(int qtKey) {
     switch (qtKey) {
@@ -87,6 +69,10 @@ CViewPict::CViewPict(CKeltDoc& doc, bool source, QWidget* parent)
     UpdateCursor();
 }
 
+CViewPict::~CViewPict() {
+    OnCaptureChanged(); // a drag ends with its view
+}
+
 ESlot CViewPict::Slot() const {
     return m_bSource ? ESlot::Source : ESlot::Target;
 }
@@ -125,125 +111,35 @@ void CViewPict::paintEvent(QPaintEvent* event) {
     painter.drawImage(drawn.topLeft(), m_drawn);
 }
 
-bool CViewPict::CanDrag() const {
-    return m_doc.m_pPreview && m_doc.m_pSource && m_doc.m_pTarget;
-}
-
-void CViewPict::BeginGesture(int x, int y) {
-    CPictFrame* frame = m_doc.GetFrame(Slot());
-    const CPoint p = m_doc.OutputToCrop(x, y, width(), height());
-    m_ptBaseOffset = frame->offset;
-    m_dBaseZoom = frame->zoom;
-    m_dBaseAngle = frame->angle;
-    m_ptStart = m_doc.m_nEditMode == res::EDIT_MODE_MOVE ? Unrotate(p, m_dBaseAngle) : p;
-    m_ptLast = QPoint(x, y);
-}
-
 void CViewPict::OnLButtonDown(int x, int y) {
-    if (!CanDrag() || !m_doc.GetFrame(Slot())) {
-        return;
+    if (m_doc.BeginDrag(Slot(), x, y, width(), height())) {
+        m_bDragging = true;
     }
-    m_bDragging = true;
-    m_bCoarse = true;
-    BeginGesture(x, y);
 }
 
 void CViewPict::OnMouseMove(int x, int y) {
-    if (!m_bDragging) {
-        return;
-    }
-    CPictFrame* frame = m_doc.GetFrame(Slot());
-    if (!frame) {
+    if (m_bDragging && !m_doc.DragTo(x, y, width(), height())) {
         OnCaptureChanged();
-        return;
     }
-    m_ptLast = QPoint(x, y);
-    const CPoint q = m_doc.OutputToCrop(x, y, width(), height());
-    const CPoint s = m_ptStart;
-    switch (m_doc.m_nEditMode) {
-    case res::EDIT_MODE_ZOOM: {
-        const int64_t from = int64_t(s.x) * s.x + int64_t(s.y) * s.y;
-        const int64_t to = int64_t(q.x) * q.x + int64_t(q.y) * q.y;
-        if (from == 0 || to == 0) {
-            return; // at the very centre the ratio is undefined or zero
-        }
-        frame->SetZoom(m_dBaseZoom * (static_cast<double>(from) / static_cast<double>(to)));
-        break;
-    }
-    case res::EDIT_MODE_MOVE: {
-        const CPoint r = Unrotate(q, m_dBaseAngle);
-        frame->SetOffset(m_ptBaseOffset.x + (s.x - r.x), m_ptBaseOffset.y + (r.y - s.y));
-        break;
-    }
-    case res::EDIT_MODE_ROTATE:
-        frame->SetAngle(m_dBaseAngle + (std::atan2(s.x, s.y) - std::atan2(q.x, q.y)));
-        break;
-    default:
-        return;
-    }
-    m_doc.MarkChanged(Slot());
 }
 
 void CViewPict::OnCaptureChanged() {
+    if (m_bDragging) {
+        m_doc.EndDrag();
+    }
     m_bDragging = false;
-    m_bCoarse = false;
 }
 
 bool CViewPict::OnKeyDown(int virtualKey, bool shift) {
-    if (!m_doc.m_pSource || !m_doc.m_pTarget) {
+    if (!m_doc.BothLoaded()) {
         return false;
     }
-    CPictFrame* frame = m_doc.GetFrame(Slot());
-    if (virtualKey < kVkLeft || virtualKey > kVkDown || !frame) {
-        return true; // every other key is swallowed
+    constexpr EArrowKey arrows[] = {EArrowKey::Left, EArrowKey::Up, EArrowKey::Right,
+                                    EArrowKey::Down};
+    if (virtualKey >= kVkLeft && virtualKey <= kVkDown) {
+        m_doc.StepPlacement(Slot(), arrows[virtualKey - kVkLeft], shift);
     }
-    m_ptBaseOffset = frame->offset;
-    m_dBaseZoom = frame->zoom;
-    m_dBaseAngle = frame->angle;
-    const bool coarse = m_bCoarse || shift;
-    const bool leftOrUp = virtualKey == kVkLeft || virtualKey == kVkUp;
-    switch (m_doc.m_nEditMode) {
-    case res::EDIT_MODE_ZOOM:
-        frame->SetZoom(m_dBaseZoom * (leftOrUp ? (coarse ? kCoarseZoomIn : kZoomIn)
-                                               : (coarse ? kCoarseZoomOut : kZoomOut)));
-        break;
-    case res::EDIT_MODE_MOVE: {
-        const int s = m_doc.m_dAspect >= 1.0 ? static_cast<int>(std::trunc(m_doc.m_dAspect)) : 1;
-        const int dx = coarse ? kCoarseMove : 1;
-        const int dy = coarse ? static_cast<int>(std::trunc(kCoarseMove / m_doc.m_dAspect * s)) : s;
-        int x = m_ptBaseOffset.x;
-        int y = m_ptBaseOffset.y;
-        switch (virtualKey) {
-        case kVkLeft:
-            x += dx;
-            break;
-        case kVkRight:
-            x -= dx;
-            break;
-        case kVkUp:
-            y -= dy;
-            break;
-        default:
-            y += dy;
-            break;
-        }
-        frame->SetOffset(x, y);
-        break;
-    }
-    case res::EDIT_MODE_ROTATE: {
-        const double step = coarse ? kRotate * kCoarseRotate : kRotate;
-        frame->SetAngle(m_dBaseAngle + (leftOrUp ? -step : step));
-        break;
-    }
-    default:
-        return true;
-    }
-    m_doc.MarkChanged(Slot());
-    if (m_bDragging) {
-        // The drag goes on from the frame's new values at the pointer, without a jump.
-        BeginGesture(m_ptLast.x(), m_ptLast.y());
-    }
-    return true;
+    return true; // every other key is swallowed
 }
 
 void CViewPict::mousePressEvent(QMouseEvent* event) {

@@ -20,11 +20,12 @@ class CViewPict : public QWidget, public CCmdTarget {
     Q_OBJECT
 public:
     CViewPict(CKeltDoc& doc, bool source, QWidget* parent);
+    ~CViewPict() override;
 
     CKeltDoc& Doc() const { return m_doc; }
     ESlot Slot() const;
 
-    // The gestures, in client pixels; the Qt events call them.
+    // The gestures, in client pixels, handed to the document; the Qt events call them.
     void OnLButtonDown(int x, int y);
     void OnMouseMove(int x, int y);
     void OnCaptureChanged();
@@ -35,13 +36,7 @@ public:
     static QRect FittedRect(int w, int h, int W, int H);
 
     bool m_bSource;
-    bool m_bDragging = false;
-    CPoint m_ptStart;
-    CPoint m_ptBaseOffset;
-    double m_dBaseZoom = 1.0;
-    double m_dBaseAngle = 0.0;
-    // Coarse key steps while a drag is held, or while Shift is down.
-    bool m_bCoarse = false;
+    bool m_bDragging = false; // the document's drag is this view's
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -54,17 +49,11 @@ protected:
     void hideEvent(QHideEvent* event) override;
     bool event(QEvent* event) override;
 
-    // Whether a press may start a drag.
-    bool CanDrag() const;
-
 private:
-    // The frame's values become the base, and the start point is the given client point.
-    void BeginGesture(int x, int y);
     void UpdateCursor();
 
     CKeltDoc& m_doc;
-    QPoint m_ptLast; // client point of the latest press or drag step
-    QImage m_drawn;  // the stretched picture, reused while its size holds
+    QImage m_drawn; // the stretched picture, reused while its size holds
     int m_nCursorMode = 0;
 };
 

@@ -78,8 +78,7 @@ TEST_F(DocumentCommands, EnablingFollowsSlotsAndSavedFlags) {
     EXPECT_FALSE(Enabled(res::ID_FILE_EXPORT));
     doc.m_bTargetSaved = true;
     EXPECT_TRUE(Enabled(res::ID_FILE_EXPORT));
-    doc.GetSourceFrame()->SetOffset(5, 5); // a drag in the SOURCE view
-    doc.MarkChanged(ESlot::Source);
+    doc.ApplyPlacement(ESlot::Source, {{5, 5}}, EditKind::Move); // a drag in the SOURCE view
     EXPECT_FALSE(doc.m_bSourceSaved);
     EXPECT_TRUE(doc.m_bTargetSaved);
     EXPECT_FALSE(Enabled(res::ID_FILE_EXPORT));
@@ -146,12 +145,12 @@ TEST_F(DocumentSlots, QuittingAsksOnlyWhenEditsWouldBeLost) {
     Load(ESlot::Source);
     Load(ESlot::Target);
     EXPECT_TRUE(doc.CanClose()); // loaded only: loading again gives the same
-    doc.MarkChanged(ESlot::Target);
+    doc.ApplyPlacement(ESlot::Target, {{5, 5}}, EditKind::Move);
     doc.RestoreAll();
     EXPECT_TRUE(doc.CanClose());
     EXPECT_TRUE(ui.messages.empty());
 
-    doc.MarkChanged(ESlot::Target);
+    doc.ApplyPlacement(ESlot::Target, {{5, 5}}, EditKind::Move);
     ui.messageAnswers = {MsgResult::Cancel, MsgResult::No};
     EXPECT_FALSE(doc.CanClose());
     EXPECT_EQ(ui.messages.back().buttons, MsgButtons::YesNoCancel);

@@ -105,8 +105,7 @@ TEST_F(RenderSchedule, SourceDragReusesFinishedTargetRender) {
     ui.RunTimerOut(CKeltDoc::kRenderTimerId);
     const auto targetBefore = Bytes(*doc.m_pTargetRender);
     const auto sourceBefore = Bytes(*doc.m_pSourceRender);
-    doc.GetSourceFrame()->SetOffset(37, -20);
-    doc.MarkChanged(ESlot::Source);
+    doc.ApplyPlacement(ESlot::Source, {{37, -20}}, EditKind::Move);
     EXPECT_EQ(doc.m_nSourceStep, 8);
     EXPECT_EQ(doc.m_nTargetStep, 1);
     EXPECT_NE(Bytes(*doc.m_pSourceRender), sourceBefore);
@@ -121,7 +120,7 @@ TEST_F(RenderSchedule, SourceDragReusesFinishedTargetRender) {
 TEST_F(RenderSchedule, RequestDuringRefinementResetsOnlyTheNamedPicture) {
     LoadBoth(160, 120);
     ui.FireTimer(CKeltDoc::kRenderTimerId); // both at 4
-    doc.MarkChanged(ESlot::Target);
+    doc.ApplyPlacement(ESlot::Target, doc.GetTargetFrame()->Placement(), EditKind::Move);
     EXPECT_EQ(doc.m_nSourceStep, 2);
     EXPECT_EQ(doc.m_nTargetStep, 8);
     // Selector 1 resets nothing; with both finished it only blends again.

@@ -272,7 +272,7 @@ TEST(Shell, ExitWithUnsavedEditsAsksAndCancelStays) {
     Shell shell(dir.File("app.INI"));
     shell.app.Doc().InstallPicture(ESlot::Source, std::make_unique<CDibImage>(40, 30));
     shell.app.Doc().InstallPicture(ESlot::Target, std::make_unique<CDibImage>(30, 40));
-    shell.app.Doc().MarkChanged(ESlot::Source);
+    shell.app.Doc().ApplyPlacement(ESlot::Source, {{5, 5}}, EditKind::Move);
     MsgResult answer = MsgResult::Cancel;
     shell.app.Platform().SetMessageHook([&](const std::string& text, MsgButtons, MsgIcon) {
         shell.messages.push_back(text);
