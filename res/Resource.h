@@ -121,5 +121,7 @@ constexpr unsigned IDS_COMMAND_FAILED = 177;
 constexpr unsigned IDS_COMMAND_NO_MEMORY = 178;
 constexpr unsigned IDS_ENTER_INTEGER = 179;
 constexpr unsigned IDS_ENTER_INTEGER_RANGE = 180;
+constexpr unsigned IDS_IMAGE_READ_FILTER = 181;
+constexpr unsigned IDS_IMAGE_WRITE_FILTER = 182;
 
 } // namespace res

@@ -53,6 +53,15 @@ const std::unordered_map<unsigned, std::string>& Table() {
         {IDS_COMMAND_NO_MEMORY, "The command could not be completed.\nNot enough memory."},
         {IDS_ENTER_INTEGER, "Please enter an integer."},
         {IDS_ENTER_INTEGER_RANGE, "Please enter an integer between %s and %s."},
+        {IDS_IMAGE_READ_FILTER,
+         "Image files (*.png;*.jpg;*.jpeg;*.tif;*.tiff;*.webp;*.bmp)|"
+         "*.png;*.jpg;*.jpeg;*.jpe;*.tif;*.tiff;*.webp;*.bmp;*.dib|"
+         "PNG image (*.png)|*.png|JPEG image (*.jpg;*.jpeg)|*.jpg;*.jpeg;*.jpe|"
+         "TIFF image (*.tif;*.tiff)|*.tif;*.tiff|WebP image (*.webp)|*.webp|"
+         "Windows bitmap (*.bmp)|*.bmp;*.dib|All files (*.*)|*"},
+        {IDS_IMAGE_WRITE_FILTER, "PNG image (*.png)|*.png|JPEG image (*.jpg;*.jpeg)|*.jpg;*.jpeg|"
+                                 "Windows bitmap (*.bmp)|*.bmp|TIFF image (*.tif;*.tiff)|*.tif;"
+                                 "*.tiff|WebP image (*.webp)|*.webp"},
         {ID_EDIT_ZOOM, "Zoom in and zoom out image relative to cropping rectangle\nZoom in/out"},
         {ID_EDIT_MOVE, "Move image relative to cropping rectangle\nMove"},
         {ID_EDIT_ROTATE, "Rotate image relative to cropping rectangle\nRotate"},
