@@ -123,5 +123,9 @@ constexpr unsigned IDS_ENTER_INTEGER = 179;
 constexpr unsigned IDS_ENTER_INTEGER_RANGE = 180;
 constexpr unsigned IDS_IMAGE_READ_FILTER = 181;
 constexpr unsigned IDS_IMAGE_WRITE_FILTER = 182;
+constexpr unsigned IDS_ALL_FILES_FILTER = 183;
+constexpr unsigned IDS_PROJECT_FILTER = 184;
+constexpr unsigned IDS_SOURCE_WORD = 185;
+constexpr unsigned IDS_TARGET_WORD = 186;
 
 } // namespace res

@@ -62,6 +62,10 @@ const std::unordered_map<unsigned, std::string>& Table() {
         {IDS_IMAGE_WRITE_FILTER, "PNG image (*.png)|*.png|JPEG image (*.jpg;*.jpeg)|*.jpg;*.jpeg|"
                                  "Windows bitmap (*.bmp)|*.bmp|TIFF image (*.tif;*.tiff)|*.tif;"
                                  "*.tiff|WebP image (*.webp)|*.webp"},
+        {IDS_ALL_FILES_FILTER, "All files (*)|*|"},
+        {IDS_PROJECT_FILTER, "Vexel project (*.vpj)|*.vpj"},
+        {IDS_SOURCE_WORD, "source"},
+        {IDS_TARGET_WORD, "target"},
         {ID_EDIT_ZOOM, "Zoom in and zoom out image relative to cropping rectangle\nZoom in/out"},
         {ID_EDIT_MOVE, "Move image relative to cropping rectangle\nMove"},
         {ID_EDIT_ROTATE, "Rotate image relative to cropping rectangle\nRotate"},
