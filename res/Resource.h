@@ -110,6 +110,24 @@ constexpr unsigned IDS_ERROR_NUMBER = 150;
 constexpr unsigned IDS_EMPTY_OUTPUT = 160;
 constexpr unsigned IDS_PATH_LINE_BREAK = 161;
 constexpr unsigned IDS_OUTPUT_TOO_LARGE = 162;
-constexpr unsigned IDS_SAVE_EDITS = 180;
+constexpr unsigned IDS_SCAN_FAILED = 170;
+constexpr unsigned IDS_SCAN_OPEN_FAILED = 171;
+constexpr unsigned IDS_SCAN_UNREADABLE = 172;
+constexpr unsigned IDS_SCAN_NO_FOLDER = 173;
+constexpr unsigned IDS_SCANNING_FROM = 174;
+constexpr unsigned IDS_SCAN_EMPTY = 175;
+constexpr unsigned IDS_SCAN_NOT_WRITTEN = 176;
+constexpr unsigned IDS_COMMAND_FAILED = 177;
+constexpr unsigned IDS_COMMAND_NO_MEMORY = 178;
+constexpr unsigned IDS_ENTER_INTEGER = 179;
+constexpr unsigned IDS_ENTER_INTEGER_RANGE = 180;
+constexpr unsigned IDS_IMAGE_READ_FILTER = 181;
+constexpr unsigned IDS_IMAGE_WRITE_FILTER = 182;
+constexpr unsigned IDS_ALL_FILES_FILTER = 183;
+constexpr unsigned IDS_PROJECT_FILTER = 184;
+constexpr unsigned IDS_SOURCE_WORD = 185;
+constexpr unsigned IDS_TARGET_WORD = 186;
+constexpr unsigned IDS_SAVE_EDITS = 187;
+constexpr unsigned IDS_ALL_MOVIES_FILTER = 188;
 
 } // namespace res

@@ -44,6 +44,31 @@ const std::unordered_map<unsigned, std::string>& Table() {
         {IDS_PATH_LINE_BREAK, "Can't export the project: the name of the saved %s picture holds a "
                               "line break, which a project file cannot keep.\nSave the picture "
                               "under another name, then export again."},
+        {IDS_SCAN_FAILED, "Scanning from \"%s\" failed.\n%s"},
+        {IDS_SCAN_OPEN_FAILED, "Can't open the scanner \"%s\".\n%s"},
+        {IDS_SCAN_UNREADABLE, "The scanner sends pictures in a form this program can't read."},
+        {IDS_SCAN_NO_FOLDER, "Can't make a folder for the scanned pictures."},
+        {IDS_SCANNING_FROM, "Scanning from %s"},
+        {IDS_SCAN_EMPTY, "The scanner delivered an empty picture."},
+        {IDS_SCAN_NOT_WRITTEN, "Can't write the scanned picture to %s."},
+        {IDS_COMMAND_FAILED, "The command could not be completed."},
+        {IDS_COMMAND_NO_MEMORY, "The command could not be completed.\nNot enough memory."},
+        {IDS_ENTER_INTEGER, "Please enter an integer."},
+        {IDS_ENTER_INTEGER_RANGE, "Please enter an integer between %s and %s."},
+        {IDS_IMAGE_READ_FILTER,
+         "Image files (*.png;*.jpg;*.jpeg;*.tif;*.tiff;*.webp;*.bmp)|"
+         "*.png;*.jpg;*.jpeg;*.jpe;*.tif;*.tiff;*.webp;*.bmp;*.dib|"
+         "PNG image (*.png)|*.png|JPEG image (*.jpg;*.jpeg)|*.jpg;*.jpeg;*.jpe|"
+         "TIFF image (*.tif;*.tiff)|*.tif;*.tiff|WebP image (*.webp)|*.webp|"
+         "Windows bitmap (*.bmp)|*.bmp;*.dib|All files (*.*)|*"},
+        {IDS_IMAGE_WRITE_FILTER, "PNG image (*.png)|*.png|JPEG image (*.jpg;*.jpeg)|*.jpg;*.jpeg|"
+                                 "Windows bitmap (*.bmp)|*.bmp|TIFF image (*.tif;*.tiff)|*.tif;"
+                                 "*.tiff|WebP image (*.webp)|*.webp"},
+        {IDS_ALL_FILES_FILTER, "All files (*)|*|"},
+        {IDS_ALL_MOVIES_FILTER, "All movie files|%s|"},
+        {IDS_PROJECT_FILTER, "Vexel project (*.vpj)|*.vpj"},
+        {IDS_SOURCE_WORD, "source"},
+        {IDS_TARGET_WORD, "target"},
         {ID_EDIT_ZOOM, "Zoom in and zoom out image relative to cropping rectangle\nZoom in/out"},
         {ID_EDIT_MOVE, "Move image relative to cropping rectangle\nMove"},
         {ID_EDIT_ROTATE, "Rotate image relative to cropping rectangle\nRotate"},
@@ -87,6 +112,21 @@ const std::string& LoadString(unsigned id) {
     const auto& table = Table();
     auto it = table.find(id);
     return it == table.end() ? empty : it->second;
+}
+
+std::string FormatString(unsigned id, std::initializer_list<std::string_view> args) {
+    const std::string& format = LoadString(id);
+    std::string text;
+    text.reserve(format.size());
+    auto arg = args.begin();
+    size_t from = 0;
+    // Only the table's text is searched, so an argument that holds "%s" is kept as it is.
+    for (size_t at = format.find("%s"); at != std::string::npos && arg != args.end();
+         at = format.find("%s", from)) {
+        text.append(format, from, at - from).append(*arg++);
+        from = at + 2;
+    }
+    return text.append(format, from);
 }
 
 } // namespace res

@@ -156,6 +156,29 @@ const char* const kAboutTitle = "About Vexel Helper";
 const char* const kAboutVersion = "Vexel Helper Version " VEXEL_VERSION_SHORT;
 const char* const kAboutLine = "Prepares source and target pictures for Vexel morphing projects";
 
+const char* const kOkButton = "OK";
+const char* const kCancelButton = "Cancel";
+
+const char* const kAspectTitle = "Aspect ratio";
+const char* const kAspectPrompt = "&Set cropping rectangle proportions\n(width to height ratio):";
+const char* const kAspectColon = "&:";
+const char* const kAspectPresets[5] = {"&1 : 1", "&3 : 2", "&4 : 3", "16 : &9", "&25 : 16"};
+
+const char* const kChooseFrameTitle = "Choose Frame";
+const char* const kChooseFrameFirst = "<<";
+const char* const kChooseFramePrevious = "<";
+const char* const kChooseFrameNext = ">";
+const char* const kChooseFrameLast = ">>";
+const char* const kChooseFrameLabel = "Static";
+
+const char* const kTwainDeviceTitle = "Add/remove TWAIN device";
+const char* const kTwainAvailable = "A&vailable devices:";
+const char* const kTwainSelected = "&Selected devices:";
+const char* const kTwainAdd = "&Add >";
+const char* const kTwainRemove = "< &Remove";
+
+const char* const kProgressCancel = "&Cancel";
+
 const char* const kHelpPage = "qrc:/help/index.html";
 
 } // namespace res

@@ -48,6 +48,34 @@ extern const char* const kAboutTitle;
 extern const char* const kAboutVersion;
 extern const char* const kAboutLine;
 
+// The buttons that close a dialog.
+extern const char* const kOkButton;
+extern const char* const kCancelButton;
+
+// The Aspect ratio dialog (resource 139); the presets in the order of their buttons 1011 ... 1015.
+extern const char* const kAspectTitle;
+extern const char* const kAspectPrompt;
+extern const char* const kAspectColon;
+extern const char* const kAspectPresets[5];
+
+// The Choose Frame dialog (resource 143); the label's text until the first frame is shown.
+extern const char* const kChooseFrameTitle;
+extern const char* const kChooseFrameFirst;
+extern const char* const kChooseFramePrevious;
+extern const char* const kChooseFrameNext;
+extern const char* const kChooseFrameLast;
+extern const char* const kChooseFrameLabel;
+
+// The Add/remove TWAIN device dialog (resource 164).
+extern const char* const kTwainDeviceTitle;
+extern const char* const kTwainAvailable;
+extern const char* const kTwainSelected;
+extern const char* const kTwainAdd;
+extern const char* const kTwainRemove;
+
+// The progress dialog (resource 159).
+extern const char* const kProgressCancel;
+
 // The help page shipped in the Qt resources.
 extern const char* const kHelpPage;
 

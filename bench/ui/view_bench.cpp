@@ -79,6 +79,24 @@ void BM_PreviewDragStep(benchmark::State& state) {
 }
 BENCHMARK(BM_PreviewDragStep)->Unit(benchmark::kMillisecond);
 
+// The paint alone of a full-HD Preview whose pass is complete: the buffer shown upright.
+void BM_PreviewPaint(benchmark::State& state) {
+    QuietPlatform ui;
+    ui.previewSize = ViewSize{1920, 1080};
+    CKeltDoc doc(ui, ui);
+    doc.InstallPicture(ESlot::Source, Noise(1600, 1200));
+    doc.InstallPicture(ESlot::Target, Noise(1200, 1600));
+    ui::CViewPreview view(doc, nullptr);
+    view.resize(1920, 1080);
+    doc.CreatePreviewBuffers(1920, 1080);
+    doc.RenderPass(0);
+    QImage screen(view.size(), QImage::Format_RGB32);
+    for (auto _ : state) {
+        view.render(&screen);
+    }
+}
+BENCHMARK(BM_PreviewPaint)->Unit(benchmark::kMillisecond);
+
 void BM_PanePaint12MP(benchmark::State& state) {
     test::ScriptedPlatform ui;
     CKeltDoc doc(ui, ui);

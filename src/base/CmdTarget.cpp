@@ -1,6 +1,8 @@
 #include "base/CmdTarget.h"
 
 #include "base/Platform.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
 
 #include <exception>
 #include <new>
@@ -65,8 +67,8 @@ void CCmdTarget::OnUpdateRange(unsigned first, unsigned last,
     m_updateRanges.push_back({first, last, std::move(handler)});
 }
 
-const char* CCommandRouter::GenericFailureText() {
-    return "The command could not be completed.";
+const std::string& CCommandRouter::GenericFailureText() {
+    return res::LoadString(res::IDS_COMMAND_FAILED);
 }
 
 bool CCommandRouter::Execute(unsigned id) {
@@ -77,7 +79,7 @@ bool CCommandRouter::Execute(unsigned id) {
             }
         }
     } catch (const std::bad_alloc&) {
-        m_ui.MessageBox(std::string(GenericFailureText()) + "\nNot enough memory.", MsgButtons::Ok,
+        m_ui.MessageBox(res::LoadString(res::IDS_COMMAND_NO_MEMORY), MsgButtons::Ok,
                         MsgIcon::Exclamation);
         return true;
     } catch (const std::exception&) {

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <string>
 #include <vector>
 
 namespace vx {
@@ -64,7 +65,7 @@ public:
     // when some target handles it.
     CCmdUI Update(unsigned id);
 
-    static const char* GenericFailureText();
+    static const std::string& GenericFailureText();
 
 private:
     Chain m_chain;

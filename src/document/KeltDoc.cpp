@@ -430,8 +430,9 @@ void CKeltDoc::OnLoadMovie(ESlot slot) {
     FileDialogOptions options;
     options.filter = res::LoadString(res::IDS_MOVIE_FILTER);
     // The first entry lists only the oldest kinds; every kind the reader opens comes next.
-    options.filter.insert(options.filter.size() - 1, std::string("All movie files|") +
-                                                         MovieFilePatterns() + "|All files (*)|*|");
+    options.filter.insert(options.filter.size() - 1,
+                          res::FormatString(res::IDS_ALL_MOVIES_FILTER, {MovieFilePatterns()}) +
+                              res::LoadString(res::IDS_ALL_FILES_FILTER));
     options.hideReadOnly = true;
     options.promptOverwrite = true;
     const std::optional<FileDialogResult> file = m_ui.FileDialog(options);
@@ -558,19 +559,18 @@ void CKeltDoc::OnExportProject() {
         return;
     }
     // A line break in a value would split it over lines of the project file.
-    for (const auto& [saved, which] :
-         {std::pair{&m_strSourceSaved, "source"}, std::pair{&m_strTargetSaved, "target"}}) {
+    for (const auto& [saved, which] : {std::pair{&m_strSourceSaved, res::IDS_SOURCE_WORD},
+                                       std::pair{&m_strTargetSaved, res::IDS_TARGET_WORD}}) {
         if (saved->find_first_of("\r\n") != std::string::npos) {
-            std::string text = res::LoadString(res::IDS_PATH_LINE_BREAK);
-            text.replace(text.find("%s"), 2, which);
-            m_ui.MessageBox(text, MsgButtons::Ok, MsgIcon::Exclamation);
+            m_ui.MessageBox(res::FormatString(res::IDS_PATH_LINE_BREAK, {res::LoadString(which)}),
+                            MsgButtons::Ok, MsgIcon::Exclamation);
             return;
         }
     }
     FileDialogOptions options;
     options.save = true;
     options.defaultExt = "vpj";
-    options.filter = "Vexel project (*.vpj)|*.vpj";
+    options.filter = res::LoadString(res::IDS_PROJECT_FILTER);
     options.hideReadOnly = true;
     options.promptOverwrite = true;
     // Beside the saved pictures it names, unless a project went elsewhere before.

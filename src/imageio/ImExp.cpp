@@ -4,6 +4,8 @@
 #include "base/Platform.h"
 #include "imageio/Codecs.h"
 #include "picture/DibImage.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
 
 #include <algorithm>
 #include <atomic>
@@ -25,23 +27,8 @@ int Fail(ImExpError error) {
     return 0;
 }
 
-const char* const kReadFilter =
-    "Image files (*.png;*.jpg;*.jpeg;*.tif;*.tiff;*.webp;*.bmp)|"
-    "*.png;*.jpg;*.jpeg;*.jpe;*.tif;*.tiff;*.webp;*.bmp;*.dib|"
-    "PNG image (*.png)|*.png|JPEG image (*.jpg;*.jpeg)|*.jpg;*.jpeg;*.jpe|"
-    "TIFF image (*.tif;*.tiff)|*.tif;*.tiff|WebP image (*.webp)|*.webp|"
-    "Windows bitmap (*.bmp)|*.bmp;*.dib|All files (*.*)|*";
-
-// The write filter's entries, in order, with the extension each one gives a bare name.
-struct WriteEntry {
-    const char* text;
-    const char* ext;
-};
-const WriteEntry kWriteEntries[] = {
-    {"PNG image (*.png)|*.png", "png"},      {"JPEG image (*.jpg;*.jpeg)|*.jpg;*.jpeg", "jpg"},
-    {"Windows bitmap (*.bmp)|*.bmp", "bmp"}, {"TIFF image (*.tif;*.tiff)|*.tif;*.tiff", "tif"},
-    {"WebP image (*.webp)|*.webp", "webp"},
-};
+// The extension a bare name takes from each entry of the write filter, in the filter's order.
+const char* const kWriteExtensions[] = {"png", "jpg", "bmp", "tif", "webp"};
 
 void CopyPath(const std::string& from, char* to) {
     const size_t n = std::min(from.size(), size_t(kPathBufferSize - 1));
@@ -124,7 +111,7 @@ int64_t ImExp_SetPixelLimit(int64_t pixels) {
 
 int ImExp_SelectFileToRead(IPlatform& owner, char* path) {
     FileDialogOptions options;
-    options.filter = kReadFilter;
+    options.filter = res::LoadString(res::IDS_IMAGE_READ_FILTER);
     options.initialName = path ? path : "";
     auto chosen = owner.FileDialog(options);
     if (!chosen || chosen->path.empty()) {
@@ -140,10 +127,7 @@ int ImExp_SelectFileToWrite(IPlatform& owner, int, char* path) {
     options.promptOverwrite = true;
     options.defaultExt = "png";
     options.initialName = path ? path : "";
-    for (const WriteEntry& e : kWriteEntries) {
-        options.filter += options.filter.empty() ? "" : "|";
-        options.filter += e.text;
-    }
+    options.filter = res::LoadString(res::IDS_IMAGE_WRITE_FILTER);
     auto chosen = owner.FileDialog(options);
     if (!chosen || chosen->path.empty()) {
         return 0;
@@ -151,8 +135,8 @@ int ImExp_SelectFileToWrite(IPlatform& owner, int, char* path) {
     std::string chosenPath = chosen->path;
     // A name without a known extension takes the one of the chosen filter entry.
     if (codec::FromExtension(chosenPath) == codec::Format::Unknown) {
-        const int index = std::clamp(chosen->filterIndex, 0, int(std::size(kWriteEntries)) - 1);
-        chosenPath += std::string(".") + kWriteEntries[index].ext;
+        const int index = std::clamp(chosen->filterIndex, 0, int(std::size(kWriteExtensions)) - 1);
+        chosenPath += std::string(".") + kWriteExtensions[index];
     }
     CopyPath(chosenPath, path);
     return 1;

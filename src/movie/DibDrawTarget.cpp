@@ -4,12 +4,6 @@
 
 namespace vx {
 
-int CDibDrawTarget::SetStretchMode(int mode) {
-    const int old = m_nMode;
-    m_nMode = mode;
-    return old;
-}
-
 void CDibDrawTarget::StretchDIBits(int x, int y, int w, int h, int srcX, int srcY, int srcW,
                                    int srcH, const uint8_t* bits, const BitmapInfoHeader& header) {
     if (!bits || header.biBitCount != 24 || w <= 0 || h <= 0 || srcW <= 0 || srcH <= 0) {

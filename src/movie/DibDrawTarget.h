@@ -9,13 +9,11 @@ class CDibDrawTarget : public IDrawTarget {
 public:
     explicit CDibDrawTarget(CDibImage& picture) : m_picture(picture) {}
 
-    int SetStretchMode(int mode) override;
     void StretchDIBits(int x, int y, int w, int h, int srcX, int srcY, int srcW, int srcH,
                        const uint8_t* bits, const BitmapInfoHeader& header) override;
 
 private:
     CDibImage& m_picture;
-    int m_nMode = 1;
 };
 
 } // namespace vx

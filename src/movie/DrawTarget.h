@@ -40,12 +40,20 @@ inline int StretchSourceColumn(int srcX, int srcW, int w, int dx) {
 class IDrawTarget {
 public:
     virtual ~IDrawTarget() = default;
-    // Returns the previous mode.
-    virtual int SetStretchMode(int mode) = 0;
+    // Returns the previous mode. Both surfaces stretch by dropping and repeating whatever the
+    // mode: it is only kept, for the caller to put back.
+    int SetStretchMode(int mode) {
+        const int old = m_nStretchMode;
+        m_nStretchMode = mode;
+        return old;
+    }
     // Stretches the bitmap's (srcX, srcY, srcW, srcH), in bitmap coordinates with y up from the
     // bottom row for a bottom-up bitmap, into the surface's (x, y, w, h), y down from the top.
     virtual void StretchDIBits(int x, int y, int w, int h, int srcX, int srcY, int srcW, int srcH,
                                const uint8_t* bits, const BitmapInfoHeader& header) = 0;
+
+private:
+    int m_nStretchMode = 1;
 };
 
 } // namespace vx

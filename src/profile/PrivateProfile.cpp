@@ -162,6 +162,35 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key,
     return Writing(path, [&](CProfileFile& file) { return file.SetString(section, key, value); });
 }
 
+std::vector<int> GetPrivateProfileInts(std::string_view section,
+                                       std::initializer_list<std::string_view> keys,
+                                       int defaultValue, const std::string& path) {
+    return Reading(path, [&](const CProfileFile* file) {
+        std::vector<int> values;
+        for (std::string_view key : keys) {
+            values.push_back(file ? file->GetInt(section, key, defaultValue) : defaultValue);
+        }
+        return values;
+    });
+}
+
+bool WritePrivateProfileStrings(
+    std::string_view section,
+    std::initializer_list<std::pair<std::string_view, std::string_view>> entries,
+    const std::string& path) {
+    return Writing(path, [&](CProfileFile& file) {
+        // On a copy: the parse may be the cache's, which a refused value must not leave half set.
+        CProfileFile changed = file;
+        for (const auto& [key, value] : entries) {
+            if (!changed.SetString(section, key, value)) {
+                return false;
+            }
+        }
+        file = std::move(changed);
+        return true;
+    });
+}
+
 bool DeletePrivateProfileKey(std::string_view section, std::string_view key,
                              const std::string& path) {
     return Writing(path, [&](CProfileFile& file) {

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace vx {
 
@@ -21,6 +24,16 @@ int GetPrivateProfileInt(std::string_view section, std::string_view key, int def
 // cannot be stored (see CProfileFile::SetString).
 bool WritePrivateProfileString(std::string_view section, std::string_view key,
                                std::string_view value, const std::string& path);
+// Several keys of one section in one reading of the file, and for the write one save: the
+// values, and the file, are those of one call per key in the given order, except that a value
+// that cannot be stored fails the whole write and nothing is written.
+std::vector<int> GetPrivateProfileInts(std::string_view section,
+                                       std::initializer_list<std::string_view> keys,
+                                       int defaultValue, const std::string& path);
+bool WritePrivateProfileStrings(
+    std::string_view section,
+    std::initializer_list<std::pair<std::string_view, std::string_view>> entries,
+    const std::string& path);
 bool DeletePrivateProfileKey(std::string_view section, std::string_view key,
                              const std::string& path);
 bool DeletePrivateProfileSection(std::string_view section, const std::string& path);

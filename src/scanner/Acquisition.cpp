@@ -1,6 +1,8 @@
 #include "scanner/Acquisition.h"
 
 #include "base/Platform.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
 #include "scanner/ScanImage.h"
 
 #include <sane/sane.h>
@@ -13,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <string_view>
 #include <thread>
 
 namespace vx {
@@ -138,7 +141,9 @@ bool FrameKind(SANE_Frame frame, ScanFrameFormat::Kind& kind) {
 
 // The worker: open, scan every frame, close, write the file.
 void CAcquisition::RunScan(Job& job, std::mutex& saneMutex, int dpi) {
-    const std::string failed = "Scanning from \"" + job.label + "\" failed.\n";
+    const auto failed = [&job](std::string_view why) {
+        return res::FormatString(res::IDS_SCAN_FAILED, {job.label, why});
+    };
     SANE_Handle handle = nullptr;
     SANE_Status status;
     {
@@ -155,7 +160,8 @@ void CAcquisition::RunScan(Job& job, std::mutex& saneMutex, int dpi) {
         status = sane_open(job.saneName.c_str(), &handle);
     }
     if (status != SANE_STATUS_GOOD) {
-        job.error = "Can't open the scanner \"" + job.label + "\".\n" + sane_strstatus(status);
+        job.error =
+            res::FormatString(res::IDS_SCAN_OPEN_FAILED, {job.label, sane_strstatus(status)});
         job.done.store(true, std::memory_order_release);
         return;
     }
@@ -176,13 +182,13 @@ void CAcquisition::RunScan(Job& job, std::mutex& saneMutex, int dpi) {
             status = sane_get_parameters(handle, &p);
         }
         if (status != SANE_STATUS_GOOD) {
-            job.error = failed + sane_strstatus(status);
+            job.error = failed(sane_strstatus(status));
             break;
         }
         ScanFrameFormat format;
         if (!FrameKind(p.format, format.kind) || (p.depth != 1 && p.depth != 8 && p.depth != 16) ||
             p.pixels_per_line <= 0 || p.bytes_per_line <= 0) {
-            job.error = failed + "The scanner sends pictures in a form this program can't read.";
+            job.error = failed(res::LoadString(res::IDS_SCAN_UNREADABLE));
             break;
         }
         format.depth = p.depth;
@@ -211,7 +217,7 @@ void CAcquisition::RunScan(Job& job, std::mutex& saneMutex, int dpi) {
                 if (status == SANE_STATUS_CANCELLED && job.cancel.load()) {
                     job.cancelled = true;
                 } else {
-                    job.error = failed + sane_strstatus(status);
+                    job.error = failed(sane_strstatus(status));
                 }
                 break;
             }
@@ -421,11 +427,11 @@ bool CAcquisition::Acquire(const std::string& name) {
     }
     job->path = NextScanPath();
     if (job->path.empty()) {
-        m_ui.MessageBox("Can't make a folder for the scanned pictures.", MsgButtons::Ok,
+        m_ui.MessageBox(res::LoadString(res::IDS_SCAN_NO_FOLDER), MsgButtons::Ok,
                         MsgIcon::Exclamation);
         return false;
     }
-    m_progress = m_ui.OpenProgressDialog("Scanning from " + name, true);
+    m_progress = m_ui.OpenProgressDialog(res::FormatString(res::IDS_SCANNING_FROM, {name}), true);
     job->thread = std::thread(RunScan, std::ref(*job), std::ref(m_saneMutex), kResolutionDpi);
     m_job = std::move(job);
     m_ui.SetTimer(kScanTimerId, kScanTimerMs, [this] { Poll(); });

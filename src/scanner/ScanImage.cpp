@@ -1,6 +1,8 @@
 #include "scanner/ScanImage.h"
 
 #include "imageio/ImExp.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
 
 #include <algorithm>
 #include <cstring>
@@ -148,7 +150,7 @@ void CScanImage::ConvertLine(const std::uint8_t* line) {
 
 bool CScanImage::SavePng(const std::string& path, std::string& error) const {
     if (m_width <= 0 || m_height <= 0) {
-        error = "The scanner delivered an empty picture.";
+        error = res::LoadString(res::IDS_SCAN_EMPTY);
         return false;
     }
     ScanRows rows(*this);
@@ -156,7 +158,7 @@ bool CScanImage::SavePng(const std::string& path, std::string& error) const {
     if (ImExp_WriteFile(&rows, nullptr, path.c_str(), &one, nullptr, nullptr, 1)) {
         return true;
     }
-    error = "Can't write the scanned picture to " + path + ".";
+    error = res::FormatString(res::IDS_SCAN_NOT_WRITTEN, {path});
     return false;
 }
 

@@ -22,7 +22,7 @@ bool CApplication::notify(QObject* receiver, QEvent* event) {
     } catch (const std::exception&) {
         QMessageBox::warning(activeWindow(),
                              QString::fromStdString(res::LoadString(res::IDS_APP_TITLE)),
-                             QString::fromLatin1(CCommandRouter::GenericFailureText()));
+                             QString::fromStdString(CCommandRouter::GenericFailureText()));
     }
     return true;
 }

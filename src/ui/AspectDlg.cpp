@@ -1,8 +1,9 @@
 #include "ui/AspectDlg.h"
 
-#include "document/KeltDoc.h"
 #include "base/Platform.h"
 #include "res/Resource.h"
+#include "res/StringTable.h"
+#include "res/UiTables.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <climits>
 #include <iterator>
+#include <string>
 
 namespace vx::ui {
 
@@ -21,15 +23,14 @@ namespace {
 
 struct PresetRatio {
     unsigned id;
-    const char* text;
     int width;
     int height;
 };
 
+// In the order of the buttons' texts in the resources.
 constexpr PresetRatio kPresets[5] = {
-    {res::IDC_ASPECT_1_1, "&1 : 1", 1, 1},       {res::IDC_ASPECT_3_2, "&3 : 2", 3, 2},
-    {res::IDC_ASPECT_4_3, "&4 : 3", 4, 3},       {res::IDC_ASPECT_16_9, "16 : &9", 16, 9},
-    {res::IDC_ASPECT_25_16, "&25 : 16", 25, 16},
+    {res::IDC_ASPECT_1_1, 1, 1},   {res::IDC_ASPECT_3_2, 3, 2},     {res::IDC_ASPECT_4_3, 4, 3},
+    {res::IDC_ASPECT_16_9, 16, 9}, {res::IDC_ASPECT_25_16, 25, 16},
 };
 
 } // namespace
@@ -59,14 +60,14 @@ QAbstractSpinBox::StepEnabled CAspectSpin::stepEnabled() const {
     return enabled;
 }
 
-CAspectDlg::CAspectDlg(CKeltDoc* doc, QWidget* parent) : QDialog(parent), m_pDoc(doc) {
-    setWindowTitle("Aspect ratio");
+CAspectDlg::CAspectDlg(IPlatform* ui, QWidget* parent) : QDialog(parent), m_pUi(ui) {
+    setWindowTitle(res::kAspectTitle);
     setObjectName("AspectDlg");
 
-    auto* label = new QLabel("&Set cropping rectangle proportions\n(width to height ratio):", this);
+    auto* label = new QLabel(res::kAspectPrompt, this);
     m_pWidth = new CAspectSpin(this);
     m_pWidth->setObjectName("Edit1001");
-    auto* colon = new QLabel("&:", this);
+    auto* colon = new QLabel(res::kAspectColon, this);
     colon->setAlignment(Qt::AlignCenter);
     m_pHeight = new CAspectSpin(this);
     m_pHeight->setObjectName("Edit1002");
@@ -81,7 +82,7 @@ CAspectDlg::CAspectDlg(CKeltDoc* doc, QWidget* parent) : QDialog(parent), m_pDoc
     auto* presets = new QHBoxLayout;
     for (int i = 0; i < 5; ++i) {
         const PresetRatio& preset = kPresets[i];
-        m_presets[i] = new QPushButton(preset.text, this);
+        m_presets[i] = new QPushButton(res::kAspectPresets[i], this);
         m_presets[i]->setAutoDefault(false);
         connect(m_presets[i], &QPushButton::clicked, this, [this, preset] {
             m_pWidth->setValue(preset.width);
@@ -96,9 +97,9 @@ CAspectDlg::CAspectDlg(CKeltDoc* doc, QWidget* parent) : QDialog(parent), m_pDoc
     left->addLayout(presets);
     left->addStretch(1);
 
-    m_pOk = new QPushButton("OK", this);
+    m_pOk = new QPushButton(res::kOkButton, this);
     m_pOk->setDefault(true);
-    auto* cancel = new QPushButton("Cancel", this);
+    auto* cancel = new QPushButton(res::kCancelButton, this);
     connect(m_pOk, &QPushButton::clicked, this, &CAspectDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CAspectDlg::reject);
     auto* right = new QVBoxLayout;
@@ -129,17 +130,19 @@ bool CAspectDlg::Exchange(CAspectSpin* edit, int& value) {
     bool ok = false;
     const QString text = edit->text().trimmed();
     const long long typed = text.toLongLong(&ok);
-    const char* refusal = nullptr;
+    std::string refusal;
     if (!ok) {
-        refusal = "Please enter an integer.";
+        refusal = res::LoadString(res::IDS_ENTER_INTEGER);
     } else if (typed < CAspectSpin::kMin || typed > CAspectSpin::kMax) {
-        refusal = "Please enter an integer between 1 and 10000.";
+        refusal =
+            res::FormatString(res::IDS_ENTER_INTEGER_RANGE, {std::to_string(CAspectSpin::kMin),
+                                                             std::to_string(CAspectSpin::kMax)});
     }
-    if (refusal) {
-        if (m_pDoc) {
-            m_pDoc->Platform().MessageBox(refusal, MsgButtons::Ok, MsgIcon::Exclamation);
+    if (!refusal.empty()) {
+        if (m_pUi) {
+            m_pUi->MessageBox(refusal, MsgButtons::Ok, MsgIcon::Exclamation);
         } else {
-            QMessageBox::warning(this, windowTitle(), refusal);
+            QMessageBox::warning(this, windowTitle(), QString::fromStdString(refusal));
         }
         edit->setFocus();
         edit->selectAll();

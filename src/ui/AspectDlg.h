@@ -7,7 +7,7 @@
 class QPushButton;
 
 namespace vx {
-class CKeltDoc;
+class IPlatform;
 }
 
 namespace vx::ui {
@@ -29,7 +29,8 @@ protected:
 class CAspectDlg : public QDialog {
     Q_OBJECT
 public:
-    CAspectDlg(CKeltDoc* doc, QWidget* parent);
+    // `ui` shows the refusal of a term; without it a Qt message box does.
+    CAspectDlg(IPlatform* ui, QWidget* parent);
 
     // Fills the fields from m_nWidth and m_nHeight.
     void OnInitDialog();
@@ -47,7 +48,7 @@ private:
     // False, with a message and the focus on the field, unless it holds 1 ... 10000.
     bool Exchange(CAspectSpin* edit, int& value);
 
-    CKeltDoc* m_pDoc; // kept, not used
+    IPlatform* m_pUi;
     CAspectSpin* m_pWidth;
     CAspectSpin* m_pHeight;
     QPushButton* m_presets[5];

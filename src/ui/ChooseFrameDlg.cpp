@@ -6,6 +6,7 @@
 #include "movie/MovieReader.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
+#include "res/UiTables.h"
 #include "ui/QtDrawTarget.h"
 #include "ui/ViewPict.h"
 
@@ -30,15 +31,15 @@ constexpr int kDialogHeight = 100;
 } // namespace
 
 CChooseFrameDlg::CChooseFrameDlg(IPlatform& ui, QWidget* parent) : CHelpDialog(parent), m_ui(ui) {
-    setWindowTitle("Choose Frame");
+    setWindowTitle(res::kChooseFrameTitle);
     setObjectName("ChooseFrameDlg");
 
-    auto* ok = new QPushButton("OK", this);
+    auto* ok = new QPushButton(res::kOkButton, this);
     ok->setObjectName("Button1");
     ok->setDefault(true);
     ok->setGeometry(Dlu(129, 7, 50, 14));
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    auto* cancel = new QPushButton("Cancel", this);
+    auto* cancel = new QPushButton(res::kCancelButton, this);
     cancel->setObjectName("Button2");
     cancel->setGeometry(Dlu(129, 24, 50, 14));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -55,10 +56,10 @@ CChooseFrameDlg::CChooseFrameDlg(IPlatform& ui, QWidget* parent) : CHelpDialog(p
         button->setAutoDefault(false);
         return button;
     };
-    m_pFirst = stepButton(res::IDC_FRAME_FIRST, "<<", 7);
-    m_pPrev = stepButton(res::IDC_FRAME_PREV, "<", 26);
-    m_pNext = stepButton(res::IDC_FRAME_NEXT, ">", 45);
-    m_pLast = stepButton(res::IDC_FRAME_LAST, ">>", 63);
+    m_pFirst = stepButton(res::IDC_FRAME_FIRST, res::kChooseFrameFirst, 7);
+    m_pPrev = stepButton(res::IDC_FRAME_PREV, res::kChooseFramePrevious, 26);
+    m_pNext = stepButton(res::IDC_FRAME_NEXT, res::kChooseFrameNext, 45);
+    m_pLast = stepButton(res::IDC_FRAME_LAST, res::kChooseFrameLast, 63);
     connect(m_pFirst, &QPushButton::clicked, this, [this] { Step(0); });
     connect(m_pPrev, &QPushButton::clicked, this,
             [this] { Step(std::max<int64_t>(m_nFrame - 1, 0)); });
@@ -74,7 +75,7 @@ CChooseFrameDlg::CChooseFrameDlg(IPlatform& ui, QWidget* parent) : CHelpDialog(p
     connect(m_slider, &QSlider::valueChanged, this, &CChooseFrameDlg::OnHScroll);
     connect(m_slider, &QSlider::sliderReleased, this, &CChooseFrameDlg::OnHScroll);
 
-    m_pLabel = new QLabel("Static", this);
+    m_pLabel = new QLabel(res::kChooseFrameLabel, this);
     m_pLabel->setObjectName("Static1041");
     m_pLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_pLabel->setGeometry(Dlu(112, 60, 67, 8));

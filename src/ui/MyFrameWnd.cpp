@@ -134,12 +134,10 @@ void CMyFrameWnd::changeEvent(QEvent* event) {
 }
 
 void CMyFrameWnd::ApplyPlacement(const std::string& profile) {
-    int x = GetPrivateProfileInt("", "X", -1, profile);
-    int y = GetPrivateProfileInt("", "Y", -1, profile);
-    int w = GetPrivateProfileInt("", "WIDTH", -1, profile);
-    int h = GetPrivateProfileInt("", "HEIGHT", -1, profile);
+    const std::vector<int> stored =
+        GetPrivateProfileInts("", {"X", "Y", "WIDTH", "HEIGHT"}, -1, profile);
     QSize area = mdiArea() ? mdiArea()->viewport()->size() : QSize();
-    Placement p = ComputePlacement(x, y, w, h, ScreenSize(), area);
+    Placement p = ComputePlacement(stored[0], stored[1], stored[2], stored[3], ScreenSize(), area);
     if (p.moveAndSize) {
         setGeometry(p.rect);
     } else {
@@ -154,10 +152,11 @@ void CMyFrameWnd::SavePlacement(const std::string& profile) {
         r = m_restoreRect;
     }
     // A read-only folder loses the placement but nothing else.
-    WritePrivateProfileString("", "X", std::to_string(r.left()), profile);
-    WritePrivateProfileString("", "Y", std::to_string(r.top()), profile);
-    WritePrivateProfileString("", "WIDTH", std::to_string(r.width()), profile);
-    WritePrivateProfileString("", "HEIGHT", std::to_string(r.height()), profile);
+    const std::string x = std::to_string(r.left());
+    const std::string y = std::to_string(r.top());
+    const std::string w = std::to_string(r.width());
+    const std::string h = std::to_string(r.height());
+    WritePrivateProfileStrings("", {{"X", x}, {"Y", y}, {"WIDTH", w}, {"HEIGHT", h}}, profile);
 }
 
 } // namespace vx::ui

@@ -1,5 +1,7 @@
 #include "ui/ProgressDlg.h"
 
+#include "res/UiTables.h"
+
 #include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
@@ -16,7 +18,7 @@ CProgressDlg::CProgressDlg(const std::string& text, bool cancelAllowed, QWidget*
     label->setAlignment(Qt::AlignCenter);
     m_pBar = new QProgressBar(this);
     m_pBar->setTextVisible(false);
-    m_pCancel = new QPushButton(tr("&Cancel"), this);
+    m_pCancel = new QPushButton(res::kProgressCancel, this);
     m_pCancel->setDefault(true);
     m_pCancel->setEnabled(cancelAllowed);
     connect(m_pCancel, &QPushButton::clicked, this, &CProgressDlg::reject);

@@ -12,13 +12,11 @@ class CQtDrawTarget : public IDrawTarget {
 public:
     explicit CQtDrawTarget(QImage& surface) : m_surface(surface) {}
 
-    int SetStretchMode(int mode) override;
     void StretchDIBits(int x, int y, int w, int h, int srcX, int srcY, int srcW, int srcH,
                        const uint8_t* bits, const BitmapInfoHeader& header) override;
 
 private:
     QImage& m_surface;
-    int m_nMode = 1;
 };
 
 } // namespace vx::ui

@@ -193,7 +193,7 @@ std::unique_ptr<IProgressDialog> CQtPlatform::OpenProgressDialog(const std::stri
 
 bool CQtPlatform::RunAspectDialog(int& width, int& height) {
     CFocusReturn focus;
-    CAspectDlg dialog(m_pMainFrame ? &m_pMainFrame->Doc() : nullptr, m_pMainFrame);
+    CAspectDlg dialog(m_pMainFrame ? &m_pMainFrame->Doc().Platform() : nullptr, m_pMainFrame);
     dialog.m_nWidth = width;
     dialog.m_nHeight = height;
     dialog.OnInitDialog();

@@ -2,6 +2,7 @@
 
 #include "base/Platform.h"
 #include "res/Resource.h"
+#include "res/UiTables.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -37,15 +38,15 @@ QVBoxLayout* Column(QLabel* label, QListWidget* list) {
 CTwainDeviceDlg::CTwainDeviceDlg(IPlatform& ui, std::vector<std::string> available,
                                  const std::vector<std::string>& selected, QWidget* parent)
     : CHelpDialog(parent), m_ui(ui), m_choice(std::move(available), selected) {
-    setWindowTitle("Add/remove TWAIN device");
+    setWindowTitle(res::kTwainDeviceTitle);
     setObjectName("TwainDeviceDlg");
 
     m_pAvailable = MakeList(res::IDC_TWAIN_AVAILABLE, this);
     m_pSelected = MakeList(res::IDC_TWAIN_SELECTED, this);
-    m_pAdd = new QPushButton("&Add >", this);
-    m_pRemove = new QPushButton("< &Remove", this);
-    m_pOk = new QPushButton("OK", this);
-    m_pCancel = new QPushButton("Cancel", this);
+    m_pAdd = new QPushButton(res::kTwainAdd, this);
+    m_pRemove = new QPushButton(res::kTwainRemove, this);
+    m_pOk = new QPushButton(res::kOkButton, this);
+    m_pCancel = new QPushButton(res::kCancelButton, this);
     for (QPushButton* button : {m_pAdd, m_pRemove, m_pCancel}) {
         button->setAutoDefault(false);
     }
@@ -66,9 +67,9 @@ CTwainDeviceDlg::CTwainDeviceDlg(IPlatform& ui, std::vector<std::string> availab
     closing->addStretch(1);
 
     auto* layout = new QHBoxLayout(this);
-    layout->addLayout(Column(new QLabel("A&vailable devices:", this), m_pAvailable), 1);
+    layout->addLayout(Column(new QLabel(res::kTwainAvailable, this), m_pAvailable), 1);
     layout->addLayout(moves);
-    layout->addLayout(Column(new QLabel("&Selected devices:", this), m_pSelected), 1);
+    layout->addLayout(Column(new QLabel(res::kTwainSelected, this), m_pSelected), 1);
     layout->addLayout(closing);
     resize(520, 260); // about 257 x 133 dialog units
 

@@ -2,12 +2,12 @@
 
 #include "document/KeltDoc.h"
 #include "ui/Cursors.h"
+#include "ui/DisplayPixels.h"
 #include "ui/MyFrameWnd.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <vector>
 
 namespace vx::ui {
 
@@ -37,29 +37,6 @@ int VirtualKey(int qtKey) {
 }
 
 } // namespace
-
-void StretchPicture(const CDibImage& picture, QImage& out) {
-    const int w = picture.Width();
-    const int h = picture.Height();
-    const int dw = out.width();
-    const int dh = out.height();
-    if (w <= 0 || h <= 0 || dw <= 0 || dh <= 0) {
-        return;
-    }
-    std::vector<int> columns(static_cast<size_t>(dw));
-    for (int dx = 0; dx < dw; ++dx) {
-        columns[size_t(dx)] = 3 * static_cast<int>(int64_t(dx) * w / dw);
-    }
-    for (int dy = 0; dy < dh; ++dy) {
-        // Display row dy of the picture is buffer row h - 1 - (dy h / dh).
-        const uint8_t* src = picture.Row(h - 1 - static_cast<int>(int64_t(dy) * h / dh));
-        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(dy));
-        for (int dx = 0; dx < dw; ++dx) {
-            const uint8_t* p = src + columns[size_t(dx)];
-            dst[dx] = qRgb(p[2], p[1], p[0]);
-        }
-    }
-}
 
 CViewPict::CViewPict(CKeltDoc& doc, bool source, QWidget* parent)
     : QWidget(parent), m_bSource(source), m_doc(doc) {
@@ -107,7 +84,7 @@ void CViewPict::paintEvent(QPaintEvent* event) {
     if (m_drawn.size() != drawn.size()) {
         m_drawn = QImage(drawn.size(), QImage::Format_RGB32);
     }
-    StretchPicture(*picture, m_drawn);
+    StretchUpright(*picture, m_drawn, m_drawn.rect());
     painter.drawImage(drawn.topLeft(), m_drawn);
 }
 

@@ -10,7 +10,6 @@
 
 namespace vx {
 class CKeltDoc;
-class CDibImage;
 enum class ESlot;
 } // namespace vx
 
@@ -56,9 +55,5 @@ private:
     QImage m_drawn; // the stretched picture, reused while its size holds
     int m_nCursorMode = 0;
 };
-
-// Stretches a bottom-row-first 24-bit picture upright into `out` (its whole size), dropping
-// rows and columns as needed.
-void StretchPicture(const CDibImage& picture, QImage& out);
 
 } // namespace vx::ui

@@ -2,10 +2,10 @@
 
 #include "document/KeltDoc.h"
 #include "res/Resource.h"
+#include "ui/DisplayPixels.h"
 
 #include <QPaintEvent>
 #include <QPainter>
-#include <algorithm>
 #include <memory>
 
 namespace vx::ui {
@@ -16,19 +16,6 @@ namespace {
 std::unique_ptr<QImage>& Offscreen() {
     static std::unique_ptr<QImage> image;
     return image;
-}
-
-// The bottom-row-first buffer upright into `out` at (0, 0), pixel for pixel.
-void CopyUpright(const CDibImage& buffer, QImage& out) {
-    const int w = std::min(buffer.Width(), out.width());
-    const int h = std::min(buffer.Height(), out.height());
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* src = buffer.Row(buffer.Height() - 1 - y);
-        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < w; ++x, src += 3) {
-            dst[x] = qRgb(src[2], src[1], src[0]);
-        }
-    }
 }
 
 } // namespace
@@ -71,7 +58,9 @@ void CViewPreview::paintEvent(QPaintEvent* event) {
         QPainter memory(offscreen.get());
         memory.fillRect(event->rect(), Qt::black);
     }
-    CopyUpright(*doc.m_pPreview, *offscreen);
+    // Pixel for pixel from the top-left corner.
+    const CDibImage& buffer = *doc.m_pPreview;
+    StretchUpright(buffer, *offscreen, QRect(0, 0, buffer.Width(), buffer.Height()));
     painter.drawImage(QPoint(0, 0), *offscreen);
 }
 

@@ -1,4 +1,6 @@
 #include "base/MyException.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
 #include "support/ScriptedPlatform.h"
 
 #include <gtest/gtest.h>
@@ -35,4 +37,14 @@ TEST(MyException, ReportShowsOkBoxOnlyForPositiveCodes) {
     CMyException(0).Report(ui);
     CMyException(-3).Report(ui);
     EXPECT_EQ(ui.messages.size(), 1u);
+}
+
+TEST(StringTable, FormatFillsThePlaceholdersInOrderAndNeverTheArguments) {
+    using res::FormatString;
+    EXPECT_EQ(FormatString(res::IDS_SCAN_FAILED, {"50%s off", "Device busy"}),
+              "Scanning from \"50%s off\" failed.\nDevice busy");
+    EXPECT_EQ(FormatString(res::IDS_SCAN_OPEN_FAILED, {"A"}), "Can't open the scanner \"A\".\n%s");
+    EXPECT_EQ(FormatString(res::IDS_SCAN_EMPTY, {"unused"}),
+              "The scanner delivered an empty picture.");
+    EXPECT_EQ(FormatString(1, {"x"}), "");
 }

@@ -10,6 +10,7 @@
 #include <png.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -276,4 +277,23 @@ TEST_F(ImageFiles, TiledAndCompressedTiffs) {
             }
         }
     }
+}
+
+TEST(ImageFileDialogs, ABareNameTakesTheExtensionOfTheChosenFilterEntry) {
+    test::ScriptedPlatform ui;
+    const char* const expected[] = {".png", ".jpg", ".bmp", ".tif", ".webp"};
+    for (int entry = 0; entry < 5; ++entry) {
+        ui.AnswerFile("/pictures/face", entry);
+        char path[kPathBufferSize] = "";
+        ASSERT_EQ(ImExp_SelectFileToWrite(ui, kColorModeTrueColor, path), 1);
+        EXPECT_EQ(std::string(path), std::string("/pictures/face") + expected[entry]);
+        // Each entry is a label and its patterns, and the patterns hold the extension given.
+        const std::string& filter = ui.fileDialogs.back().filter;
+        EXPECT_EQ(std::count(filter.begin(), filter.end(), '|'), 9);
+        EXPECT_NE(filter.find(std::string("*") + expected[entry]), std::string::npos);
+    }
+    ui.AnswerFile("/pictures/face.jpeg", 0);
+    char path[kPathBufferSize] = "";
+    ASSERT_EQ(ImExp_SelectFileToWrite(ui, kColorModeTrueColor, path), 1);
+    EXPECT_EQ(std::string(path), "/pictures/face.jpeg");
 }

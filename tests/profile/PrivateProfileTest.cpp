@@ -40,6 +40,33 @@ TEST(PrivateProfile, WritesCreateThenUpdateAndKeepTheRest) {
     EXPECT_EQ(GetPrivateProfileInt("Vexelo", "OutputHeight", -1, path), 600);
 }
 
+TEST(PrivateProfile, SeveralKeysAtOnceGiveTheFileOfOneCallPerKey) {
+    TempDir dir;
+    const std::string one = dir.File("one.INI");
+    const std::string all = dir.File("all.INI");
+    for (const char* start : {"", "; hand made\n[TWAIN]\nDEVICE0=a\n", "[]\r\ny=7\r\nx=1\r\n"}) {
+        WriteWholeFile(one, start);
+        WriteWholeFile(all, start);
+        ASSERT_TRUE(WritePrivateProfileString("", "X", "10", one));
+        ASSERT_TRUE(WritePrivateProfileString("", "Y", "20", one));
+        ASSERT_TRUE(WritePrivateProfileString("", "WIDTH", "300", one));
+        ASSERT_TRUE(WritePrivateProfileString("", "HEIGHT", "200", one));
+        ASSERT_TRUE(WritePrivateProfileStrings(
+            "", {{"X", "10"}, {"Y", "20"}, {"WIDTH", "300"}, {"HEIGHT", "200"}}, all));
+        EXPECT_EQ(ReadWholeFile(all), ReadWholeFile(one)) << start;
+        EXPECT_EQ(GetPrivateProfileInts("", {"x", "Y", "HEIGHT", "depth"}, -1, all),
+                  (std::vector<int>{10, 20, 200, -1}));
+    }
+
+    // A value that cannot be stored writes none of them, and the next read sees the file.
+    const std::string before = ReadWholeFile(all);
+    EXPECT_FALSE(WritePrivateProfileStrings("", {{"X", "11"}, {"Y", "2\n1"}}, all));
+    EXPECT_EQ(ReadWholeFile(all), before);
+    EXPECT_EQ(GetPrivateProfileInts("", {"X"}, -1, all), std::vector<int>{10});
+    EXPECT_EQ(GetPrivateProfileInts("", {"X", "Y"}, -1, dir.File("none.INI")),
+              (std::vector<int>{-1, -1}));
+}
+
 TEST(PrivateProfile, ReadsOfMissingFilesAndFailedWrites) {
     TempDir dir;
     EXPECT_EQ(GetPrivateProfileString("S", "k", "dflt", dir.File("none.ini")), "dflt");

@@ -220,6 +220,13 @@ TEST(QtDrawTarget, StretchesUprightNearestNeighbourAndClipsToTheSurface) {
     EXPECT_EQ(qBlue(surface.pixel(0, 3)), 5);
     EXPECT_EQ(qBlue(surface.pixel(2, 4)), 6);
     EXPECT_EQ(qGreen(surface.pixel(3, 4)), 200);
+    // Pixel for pixel, cut on the left and at the bottom.
+    surface.fill(qRgb(0, 200, 0));
+    target.StretchDIBits(-1, 4, 3, 2, 0, 0, 3, 2, bitmap.Bits(), header);
+    EXPECT_EQ(qBlue(surface.pixel(0, 4)), 5);
+    EXPECT_EQ(qBlue(surface.pixel(1, 4)), 6);
+    EXPECT_EQ(qGreen(surface.pixel(2, 4)), 200);
+    EXPECT_EQ(qGreen(surface.pixel(0, 3)), 200);
 }
 
 // Clicks `steps` times on ">" in the Choose Frame dialog once it is up, notes what it shows,

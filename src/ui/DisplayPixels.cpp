@@ -1,0 +1,66 @@
+#include "ui/DisplayPixels.h"
+
+#include "movie/DrawTarget.h"
+
+#include <vector>
+
+namespace vx::ui {
+
+void StretchUpright(QImage& out, int x, int y, int w, int h, int srcX, int srcY, int srcW, int srcH,
+                    const uint8_t* bits, const BitmapInfoHeader& header) {
+    if (!bits || header.biBitCount != 24 || w <= 0 || h <= 0 || srcW <= 0 || srcH <= 0 ||
+        out.format() != QImage::Format_RGB32) {
+        return;
+    }
+    // The source column grows with the target column, so the columns inside both the image and
+    // the bitmap are one run; they are the same for every row.
+    int first = -1;
+    std::vector<int> columns; // byte offsets into a source row
+    for (int dx = 0; dx < w; ++dx) {
+        const int px = x + dx;
+        const int sx = StretchSourceColumn(srcX, srcW, w, dx);
+        if (px >= 0 && px < out.width() && sx >= 0 && sx < header.biWidth) {
+            if (first < 0) {
+                first = px;
+            }
+            columns.push_back(3 * sx);
+        }
+    }
+    if (columns.empty()) {
+        return;
+    }
+    const bool oneToOne = w == srcW; // consecutive columns: no lookup per pixel
+    const size_t count = columns.size();
+    for (int dy = 0; dy < h; ++dy) {
+        const int py = y + dy;
+        if (py < 0 || py >= out.height()) {
+            continue;
+        }
+        const uint8_t* src = StretchSourceRow(bits, header, srcY, srcH, h, dy);
+        if (!src) {
+            continue;
+        }
+        QRgb* dst = reinterpret_cast<QRgb*>(out.scanLine(py)) + first;
+        if (oneToOne) {
+            const uint8_t* p = src + columns[0];
+            for (size_t i = 0; i < count; ++i, p += 3) {
+                dst[i] = qRgb(p[2], p[1], p[0]);
+            }
+        } else {
+            for (size_t i = 0; i < count; ++i) {
+                const uint8_t* p = src + columns[i];
+                dst[i] = qRgb(p[2], p[1], p[0]);
+            }
+        }
+    }
+}
+
+void StretchUpright(const CDibImage& picture, QImage& out, const QRect& target) {
+    if (!picture.Header()) {
+        return;
+    }
+    StretchUpright(out, target.x(), target.y(), target.width(), target.height(), 0, 0,
+                   picture.Width(), picture.Height(), picture.Bits(), *picture.Header());
+}
+
+} // namespace vx::ui
