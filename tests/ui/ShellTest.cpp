@@ -11,16 +11,16 @@
 #include "ui/MyFramePreview.h"
 #include "ui/MyFrameWnd.h"
 #include "ui/ProjectFrame.h"
-#include "ui/ViewPreview.h"
 #include "ui/QtPlatform.h"
+#include "ui/ViewPreview.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QSlider>
-#include <QToolBar>
 #include <QTest>
+#include <QToolBar>
 #include <gtest/gtest.h>
 
 #include <filesystem>
