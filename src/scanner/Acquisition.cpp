@@ -359,7 +359,8 @@ std::vector<CAcquisition::Device> CAcquisition::ReadDevices() {
             label = (*d)->name;
         }
         ++uses[label];
-        devices.push_back({label, (*d)->name});
+        devices.push_back(
+            {label, (*d)->name, (*d)->vendor ? (*d)->vendor : "", (*d)->model ? (*d)->model : ""});
     }
     for (Device& device : devices) {
         if (uses[device.label] > 1) {
@@ -380,6 +381,12 @@ bool CAcquisition::NextSource(std::string& name) {
     }
     name = m_devices[m_nNext++].label;
     return true;
+}
+
+const CAcquisition::Device* CAcquisition::FindSource(const std::string& name) const {
+    auto it = std::find_if(m_devices.begin(), m_devices.end(),
+                           [&](const Device& d) { return d.label == name; });
+    return it != m_devices.end() ? &*it : nullptr;
 }
 
 bool CAcquisition::DefaultSource(std::string& name) {
@@ -420,9 +427,7 @@ bool CAcquisition::Acquire(const std::string& name) {
     }
     auto job = std::make_unique<Job>();
     job->label = name;
-    auto known = std::find_if(m_devices.begin(), m_devices.end(),
-                              [&](const Device& d) { return d.label == name; });
-    if (known != m_devices.end()) {
+    if (const Device* known = FindSource(name)) {
         job->saneName = known->saneName;
     }
     job->path = NextScanPath();

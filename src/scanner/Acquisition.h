@@ -20,6 +20,14 @@ class IProgressDialog;
 
 class CAcquisition {
 public:
+    // One listed device: the name shown, and what SANE says of it.
+    struct Device {
+        std::string label;
+        std::string saneName;
+        std::string vendor;
+        std::string model;
+    };
+
     // Receives the path of the scanned PNG file; the scanner message of the main window.
     using Completion = std::function<void(const std::string& path)>;
 
@@ -59,6 +67,8 @@ public:
     // source; none before the first listing is in.
     bool FirstSource(std::string& name);
     bool NextSource(std::string& name);
+    // The device of the latest listing shown as `name`; nullptr when there is none.
+    const Device* FindSource(const std::string& name) const;
     // The listed device that SANE_DEFAULT_DEVICE names, else the first one; false when none.
     bool DefaultSource(std::string& name);
 
@@ -68,10 +78,6 @@ public:
     bool Busy() const { return m_job != nullptr; }
 
 private:
-    struct Device {
-        std::string label;
-        std::string saneName;
-    };
     struct Job;
 
     static void RunScan(Job& job, std::mutex& saneMutex, int dpi);

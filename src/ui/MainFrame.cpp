@@ -358,6 +358,7 @@ void CMainFrame::OnAddDevice() {
     CFocusReturn focus;
     CTwainDeviceDlg dialog(m_ui, m_pTwainDevices->AvailableSources(), m_pTwainDevices->Names(),
                            this);
+    dialog.SetLibrary(&m_pTwainDevices->Library());
     // The dialog opens on the last listing and shows a fresh one when it is in.
     auto open = std::make_shared<bool>(true);
     m_pTwainDevices->Relist([this, open, &dialog] {

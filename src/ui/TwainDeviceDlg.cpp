@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <iterator>
 
 namespace vx::ui {
@@ -21,6 +22,8 @@ QListWidget* MakeList(unsigned id, QWidget* parent) {
     list->setSortingEnabled(false);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Names of one model differ at their end: keep both ends in sight.
+    list->setTextElideMode(Qt::ElideMiddle);
     return list;
 }
 
@@ -80,17 +83,36 @@ CTwainDeviceDlg::CTwainDeviceDlg(IPlatform& ui, std::vector<std::string> availab
     Refill();
 }
 
+void CTwainDeviceDlg::SetLibrary(const CAcquisition* library) {
+    m_pLibrary = library;
+    Refill();
+}
+
 void CTwainDeviceDlg::SetAvailable(std::vector<std::string> available) {
     m_choice = CDeviceChoice(std::move(available), m_choice.SelectedList());
     Refill();
 }
 
 void CTwainDeviceDlg::Refill() {
-    auto fill = [](QListWidget* list, const std::vector<std::string>& names) {
+    auto fill = [this](QListWidget* list, const std::vector<std::string>& names) {
         list->clear();
+        int widest = 0;
         for (const std::string& name : names) {
-            list->addItem(QString::fromStdString(name));
+            const QString text = QString::fromStdString(name);
+            auto* item = new QListWidgetItem(text, list);
+            QString tip = text;
+            if (const CAcquisition::Device* device =
+                    m_pLibrary ? m_pLibrary->FindSource(name) : nullptr) {
+                tip = tr("%1\nVendor: %2\nModel: %3\nDevice: %4")
+                          .arg(text, QString::fromStdString(device->vendor),
+                               QString::fromStdString(device->model),
+                               QString::fromStdString(device->saneName));
+            }
+            item->setToolTip(tip);
+            widest = std::max(widest, list->fontMetrics().horizontalAdvance(text));
         }
+        // Wide enough for whole names, up to a point; longer ones are elided in the middle.
+        list->setMinimumWidth(std::min(widest + 40, 420));
     };
     fill(m_pAvailable, m_choice.AvailableList());
     fill(m_pSelected, m_choice.SelectedList());

@@ -2,6 +2,7 @@
 // the right, moved across with "&Add >" and "< &Remove".
 #pragma once
 
+#include "scanner/Acquisition.h"
 #include "scanner/DeviceChoice.h"
 #include "ui/HelpDialog.h"
 
@@ -24,6 +25,8 @@ public:
     CTwainDeviceDlg(IPlatform& ui, std::vector<std::string> available,
                     const std::vector<std::string>& selected, QWidget* parent);
 
+    // Where each row's tooltip finds the device's vendor, model and SANE name.
+    void SetLibrary(const CAcquisition* library);
     // A fresh listing: the devices chosen so far stay chosen where they are still available.
     void SetAvailable(std::vector<std::string> available);
 
@@ -46,6 +49,7 @@ private:
     void Refill();
 
     IPlatform& m_ui;
+    const CAcquisition* m_pLibrary = nullptr;
     CDeviceChoice m_choice;
     QListWidget* m_pAvailable;
     QListWidget* m_pSelected;

@@ -278,6 +278,12 @@ TEST_F(ScanShell, TwelveChosenTenKeptTheMenusRebuiltAndTheListSavedAtExit) {
 
     WhenTheDialogOpens([](ui::CTwainDeviceDlg& dialog) {
         EXPECT_EQ(Rows(dialog.SelectedList()), std::vector<std::string>{Device(0)});
+        // Whole names, and what SANE says of each device in its tooltip.
+        QListWidget* list = dialog.AvailableList();
+        const QString name = list->item(0)->text();
+        EXPECT_GE(list->viewport()->width(), list->fontMetrics().horizontalAdvance(name));
+        EXPECT_EQ(list->item(0)->toolTip().toStdString(),
+                  Device(1) + "\nVendor: Noname\nModel: frontend-tester\nDevice: test:1");
         while (dialog.AvailableList()->count() > 0) {
             dialog.AvailableList()->setCurrentRow(dialog.AvailableList()->count() - 1);
             dialog.AddButton()->click();
