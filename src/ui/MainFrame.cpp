@@ -40,6 +40,11 @@ namespace {
 QString Text(unsigned id) {
     return QString::fromStdString(res::LoadString(id));
 }
+
+// A minimised child shows only its title: the View items count it as not shown.
+bool Showing(const QWidget* frame) {
+    return frame && frame->isVisible() && !frame->isMinimized();
+}
 } // namespace
 
 CMainFrame::CMainFrame(CKeltDoc& doc, CCmdTarget& app, CQtPlatform& ui, std::string profilePath,
@@ -69,10 +74,8 @@ CMainFrame::CMainFrame(CKeltDoc& doc, CCmdTarget& app, CQtPlatform& ui, std::str
 
     OnCommand(res::ID_VIEW_PREVIEW, [this] { ToggleFrame(m_pPreviewFrame); });
     OnCommand(res::ID_VIEW_PROJECT, [this] { ToggleFrame(m_pProjectFrame); });
-    OnUpdate(res::ID_VIEW_PREVIEW,
-             [this](CCmdUI& ui) { ui.SetCheck(m_pPreviewFrame && m_pPreviewFrame->isVisible()); });
-    OnUpdate(res::ID_VIEW_PROJECT,
-             [this](CCmdUI& ui) { ui.SetCheck(m_pProjectFrame && m_pProjectFrame->isVisible()); });
+    OnUpdate(res::ID_VIEW_PREVIEW, [this](CCmdUI& ui) { ui.SetCheck(Showing(m_pPreviewFrame)); });
+    OnUpdate(res::ID_VIEW_PROJECT, [this](CCmdUI& ui) { ui.SetCheck(Showing(m_pProjectFrame)); });
     // The main frame has no toolbar of its own: the item toggles the child windows' toolbars.
     OnCommand(res::ID_VIEW_TOOLBAR, [this] {
         bool show = !m_pPreviewFrame->ToolBar()->isVisible();
@@ -124,6 +127,11 @@ void CMainFrame::ApplyPreviewPlacement() {
         layout()->activate();
     }
     m_pPreviewFrame->ApplyPlacement(m_strProfile);
+    // Active and on top, also once the window manager activates the frame: activation gives
+    // the keyboard to the frame's focus widget, else to the first pane of the Project window.
+    m_pPreviewFrame->raise();
+    m_pMdiArea->setActiveSubWindow(m_pPreviewFrame);
+    m_pPreviewFrame->View()->setFocus(Qt::OtherFocusReason);
 }
 
 void CMainFrame::SavePreviewPlacement() {
@@ -231,12 +239,17 @@ void CMainFrame::ToggleFrame(CMyFrameWnd* frame) {
     if (!frame) {
         return;
     }
-    if (frame->isVisible()) {
+    if (Showing(frame)) {
         frame->hide();
+        return;
+    }
+    if (frame->isMinimized()) {
+        frame->showNormal();
     } else {
         frame->show();
-        m_pMdiArea->setActiveSubWindow(frame);
     }
+    frame->raise();
+    m_pMdiArea->setActiveSubWindow(frame);
 }
 
 // ---- Scanners ----

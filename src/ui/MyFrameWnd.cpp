@@ -49,6 +49,17 @@ Placement ComputePlacement(int x, int y, int width, int height, QSize screen, QS
     return p;
 }
 
+QRect KeepInside(QRect rect, QSize area, QSize minimum) {
+    if (area.isEmpty()) {
+        return rect;
+    }
+    const QSize size = rect.size().boundedTo(area).expandedTo(minimum);
+    // Where the area is smaller than the frame, its top-left corner (title and toolbar) wins.
+    const int x = std::max(0, std::min(rect.x(), area.width() - size.width()));
+    const int y = std::max(0, std::min(rect.y(), area.height() - size.height()));
+    return QRect(QPoint(x, y), size);
+}
+
 void CMyFrameWnd::SetScreenSizeOverride(QSize size) {
     s_screenOverride = size;
 }
@@ -134,16 +145,43 @@ void CMyFrameWnd::changeEvent(QEvent* event) {
 }
 
 void CMyFrameWnd::ApplyPlacement(const std::string& profile) {
-    const std::vector<int> stored =
-        GetPrivateProfileInts("", {"X", "Y", "WIDTH", "HEIGHT"}, -1, profile);
-    QSize area = mdiArea() ? mdiArea()->viewport()->size() : QSize();
-    Placement p = ComputePlacement(stored[0], stored[1], stored[2], stored[3], ScreenSize(), area);
-    if (p.moveAndSize) {
-        setGeometry(p.rect);
-    } else {
-        resize(p.rect.size());
-        move(p.rect.topLeft());
+    m_stored = GetPrivateProfileInts("", {"X", "Y", "WIDTH", "HEIGHT"}, -1, profile);
+    // The frame area reaches its final size only once the window manager has maximised the main
+    // frame: until the user moves or sizes this frame, it is placed again on each change.
+    if (!m_bFollowArea && mdiArea()) {
+        m_bFollowArea = true;
+        mdiArea()->viewport()->installEventFilter(this);
     }
+    FitPlacement();
+}
+
+void CMyFrameWnd::FitPlacement() {
+    const QSize area = mdiArea() ? mdiArea()->viewport()->size() : QSize();
+    const Placement p =
+        ComputePlacement(m_stored[0], m_stored[1], m_stored[2], m_stored[3], ScreenSize(), area);
+    QRect rect = p.rect;
+    if (!p.moveAndSize) {
+        // Centred as the frame will be sized, which is never below its minimum.
+        const QSize size = rect.size().expandedTo(minimumSize());
+        rect = QRect(QPoint((area.width() - size.width()) / 2, (area.height() - size.height()) / 2),
+                     size);
+    }
+    setGeometry(KeepInside(rect, area, minimumSize()));
+    m_placed = geometry();
+}
+
+bool CMyFrameWnd::eventFilter(QObject* watched, QEvent* event) {
+    if (m_bFollowArea && event->type() == QEvent::Resize && mdiArea() &&
+        watched == mdiArea()->viewport()) {
+        if (geometry() == m_placed &&
+            !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized))) {
+            FitPlacement();
+        } else {
+            m_bFollowArea = false;
+            watched->removeEventFilter(this);
+        }
+    }
+    return QMdiSubWindow::eventFilter(watched, event);
 }
 
 void CMyFrameWnd::SavePlacement(const std::string& profile) {

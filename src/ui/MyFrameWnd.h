@@ -6,6 +6,7 @@
 #include <QMdiSubWindow>
 #include <QRect>
 #include <memory>
+#include <vector>
 
 class QToolBar;
 class QSlider;
@@ -22,6 +23,8 @@ struct Placement {
     QRect rect;
 };
 Placement ComputePlacement(int x, int y, int width, int height, QSize screen, QSize area);
+// `rect` moved, and shrunk no further than `minimum`, to lie inside an area of size `area`.
+QRect KeepInside(QRect rect, QSize area, QSize minimum);
 
 class CMyFrameWnd : public QMdiSubWindow, public CCmdTarget {
     Q_OBJECT
@@ -39,7 +42,8 @@ public:
     QToolBar* ToolBar() const;
     QSlider* Slider() const;
 
-    // Placement in the settings file (section with the empty name).
+    // Placement in the settings file (section with the empty name). What is applied stays
+    // inside the frame area, and follows that area's size until the frame is moved or sized.
     void ApplyPlacement(const std::string& profile);
     void SavePlacement(const std::string& profile);
     QRect RestoreRect() const { return m_restoreRect; }
@@ -54,6 +58,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     CMainFrame& m_main;
 
@@ -64,6 +69,12 @@ private:
     std::unique_ptr<CCommandActions> m_pToolActions;
     CCmdTarget* m_pActiveView = nullptr;
     QRect m_restoreRect;
+    // The stored X, Y, WIDTH, HEIGHT and the geometry they gave, while the area is followed.
+    std::vector<int> m_stored;
+    QRect m_placed;
+    bool m_bFollowArea = false;
+
+    void FitPlacement();
 };
 
 } // namespace vx::ui

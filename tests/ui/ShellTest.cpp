@@ -40,6 +40,9 @@ struct Shell {
         EXPECT_TRUE(app.InitInstance());
     }
     ui::CMainFrame& Main() { return *app.MainFrame(); }
+    // The maximised frame and its area reach their final size as the show is processed.
+    void Shown() { QCoreApplication::processEvents(); }
+    QRect Area() { return Main().MdiArea()->viewport()->rect(); }
     QAction* Action(unsigned id) { return Main().Actions().Get(id); }
     CKeltApp app;
     std::vector<std::string> messages;
@@ -132,6 +135,47 @@ TEST(Shell, ClosingPreviewHidesAndTheViewItemFollows) {
     EXPECT_TRUE(preview->isVisible());
     EXPECT_TRUE(shell.Action(res::ID_VIEW_PREVIEW)->isChecked());
     EXPECT_EQ(preview->minimumSize(), QSize(300, 200));
+    // Minimised it shows only its title: not checked, and the item brings it back on top.
+    shell.Main().MdiArea()->setActiveSubWindow(shell.Main().ProjectFrame());
+    preview->showMinimized();
+    shell.Main().UpdateCommandUI();
+    EXPECT_FALSE(shell.Action(res::ID_VIEW_PREVIEW)->isChecked());
+    shell.Action(res::ID_VIEW_PREVIEW)->trigger();
+    EXPECT_FALSE(preview->isMinimized());
+    EXPECT_EQ(shell.Main().MdiArea()->activeSubWindow(), preview);
+    shell.Main().UpdateCommandUI();
+    EXPECT_TRUE(shell.Action(res::ID_VIEW_PREVIEW)->isChecked());
+}
+
+// Once the window system has shown the maximised frame: the Preview, created last, is the active
+// child above the Project window, and with no placement stored it is centred in the final area.
+TEST(Shell, StartsWithThePreviewActiveOnTopAndCentred) {
+    test::TempDir dir;
+    Shell shell(dir.File("app.INI"));
+    const QSize before = shell.Area().size();
+    shell.Shown();
+    ASSERT_NE(shell.Area().size(), before);
+    QMdiArea* area = shell.Main().MdiArea();
+    ui::CMyFramePreview* preview = shell.Main().PreviewFrame();
+    EXPECT_EQ(area->activeSubWindow(), preview);
+    EXPECT_EQ(area->subWindowList(QMdiArea::StackingOrder).last(), preview);
+    EXPECT_EQ(QApplication::focusWidget(), preview->View());
+    shell.Main().UpdateCommandUI();
+    EXPECT_TRUE(shell.Action(res::ID_EDIT_SOURCE)->isEnabled());
+    const auto centred = [&] {
+        const QPoint off = preview->geometry().center() - shell.Area().center();
+        return std::abs(off.x()) <= 1 && std::abs(off.y()) <= 1;
+    };
+    EXPECT_TRUE(centred());
+    // It stays centred while the area changes, until the user places it.
+    shell.Main().showNormal();
+    shell.Main().resize(700, 560);
+    shell.Shown();
+    EXPECT_TRUE(centred());
+    preview->move(10, 10);
+    shell.Main().resize(760, 600);
+    shell.Shown();
+    EXPECT_EQ(preview->pos(), QPoint(10, 10));
 }
 
 TEST(Placement, ClampsToTheScreen) {
@@ -144,6 +188,12 @@ TEST(Placement, ClampsToTheScreen) {
     auto none = ui::ComputePlacement(-1, -1, -1, -1, screen, QSize(1000, 700));
     EXPECT_FALSE(none.moveAndSize);
     EXPECT_EQ(none.rect, QRect(244, 158, 512, 384));
+    // Then into the frame area; where it is too small, the top-left corner stays in.
+    const QSize area(796, 700), least(300, 200);
+    EXPECT_EQ(ui::KeepInside(QRect(64, 48, 1024, 768), area, least), QRect(0, 0, 796, 700));
+    EXPECT_EQ(ui::KeepInside(QRect(960, 720, 400, 300), area, least), QRect(396, 400, 400, 300));
+    EXPECT_EQ(ui::KeepInside(QRect(50, 50, 400, 300), QSize(200, 100), least),
+              QRect(0, 0, 300, 200));
 }
 
 TEST(Placement, WrittenAtExitAndReadAtStart) {
@@ -159,9 +209,49 @@ TEST(Placement, WrittenAtExitAndReadAtStart) {
     WritePrivateProfileString("", "WIDTH", "5000", ini);
     {
         Shell shell(ini);
-        EXPECT_EQ(shell.Main().PreviewFrame()->geometry(), QRect(100, 120, 1024, 300));
+        shell.Shown();
+        // As wide as the screen, then as the area.
+        EXPECT_EQ(shell.Main().PreviewFrame()->geometry(),
+                  QRect(0, 120, shell.Area().width(), 300));
     }
     ui::CMyFrameWnd::SetScreenSizeOverride(QSize());
+}
+
+// Whatever was stored, the Preview opens whole inside the frame area, above the Project window,
+// and the stored values themselves are left as they were.
+TEST(Placement, StoredPlacementOpensInsideTheAreaOnTop) {
+    test::TempDir dir;
+    const std::string ini = dir.File("app.INI");
+    {
+        Shell shell(ini);
+        shell.Shown();
+        shell.Main().PreviewFrame()->showMaximized();
+        shell.Shown();
+        shell.Main().SavePreviewPlacement();
+        EXPECT_EQ(GetPrivateProfileInt("", "WIDTH", -1, ini), shell.Area().width());
+    }
+    const std::vector<std::vector<std::string>> stored{
+        {}, {"5000", "5000", "400", "300"}, {"-900", "-900", "5000", "5000"}};
+    for (const auto& values : stored) {
+        if (!values.empty()) {
+            WritePrivateProfileStrings(
+                "",
+                {{"X", values[0]}, {"Y", values[1]}, {"WIDTH", values[2]}, {"HEIGHT", values[3]}},
+                ini);
+        }
+        Shell shell(ini);
+        shell.Shown();
+        ui::CMyFramePreview* preview = shell.Main().PreviewFrame();
+        EXPECT_TRUE(shell.Area().contains(preview->geometry())) << preview->geometry().x();
+        EXPECT_FALSE(preview->isMaximized());
+        EXPECT_EQ(shell.Main().MdiArea()->subWindowList(QMdiArea::StackingOrder).last(), preview);
+        shell.Main().UpdateCommandUI();
+        EXPECT_TRUE(shell.Action(res::ID_VIEW_PREVIEW)->isChecked());
+        if (!values.empty()) {
+            EXPECT_EQ(GetPrivateProfileString("", "X", "", ini), values[0]);
+        }
+        shell.Main().PreviewFrame()->setGeometry(100, 120, 400, 300); // what the next run stores
+    }
 }
 
 TEST(Placement, MinimisedPreviewStoresItsSizeBeforeMinimising) {
