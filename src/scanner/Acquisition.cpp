@@ -233,8 +233,10 @@ void CAcquisition::RunScan(Job& job, std::mutex& saneMutex, int dpi) {
         last = p.last_frame != SANE_FALSE;
         if (read == 0 && !job.error.empty()) {
             // The same danger for a frame that failed before any data: give the backend's
-            // reader time to finish setting up before sane_cancel stops it.
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            // reader time to finish setting up before sane_cancel stops it. A reader stopped
+            // too early can also die holding the dynamic loader's lock, and sane_exit then waits
+            // for it forever; a loaded machine needs far more than a fifth of a second.
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
         }
     }
     sane_cancel(handle);
