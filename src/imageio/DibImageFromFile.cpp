@@ -22,17 +22,20 @@ CDibImage::CDibImage(IPlatform& ui, const std::string& filePath, bool showProgre
             break;
         }
         reader.FreeBuffer();
+        const std::string details = CMyException::FileDetails(
+            path, reader.OutOfMemory() ? res::LoadString(res::IDS_REASON_NO_MEMORY)
+                                       : ImExp_LastErrorText());
         // A picture too large to hold is a memory problem, not a file to look for elsewhere.
         if (reader.OutOfMemory() || ImExp_LastError() == ImExpError::TooLarge) {
-            throw CMyException(3);
+            throw CMyException(3, details);
         }
         if (ui.MessageBox(res::LoadString(res::IDS_LOCATE_FILE), MsgButtons::YesNo,
-                          MsgIcon::Exclamation) != MsgResult::Yes) {
-            throw CMyException(4);
+                          MsgIcon::Exclamation, details) != MsgResult::Yes) {
+            throw CMyException(4, details);
         }
         char chosen[kPathBufferSize] = "";
         if (!ImExp_SelectFileToRead(ui, chosen)) {
-            throw CMyException(4);
+            throw CMyException(4, details);
         }
         path = chosen;
     }
