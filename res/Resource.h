@@ -146,5 +146,6 @@ constexpr unsigned IDS_REASON_NO_PIXELS = 202;
 constexpr unsigned IDS_REASON_NO_MEMORY = 203;
 constexpr unsigned IDS_REASON_NO_MEMORY_SIZE = 204;
 constexpr unsigned IDS_MILLION = 205;
+constexpr unsigned IDS_REASON_NOT_A_MOVIE = 206;
 
 } // namespace res

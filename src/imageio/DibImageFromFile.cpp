@@ -40,7 +40,14 @@ CDibImage::CDibImage(IPlatform& ui, const std::string& filePath, bool showProgre
         path = chosen;
     }
     const BitmapInfoHeader* h = reader.Header();
-    AllocateRaster(h->biWidth, h->biHeight, false);
+    try {
+        AllocateRaster(h->biWidth, h->biHeight, false);
+    } catch (CMyException& e) {
+        e.SetDetails(CMyException::FileDetails(
+            path, res::FormatString(res::IDS_REASON_NO_MEMORY_SIZE,
+                                    {std::to_string(h->biWidth), std::to_string(h->biHeight)})));
+        throw;
+    }
     std::memcpy(Bits(), reader.Pixels(), RasterBytes());
     reader.FreeBuffer();
     SetPath(path);

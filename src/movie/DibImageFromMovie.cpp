@@ -25,7 +25,14 @@ CDibImage::CDibImage(const std::string& moviePath, int64_t frameIndex) : CDibIma
     int width = 0;
     int height = 0;
     reader->GetFrameSize(width, height);
-    AllocateRaster(width, height, true);
+    try {
+        AllocateRaster(width, height, true);
+    } catch (CMyException& e) {
+        e.SetDetails(CMyException::FileDetails(
+            moviePath, res::FormatString(res::IDS_REASON_NO_MEMORY_SIZE,
+                                         {std::to_string(width), std::to_string(height)})));
+        throw;
+    }
     CDibDrawTarget target(*this);
     reader->Draw(target, {0, 0, width, height});
     m_strName = moviePath;
