@@ -129,5 +129,23 @@ constexpr unsigned IDS_SOURCE_WORD = 185;
 constexpr unsigned IDS_TARGET_WORD = 186;
 constexpr unsigned IDS_SAVE_EDITS = 187;
 constexpr unsigned IDS_ALL_MOVIES_FILTER = 188;
+// The details beneath a coded message: which file, and why it could not be used.
+constexpr unsigned IDS_FILE_REASON = 190;
+constexpr unsigned IDS_REASON_CANT_OPEN = 191;
+constexpr unsigned IDS_REASON_NOT_A_FILE = 192;
+constexpr unsigned IDS_REASON_EMPTY = 193;
+constexpr unsigned IDS_REASON_CANT_READ = 194;
+constexpr unsigned IDS_REASON_UNKNOWN_FORMAT = 195;
+constexpr unsigned IDS_REASON_DAMAGED = 196;
+constexpr unsigned IDS_REASON_CANCELLED = 197;
+constexpr unsigned IDS_REASON_TOO_MANY_PIXELS = 198;
+constexpr unsigned IDS_REASON_SIDE_TOO_LONG = 199;
+constexpr unsigned IDS_REASON_TOO_MANY_FOR_FILE = 200;
+constexpr unsigned IDS_REASON_RASTER_TOO_LARGE = 201;
+constexpr unsigned IDS_REASON_NO_PIXELS = 202;
+constexpr unsigned IDS_REASON_NO_MEMORY = 203;
+constexpr unsigned IDS_REASON_NO_MEMORY_SIZE = 204;
+constexpr unsigned IDS_MILLION = 205;
+constexpr unsigned IDS_REASON_NOT_A_MOVIE = 206;
 
 } // namespace res

@@ -1,5 +1,6 @@
 #include "base/CmdTarget.h"
 
+#include "base/MyException.h"
 #include "base/Platform.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
@@ -81,6 +82,10 @@ bool CCommandRouter::Execute(unsigned id) {
     } catch (const std::bad_alloc&) {
         m_ui.MessageBox(res::LoadString(res::IDS_COMMAND_NO_MEMORY), MsgButtons::Ok,
                         MsgIcon::Exclamation);
+        return true;
+    } catch (const CMyException& e) {
+        // Not one of the coded reports, but what is known about the failure is still shown.
+        m_ui.MessageBox(GenericFailureText(), MsgButtons::Ok, MsgIcon::Exclamation, e.Details());
         return true;
     } catch (const std::exception&) {
         m_ui.MessageBox(GenericFailureText(), MsgButtons::Ok, MsgIcon::Exclamation);

@@ -5,6 +5,7 @@
 #include "res/StringTable.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace vx {
 
@@ -20,9 +21,17 @@ std::string CMyException::Message() const {
     return std::string(buffer) + "\n" + res::LoadString(id);
 }
 
+std::string CMyException::FileDetails(const std::string& path, const std::string& reason) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    if (reason.empty()) {
+        return name;
+    }
+    return name.empty() ? reason : res::FormatString(res::IDS_FILE_REASON, {name, reason});
+}
+
 void CMyException::Report(IPlatform& ui) const {
     if (m_nError > 0) {
-        ui.MessageBox(Message(), MsgButtons::Ok, MsgIcon::None);
+        ui.MessageBox(Message(), MsgButtons::Ok, MsgIcon::None, m_strDetails);
     }
 }
 

@@ -50,7 +50,13 @@ class IPlatform {
 public:
     virtual ~IPlatform() = default;
 
-    virtual MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon) = 0;
+    // `details` goes beneath the text in smaller print, e.g. the file and what was wrong with
+    // it; empty: none.
+    virtual MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon,
+                                 const std::string& details) = 0;
+    MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon) {
+        return MessageBox(text, buttons, icon, std::string());
+    }
     // nullopt when the user cancels.
     virtual std::optional<FileDialogResult> FileDialog(const FileDialogOptions& options) = 0;
     virtual void Beep() = 0;

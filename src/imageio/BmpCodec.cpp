@@ -129,7 +129,7 @@ Result DecodeBmp(const std::string& bytes, Decoded& out, const StepFn& step) {
         return Result::Fail;
     }
     if (!ImExp_SizeAllowed(w, h, int64_t(n))) {
-        return Result::TooLarge;
+        return Refuse(w, h, int64_t(n));
     }
     // Everything the header promises is checked before the raster is allocated.
     const bool rle = compression == 1 || compression == 2;

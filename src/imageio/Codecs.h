@@ -35,6 +35,8 @@ using RowFn = std::function<void(int row, uint8_t* bgr)>;
 Format Sniff(const std::string& bytes);
 Format FromExtension(const std::string& path);
 
+// Records a declared size beyond the component's budget, for the failure's text; TooLarge.
+Result Refuse(int64_t width, int64_t height, int64_t fileBytes);
 // Checks the declared size against the component's budget and sets it; allocates nothing.
 Result Admit(Decoded& out, int64_t width, int64_t height, int64_t fileBytes);
 

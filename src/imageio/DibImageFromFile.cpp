@@ -22,22 +22,32 @@ CDibImage::CDibImage(IPlatform& ui, const std::string& filePath, bool showProgre
             break;
         }
         reader.FreeBuffer();
+        const std::string details = CMyException::FileDetails(
+            path, reader.OutOfMemory() ? res::LoadString(res::IDS_REASON_NO_MEMORY)
+                                       : ImExp_LastErrorText());
         // A picture too large to hold is a memory problem, not a file to look for elsewhere.
         if (reader.OutOfMemory() || ImExp_LastError() == ImExpError::TooLarge) {
-            throw CMyException(3);
+            throw CMyException(3, details);
         }
         if (ui.MessageBox(res::LoadString(res::IDS_LOCATE_FILE), MsgButtons::YesNo,
-                          MsgIcon::Exclamation) != MsgResult::Yes) {
-            throw CMyException(4);
+                          MsgIcon::Exclamation, details) != MsgResult::Yes) {
+            throw CMyException(4, details);
         }
         char chosen[kPathBufferSize] = "";
         if (!ImExp_SelectFileToRead(ui, chosen)) {
-            throw CMyException(4);
+            throw CMyException(4, details);
         }
         path = chosen;
     }
     const BitmapInfoHeader* h = reader.Header();
-    AllocateRaster(h->biWidth, h->biHeight, false);
+    try {
+        AllocateRaster(h->biWidth, h->biHeight, false);
+    } catch (CMyException& e) {
+        e.SetDetails(CMyException::FileDetails(
+            path, res::FormatString(res::IDS_REASON_NO_MEMORY_SIZE,
+                                    {std::to_string(h->biWidth), std::to_string(h->biHeight)})));
+        throw;
+    }
     std::memcpy(Bits(), reader.Pixels(), RasterBytes());
     reader.FreeBuffer();
     SetPath(path);

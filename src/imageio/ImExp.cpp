@@ -20,10 +20,19 @@ namespace vx {
 namespace {
 
 thread_local ImExpError t_lastError = ImExpError::None;
+thread_local std::string t_lastErrorText;
 std::atomic<int64_t> g_pixelLimit{kDefaultPixelLimit};
 
-int Fail(ImExpError error) {
+// The size a codec last refused during this read, so that the failure can name it.
+struct RefusedSize {
+    bool set = false;
+    int64_t width = 0, height = 0, fileBytes = -1;
+};
+thread_local RefusedSize t_refused;
+
+int Fail(ImExpError error, std::string text = {}) {
     t_lastError = error;
+    t_lastErrorText = std::move(text);
     return 0;
 }
 
@@ -55,23 +64,63 @@ private:
     CProgress* m_progress;
 };
 
-bool ReadWholeFile(const char* path, std::string& bytes) {
+// The whole file; on failure, why it could not be had.
+bool ReadWholeFile(const char* path, std::string& bytes, std::string& why) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
+        why = res::FormatString(res::IDS_REASON_CANT_OPEN, {std::strerror(errno)});
         return false;
     }
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) {
+        why = res::LoadString(res::IDS_REASON_NOT_A_FILE);
         return false;
     }
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
     if (size <= 0) {
+        why = res::LoadString(size == 0 ? res::IDS_REASON_EMPTY : res::IDS_REASON_NOT_A_FILE);
         return false;
     }
     bytes.resize(size_t(size));
     in.seekg(0);
-    return bool(in.read(bytes.data(), size));
+    if (!in.read(bytes.data(), size)) {
+        why = res::FormatString(res::IDS_REASON_CANT_READ, {std::strerror(errno)});
+        return false;
+    }
+    return true;
+}
+
+// A count as people read it: "268 million", "4.3 million", "65536".
+std::string Count(int64_t n) {
+    constexpr int64_t kMillion = 1000000;
+    if (n < kMillion) {
+        return std::to_string(n);
+    }
+    if (n >= 10 * kMillion) {
+        return res::FormatString(res::IDS_MILLION, {std::to_string(n / kMillion)});
+    }
+    const int64_t tenths = n / (kMillion / 10);
+    return res::FormatString(res::IDS_MILLION,
+                             {std::to_string(tenths / 10) + "." + std::to_string(tenths % 10)});
+}
+
+const char* FormatName(codec::Format format) {
+    switch (format) {
+    case codec::Format::Png:
+        return "PNG";
+    case codec::Format::Jpeg:
+        return "JPEG";
+    case codec::Format::Tiff:
+        return "TIFF";
+    case codec::Format::WebP:
+        return "WebP";
+    case codec::Format::Bmp:
+        return "BMP";
+    case codec::Format::Unknown:
+        break;
+    }
+    return "";
 }
 
 // A stream of its own over the file, so that closing it leaves the file open for the commit.
@@ -88,6 +137,36 @@ FILE* OpenStream(int fd) {
 
 ImExpError ImExp_LastError() {
     return t_lastError;
+}
+
+const std::string& ImExp_LastErrorText() {
+    return t_lastErrorText;
+}
+
+std::string ImExp_SizeRefusal(int64_t width, int64_t height, int64_t fileBytes) {
+    const std::string w = std::to_string(width), h = std::to_string(height);
+    if (width <= 0 || height <= 0) {
+        return res::FormatString(res::IDS_REASON_NO_PIXELS, {w, h});
+    }
+    if (width > CDibImage::kMaxSide || height > CDibImage::kMaxSide) {
+        return res::FormatString(res::IDS_REASON_SIDE_TOO_LONG,
+                                 {w, h, std::to_string(CDibImage::kMaxSide)});
+    }
+    const int64_t limit = g_pixelLimit.load(std::memory_order_relaxed);
+    if (width * height > limit) {
+        return res::FormatString(res::IDS_REASON_TOO_MANY_PIXELS, {w, h, Count(limit)});
+    }
+    const int64_t budget = ImExp_PixelBudget(fileBytes);
+    if (width * height > budget) {
+        return res::FormatString(res::IDS_REASON_TOO_MANY_FOR_FILE,
+                                 {w, h, std::to_string(fileBytes), Count(budget)});
+    }
+    if (uint64_t(CDibImage::StrideFor(int(width))) * uint64_t(height) >
+        CDibImage::kMaxRasterBytes) {
+        return res::FormatString(res::IDS_REASON_RASTER_TOO_LARGE,
+                                 {w, h, std::to_string(CDibImage::kMaxRasterBytes >> 30)});
+    }
+    return {};
 }
 
 int64_t ImExp_PixelBudget(int64_t fileBytes) {
@@ -144,14 +223,16 @@ int ImExp_SelectFileToWrite(IPlatform& owner, int, char* path) {
 
 int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, CProgress* progress,
                    const char*, int) {
-    t_lastError = ImExpError::None;
+    Fail(ImExpError::None);
+    t_refused = {};
     if (!reader || !path) {
         return Fail(ImExpError::CantRead);
     }
     ProgressScope scope(progress);
     std::string bytes;
-    if (!ReadWholeFile(path, bytes)) {
-        return Fail(ImExpError::CantRead);
+    std::string why;
+    if (!ReadWholeFile(path, bytes, why)) {
+        return Fail(ImExpError::CantRead, why);
     }
     codec::Decoded image;
     // Decoding is the first half of the progress, handing the rows over the second.
@@ -160,8 +241,9 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
         return scope.Step(int(std::min<int64_t>(done, of)), int(2 * of));
     };
     codec::Result result = codec::Result::Fail;
+    const codec::Format format = codec::Sniff(bytes);
     try {
-        switch (codec::Sniff(bytes)) {
+        switch (format) {
         case codec::Format::Png:
             result = codec::DecodePng(bytes, image, step);
             break;
@@ -190,11 +272,23 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
     case codec::Result::Ok:
         break;
     case codec::Result::Fail:
-        return Fail(ImExpError::CantRead);
+        return Fail(ImExpError::CantRead,
+                    format == codec::Format::Unknown
+                        ? res::LoadString(res::IDS_REASON_UNKNOWN_FORMAT)
+                        : res::FormatString(res::IDS_REASON_DAMAGED, {FormatName(format)}));
     case codec::Result::TooLarge:
-        return Fail(ImExpError::TooLarge);
+        // Refused for its size, or the memory ran out once the size was accepted.
+        if (t_refused.set) {
+            return Fail(ImExpError::TooLarge,
+                        ImExp_SizeRefusal(t_refused.width, t_refused.height, t_refused.fileBytes));
+        }
+        return Fail(ImExpError::TooLarge, image.width > 0
+                                              ? res::FormatString(res::IDS_REASON_NO_MEMORY_SIZE,
+                                                                  {std::to_string(image.width),
+                                                                   std::to_string(image.height)})
+                                              : res::LoadString(res::IDS_REASON_NO_MEMORY));
     case codec::Result::Cancelled:
-        return Fail(ImExpError::Cancelled);
+        return Fail(ImExpError::Cancelled, res::LoadString(res::IDS_REASON_CANCELLED));
     }
     bytes.clear();
     bytes.shrink_to_fit();
@@ -209,7 +303,7 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
         std::memcpy(row.data(), image.bgr.data() + size_t(h - 1 - r) * w * 3, size_t(w) * 3);
         reader->PutRow(0, 0, r, row.data());
         if ((r + 1) % codec::kStepRows == 0 && !scope.Step(int(h + int64_t(r) + 1), int(total))) {
-            return Fail(ImExpError::Cancelled);
+            return Fail(ImExpError::Cancelled, res::LoadString(res::IDS_REASON_CANCELLED));
         }
     }
     scope.Step(int(total), int(total));
@@ -218,7 +312,7 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
 
 int ImExp_WriteFile(CAbstractWriteWA* writer, IPlatform*, const char* path, int*,
                     CProgress* progress, const char*, int) {
-    t_lastError = ImExpError::None;
+    Fail(ImExpError::None);
     if (!writer || !path || !*path) {
         return Fail(ImExpError::CantWrite);
     }
@@ -296,7 +390,7 @@ int ImExp_WriteFile(CAbstractWriteWA* writer, IPlatform*, const char* path, int*
 int ImExp_SelectFileAndWrite(CAbstractWriteWA* writer, IPlatform& owner, char* path, int* options,
                              CProgress* progress, const char* extraText, int flags) {
     if (!ImExp_SelectFileToWrite(owner, kColorModeTrueColor, path)) {
-        t_lastError = ImExpError::None;
+        Fail(ImExpError::None);
         return 0;
     }
     return ImExp_WriteFile(writer, &owner, path, options, progress, extraText, flags);
@@ -348,9 +442,14 @@ Format FromExtension(const std::string& path) {
     return Format::Unknown;
 }
 
+Result Refuse(int64_t width, int64_t height, int64_t fileBytes) {
+    t_refused = {true, width, height, fileBytes};
+    return Result::TooLarge;
+}
+
 Result Admit(Decoded& out, int64_t width, int64_t height, int64_t fileBytes) {
     if (!ImExp_SizeAllowed(width, height, fileBytes)) {
-        return Result::TooLarge;
+        return Refuse(width, height, fileBytes);
     }
     out.width = int(width);
     out.height = int(height);

@@ -59,6 +59,9 @@ enum class ImExpError {
     CantWrite, // the file could not be created or completed
 };
 ImExpError ImExp_LastError();
+// The same in plain words for the user, e.g. "the PNG data is damaged or incomplete"; empty when
+// the last call succeeded or nothing more is known.
+const std::string& ImExp_LastErrorText();
 
 // The component's one resource budget, checked before anything is allocated: a picture may have
 // at most the pixel limit (2^28 by default, far beyond any camera), 2^20 pixels a side and 2 GiB
@@ -71,6 +74,8 @@ constexpr int64_t kPixelsPerFileByte = 2048;
 // The most pixels a file of this size may declare (fileBytes < 0: size unknown).
 int64_t ImExp_PixelBudget(int64_t fileBytes = -1);
 bool ImExp_SizeAllowed(int64_t width, int64_t height, int64_t fileBytes = -1);
+// Why a picture of this size is refused, in words; empty when ImExp_SizeAllowed allows it.
+std::string ImExp_SizeRefusal(int64_t width, int64_t height, int64_t fileBytes = -1);
 // Changes the pixel limit (tests, the fuzz target); answers the previous one.
 int64_t ImExp_SetPixelLimit(int64_t pixels);
 

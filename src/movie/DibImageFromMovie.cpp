@@ -5,6 +5,8 @@
 #include "movie/DibDrawTarget.h"
 #include "movie/MovieError.h"
 #include "movie/MovieReader.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
 
 #include <memory>
 
@@ -15,13 +17,22 @@ CDibImage::CDibImage(const std::string& moviePath, int64_t frameIndex) : CDibIma
     try {
         reader = std::make_unique<CMovieReader>(moviePath);
     } catch (const std::bad_alloc&) {
-        throw CMovieError(1, "no memory for a movie reader");
+        CMovieError error(1, res::LoadString(res::IDS_REASON_NO_MEMORY));
+        error.SetDetails(CMyException::FileDetails(moviePath, error.Reason()));
+        throw error;
     }
     reader->Seek(frameIndex);
     int width = 0;
     int height = 0;
     reader->GetFrameSize(width, height);
-    AllocateRaster(width, height, true);
+    try {
+        AllocateRaster(width, height, true);
+    } catch (CMyException& e) {
+        e.SetDetails(CMyException::FileDetails(
+            moviePath, res::FormatString(res::IDS_REASON_NO_MEMORY_SIZE,
+                                         {std::to_string(width), std::to_string(height)})));
+        throw;
+    }
     CDibDrawTarget target(*this);
     reader->Draw(target, {0, 0, width, height});
     m_strName = moviePath;

@@ -1,6 +1,8 @@
 #include "movie/MovieIndex.h"
 
 #include "movie/FfmpegHandles.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
 
 #include <ffms.h>
 
@@ -80,7 +82,7 @@ HRESULT CMovieIndex::Get(const std::string& path, const IndexProgress& progress,
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
     if (ec) {
-        return Fail(E_FAIL, reason, "cannot read the file's size: " + ec.message());
+        return Fail(E_FAIL, reason, res::FormatString(res::IDS_REASON_CANT_OPEN, {ec.message()}));
     }
     const auto mtime = std::filesystem::last_write_time(path, ec);
     if (ec) {
@@ -101,7 +103,14 @@ HRESULT CMovieIndex::Get(const std::string& path, const IndexProgress& progress,
     FFMS_ErrorInfo error{FFMS_ERROR_SUCCESS, FFMS_ERROR_SUCCESS, int(sizeof message), message};
     FfmsIndexerPtr indexer(FFMS_CreateIndexer(path.c_str(), &error));
     if (!indexer) {
-        return Fail(E_FAIL, reason, FfmsReason("cannot open the file", error));
+        // FFMS2 names the whole path; the file's own name is enough beside the message.
+        std::string why = FfmsReason("cannot open the file", error);
+        const std::string name = std::filesystem::path(path).filename().string();
+        for (size_t at = why.find(path); at != std::string::npos; at = why.find(path, at)) {
+            why.replace(at, path.size(), name);
+            at += name.size();
+        }
+        return Fail(E_FAIL, reason, res::FormatString(res::IDS_REASON_NOT_A_MOVIE, {why}));
     }
     FFMS_TrackTypeIndexSettings(indexer.get(), FFMS_TYPE_AUDIO, 0, 0);
     if (progress) {

@@ -31,7 +31,9 @@ void CMovieReader::Check(HRESULT hr) {
     m_strFailure = m_strPending.empty() ? ResultText(hr) : std::move(m_strPending);
     m_strPending.clear();
     // Cancelled by the user: nothing to report.
-    throw CMovieError(hr == E_ABORT ? 0 : 9, m_strFailure);
+    CMovieError error(hr == E_ABORT ? 0 : 9, m_strFailure);
+    error.SetDetails(CMyException::FileDetails(m_strPath, m_strFailure));
+    throw error;
 }
 
 void CMovieReader::CheckGraph(HRESULT hr) {

@@ -112,7 +112,8 @@ void CChooseFrameDlg::OnInitDialog() {
     try {
         m_pReader = std::make_unique<CMovieReader>(m_strMoviePath, progress.Callback());
     } catch (const std::bad_alloc&) {
-        throw CMyException(1);
+        throw CMyException(1, CMyException::FileDetails(
+                                  m_strMoviePath, res::LoadString(res::IDS_REASON_NO_MEMORY)));
     }
     m_pReader->Seek(m_nFrame);
     m_nLastFrame = m_pReader->GetFrameCount() - 1;
@@ -209,8 +210,9 @@ void CChooseFrameDlg::paintEvent(QPaintEvent* event) {
             m_pReader->Draw(target, {0, 0, fitted.width(), fitted.height()});
         } catch (const CMyException& e) {
             // Not from inside a paint: the message box would paint over it.
-            QTimer::singleShot(0, this,
-                               [this, code = e.m_nError] { CMyException(code).Report(m_ui); });
+            QTimer::singleShot(0, this, [this, code = e.m_nError, details = e.Details()] {
+                CMyException(code, details).Report(m_ui);
+            });
         }
     }
     QPainter painter(this);

@@ -82,13 +82,18 @@ QStringList CQtPlatform::ToQtFilters(const std::string& filter) {
     return result;
 }
 
-MsgResult CQtPlatform::MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon) {
+MsgResult CQtPlatform::MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon,
+                                  const std::string& details) {
+    m_strLastDetails = details;
     if (m_messageHook) {
         return m_messageHook(text, buttons, icon);
     }
     CFocusReturn focus;
     QMessageBox box(ToQtIcon(icon), QString::fromStdString(res::LoadString(res::IDS_APP_TITLE)),
                     QString::fromStdString(text), ToQtButtons(buttons), m_pMainFrame);
+    if (!details.empty()) {
+        box.setInformativeText(QString::fromStdString(details));
+    }
     return FromQt(box.exec(), buttons);
 }
 

@@ -26,7 +26,11 @@ public:
     void SetMessageHook(MessageHook hook) { m_messageHook = std::move(hook); }
     void SetFileDialogHook(FileDialogHook hook) { m_fileDialogHook = std::move(hook); }
 
-    MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon) override;
+    using IPlatform::MessageBox;
+    MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon,
+                         const std::string& details) override;
+    // The details of the last message box, for tests that answer through the hook.
+    const std::string& LastMessageDetails() const { return m_strLastDetails; }
     std::optional<FileDialogResult> FileDialog(const FileDialogOptions& options) override;
     void Beep() override;
     void SetMainTitle(const std::string& title) override;
@@ -52,6 +56,7 @@ public:
 private:
     CMainFrame* m_pMainFrame = nullptr;
     MessageHook m_messageHook;
+    std::string m_strLastDetails;
     FileDialogHook m_fileDialogHook;
     std::map<unsigned, std::unique_ptr<QTimer>> m_timers;
 };

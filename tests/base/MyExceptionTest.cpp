@@ -34,9 +34,19 @@ TEST(MyException, ReportShowsOkBoxOnlyForPositiveCodes) {
               "windows.");
     EXPECT_EQ(ui.messages[0].buttons, vx::MsgButtons::Ok);
     EXPECT_EQ(ui.messages[0].icon, vx::MsgIcon::None);
-    CMyException(0).Report(ui);
+    EXPECT_EQ(ui.messages[0].details, "");
+    CMyException(0, "x.png: nothing").Report(ui);
     CMyException(-3).Report(ui);
     EXPECT_EQ(ui.messages.size(), 1u);
+
+    // Details go beneath the coded text, which stays exactly as it was.
+    CMyException(4, CMyException::FileDetails("/some/folder/photo.png", "the PNG data is damaged"))
+        .Report(ui);
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[1].text, CMyException(4).Message());
+    EXPECT_EQ(ui.messages[1].details, "photo.png: the PNG data is damaged");
+    EXPECT_EQ(CMyException::FileDetails("movie.mp4", ""), "movie.mp4");
+    EXPECT_EQ(CMyException::FileDetails("", "no video track"), "no video track");
 }
 
 TEST(StringTable, FormatFillsThePlaceholdersInOrderAndNeverTheArguments) {

@@ -52,6 +52,13 @@ std::string S(std::initializer_list<int> bytes) {
     return s;
 }
 
+std::string Upper(std::string s) {
+    for (char& c : s) {
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return s == "JPG" ? "JPEG" : s == "TIF" ? "TIFF" : s == "WEBP" ? "WebP" : s;
+}
+
 const uint8_t* Px(const CDibImage& image, int x, int y) {
     return image.Row(y) + 3 * x;
 }
@@ -144,6 +151,15 @@ TEST_F(BrokenFiles, DamagedFilesAskToLocateThenGiveCode4) {
             EXPECT_EQ(ui.messages[0].text, "Can't read file. Locate file?");
             EXPECT_EQ(ui.messages[0].buttons, MsgButtons::YesNo);
             EXPECT_EQ(ui.messages[0].icon, MsgIcon::Exclamation);
+            // Too short for the signature of its format, the file is no picture at all.
+            const size_t magic = std::string(ext) == "webp"  ? 12
+                                 : std::string(ext) == "png" ? 8
+                                                             : 4;
+            EXPECT_EQ(ui.messages[0].details,
+                      cut == 0      ? "cut: the file is empty"
+                      : cut < magic ? "cut: not a PNG, JPEG, TIFF, WebP or BMP picture"
+                                    : "cut: the " + Upper(ext) + " data is damaged or incomplete")
+                << ext << " cut at " << cut;
         }
         // A PNG that lacks only its end chunk still holds every pixel and reads.
         if (std::string(ext) == "png") {
@@ -162,8 +178,23 @@ TEST_F(BrokenFiles, DamagedFilesAskToLocateThenGiveCode4) {
         wrongMagic[0] = 'X';
         EXPECT_EQ(LoadCode(Put("magic", wrongMagic)), 4) << ext;
     }
-    EXPECT_EQ(LoadCode(dir.File("missing.png")), 4);
-    EXPECT_EQ(LoadCode(dir.Path().string()), 4); // a folder
+    // The coded text stays as it is; the file and the reason come beneath it.
+    test::ScriptedPlatform ui;
+    ui.messageAnswers = {MsgResult::No, MsgResult::No};
+    for (const std::string& path : {dir.File("missing.png"), dir.Path().string()}) {
+        try {
+            CDibImage image(ui, path, true);
+            ADD_FAILURE() << path;
+        } catch (const CMyException& e) {
+            EXPECT_EQ(e.m_nError, 4);
+            EXPECT_EQ(e.Message(), CMyException(4).Message());
+            EXPECT_EQ(e.Details(), ui.messages.back().details);
+        }
+    }
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[0].details,
+              "missing.png: the file cannot be opened (No such file or directory)");
+    EXPECT_EQ(ui.messages[1].details, dir.Path().filename().string() + ": it is not a file");
 }
 
 TEST_F(BrokenFiles, DeclaredHugeSizesGiveCode3WithoutAsking) {
@@ -189,7 +220,32 @@ TEST_F(BrokenFiles, DeclaredHugeSizesGiveCode3WithoutAsking) {
     }
     EXPECT_EQ(LoadCode(Put("bomb.png", withCrc), nullptr, &ui), 3);
     EXPECT_TRUE(ui.messages.empty());
-    EXPECT_EQ(LoadCode(Put("bomb.bmp", Bmp(100000, 100000, 24, 0, "", "x"))), 3);
+    // Code 3's text, with the size and the limit that refused it beneath.
+    auto refusal = [&](const std::string& name, const std::string& bytes) {
+        try {
+            CDibImage image(ui, Put(name, bytes), true);
+        } catch (const CMyException& e) {
+            EXPECT_EQ(e.Message(), CMyException(3).Message());
+            e.Report(ui);
+            return ui.messages.back().details;
+        }
+        return std::string("read");
+    };
+    EXPECT_EQ(refusal("bomb.png", withCrc),
+              "bomb.png: the picture is 100000 x 100000 pixels, above the limit of 268 million "
+              "pixels");
+    EXPECT_EQ(refusal("bomb.bmp", Bmp(100000, 100000, 24, 0, "", "x")),
+              "bomb.bmp: the picture is 100000 x 100000 pixels, above the limit of 268 million "
+              "pixels");
+    EXPECT_EQ(refusal("long.bmp", Bmp(2000000, 1, 24, 0, "", "x")),
+              "long.bmp: the picture is 2000000 x 1 pixels, above the limit of 1048576 pixels a "
+              "side");
+    // Within the limit but far more than so small a file can hold.
+    EXPECT_EQ(refusal("dense.bmp", Bmp(4000, 4000, 24, 0, "", "x")),
+              "dense.bmp: the file declares 4000 x 4000 pixels, more than a file of 55 bytes can "
+              "hold (at most 4.3 million pixels)");
+    EXPECT_EQ(ImExp_SizeRefusal(40000, 40000), ImExp_SizeRefusal(40000, 40000, -1));
+    EXPECT_EQ(ImExp_SizeRefusal(8000, 6000), "");
     EXPECT_FALSE(ImExp_SizeAllowed(100000, 100000));
     EXPECT_TRUE(ImExp_SizeAllowed(8000, 6000));
 }

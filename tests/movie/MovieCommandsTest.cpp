@@ -2,6 +2,7 @@
 
 #include "support/ScriptedPlatform.h"
 
+#include "base/MyException.h"
 #include "document/KeltDoc.h"
 #include "res/Resource.h"
 
@@ -108,11 +109,25 @@ TEST_F(MovieCommandsTest, AFrameThatCannotBeReadIsReportedOnceAndKeepsTheSlot) {
     doc.OnCmdMsg(res::ID_TARGET_VIDEO);
 
     ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text.rfind("Error number 9\n", 0), 0u) << ui.messages[0].text;
+    // Code 9's text as it always was; the file and what went wrong beneath it.
+    EXPECT_EQ(ui.messages[0].text, CMyException(9).Message());
+    EXPECT_EQ(ui.messages[0].details.rfind("broken.mp4: ", 0), 0u) << ui.messages[0].details;
+    EXPECT_GT(ui.messages[0].details.size(), std::string("broken.mp4: ").size());
     EXPECT_EQ(doc.GetPicture(ESlot::Target), target);
     EXPECT_EQ(doc.GetTargetFrame(), frame);
     EXPECT_FALSE(doc.m_bTargetSaved); // export waits until the slot is saved again
     EXPECT_EQ(doc.GetPicture(ESlot::Source), nullptr);
+
+    // A movie without pictures says so.
+    const std::string sound =
+        RunFfmpeg(*s_pDir, "sound.mp4", "-f lavfi -i sine=duration=0.3 -c:a aac");
+    ASSERT_FALSE(sound.empty());
+    ui.AnswerFile(sound);
+    ui.frameAnswers.push_back(0);
+    doc.OnCmdMsg(res::ID_SOURCE_VIDEO);
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[1].text, CMyException(9).Message());
+    EXPECT_EQ(ui.messages[1].details, "sound.mp4: no video track");
 }
 
 } // namespace

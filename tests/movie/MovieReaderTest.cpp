@@ -124,13 +124,14 @@ TEST_F(MovieReaderTest, DrawTakesConsecutiveFramesAndStretches) {
 struct OpenFailure {
     int code = -1;
     std::string reason;
+    std::string details;
 };
 
 OpenFailure OpenError(const std::string& path) {
     try {
         CMovieReader reader(path);
     } catch (const CMyException& e) {
-        return {e.m_nError, MovieErrorReason(e)};
+        return {e.m_nError, MovieErrorReason(e), e.Details()};
     }
     return {};
 }
@@ -140,10 +141,15 @@ TEST_F(MovieReaderTest, RefusesWhatIsNoMovieWithCode9) {
     OpenFailure failure = OpenError(s_pDir->File("missing.mp4"));
     EXPECT_EQ(failure.code, 9);
     EXPECT_NE(failure.reason.find("No such file"), std::string::npos) << failure.reason;
+    EXPECT_EQ(failure.details, "missing.mp4: " + failure.reason);
     WriteWholeFile(s_pDir->File("text.avi"), "this is not a movie\n");
     failure = OpenError(s_pDir->File("text.avi"));
     EXPECT_EQ(failure.code, 9);
     EXPECT_NE(failure.reason.find("ffms2"), std::string::npos) << failure.reason;
+    // The details name the file alone, not the folder it is in.
+    EXPECT_EQ(failure.details.rfind("text.avi: not a movie this program can read (", 0), 0u)
+        << failure.details;
+    EXPECT_EQ(failure.details.find(s_pDir->Path().string()), std::string::npos) << failure.details;
     const std::string sound =
         RunFfmpeg(*s_pDir, "sound.wav", "-f lavfi -i sine=frequency=440:duration=0.5");
     ASSERT_FALSE(sound.empty());

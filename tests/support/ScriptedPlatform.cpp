@@ -28,8 +28,9 @@ private:
 
 } // namespace
 
-MsgResult ScriptedPlatform::MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon) {
-    messages.push_back({text, buttons, icon});
+MsgResult ScriptedPlatform::MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon,
+                                       const std::string& details) {
+    messages.push_back({text, buttons, icon, details});
     if (messageAnswers.empty()) {
         return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Cancel;
     }

@@ -17,6 +17,7 @@ public:
         std::string text;
         MsgButtons buttons;
         MsgIcon icon;
+        std::string details;
     };
     struct Timer {
         unsigned ms;
@@ -56,7 +57,9 @@ public:
     std::vector<std::string> chooseFrameDialogs;    // the movie each dialog opened on
     std::deque<Progress> progressDialogs;           // every one opened, in order
 
-    MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon) override;
+    using IPlatform::MessageBox;
+    MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon,
+                         const std::string& details) override;
     std::optional<FileDialogResult> FileDialog(const FileDialogOptions& options) override;
     void Beep() override { ++beeps; }
     void SetMainTitle(const std::string& title) override { titles.push_back(title); }

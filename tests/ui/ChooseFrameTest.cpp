@@ -18,6 +18,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace vx {
 namespace {
 
@@ -182,6 +184,11 @@ TEST_F(ChooseFrame, AMovieThatCannotBeOpenedIsReportedOnceAndTheDialogDoesNotSta
         EXPECT_EQ(dialog.m_pReader, nullptr);
         ASSERT_EQ(messages.texts.size(), 1u) << path;
         EXPECT_EQ(messages.texts[0], CMyException(9).Message());
+        // Beneath it, which movie and why.
+        const std::string name = std::filesystem::path(path).filename().string() + ": ";
+        const std::string& details = platform.LastMessageDetails();
+        EXPECT_EQ(details.rfind(name, 0), 0u) << details;
+        EXPECT_GT(details.size(), name.size()) << details;
     }
 }
 

@@ -1,5 +1,6 @@
 // Progress dialog, help behaviour and the last catch around commands.
 #include "app/KeltApp.h"
+#include "base/MyException.h"
 #include "res/Resource.h"
 #include "support/TempDir.h"
 #include "ui/CommandActions.h"
@@ -9,6 +10,7 @@
 #include "ui/QtPlatform.h"
 
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -41,6 +43,7 @@ public:
     CThrowing() {
         OnCommand(1, [] { throw std::runtime_error("broken"); });
         OnCommand(2, [this] { ++m_nRuns; });
+        OnCommand(4, [] { throw CMyException(4, "scan.png: the PNG data is damaged"); });
     }
     int m_nRuns = 0;
 };
@@ -72,6 +75,22 @@ TEST(FileDialog, TheSuffixFollowsTheChosenFilter) {
     EXPECT_EQ(seen, (std::vector<std::string>{"jpg", "png", "png", "jpg"}));
 }
 
+// The coded text is the box's text; the file and the reason are the smaller informative text.
+TEST(MessageBox, DetailsAreTheInformativeText) {
+    QString text, informative;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        text = box->text();
+        informative = box->informativeText();
+        box->accept();
+    });
+    ui::CQtPlatform platform;
+    CMyException(9, "movie.mp4: no video track").Report(platform);
+    EXPECT_EQ(text.toStdString(), CMyException(9).Message());
+    EXPECT_EQ(informative.toStdString(), "movie.mp4: no video track");
+}
+
 TEST(Commands, AnExceptionIsReportedAndTheProgramGoesOn) {
     test::TempDir dir;
     CKeltApp app(dir.File("app.INI"));
@@ -86,6 +105,12 @@ TEST(Commands, AnExceptionIsReportedAndTheProgramGoesOn) {
     actions.Get(1)->trigger();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0], CCommandRouter::GenericFailureText());
+    EXPECT_EQ(app.Platform().LastMessageDetails(), "");
+    // A coded error that leaves a command still says what it knows beneath the generic text.
+    actions.Get(4)->trigger();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1], CCommandRouter::GenericFailureText());
+    EXPECT_EQ(app.Platform().LastMessageDetails(), "scan.png: the PNG data is damaged");
     actions.Get(2)->trigger();
     EXPECT_EQ(target.m_nRuns, 1);
     QAction* unhandled = actions.Get(3);
