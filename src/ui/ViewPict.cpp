@@ -6,8 +6,10 @@
 #include "ui/MyFrameWnd.h"
 
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStatusBar>
 
 namespace vx::ui {
 
@@ -176,7 +178,27 @@ bool CViewPict::event(QEvent* event) {
         event->type() == QEvent::MouseButtonPress) {
         UpdateCursor();
     }
+    // The panes carry no title of their own: the status bar names them under the pointer.
+    auto* main = qobject_cast<QMainWindow*>(window());
+    const QString caption = main ? Caption() : QString();
+    if (!caption.isEmpty() && event->type() == QEvent::Enter) {
+        main->statusBar()->showMessage(caption);
+    } else if (!caption.isEmpty() && event->type() == QEvent::Leave &&
+               main->statusBar()->currentMessage() == caption) {
+        main->statusBar()->clearMessage();
+    }
     return QWidget::event(event);
+}
+
+QString CViewPict::Caption() const {
+    const QString slot = m_bSource ? tr("Source") : tr("Target");
+    const CDibImage* picture = m_doc.GetPicture(Slot());
+    if (!picture) {
+        return slot;
+    }
+    const QString size = tr("%1 x %2 pixels").arg(picture->Width()).arg(picture->Height());
+    const QString name = QString::fromStdString(picture->GetName());
+    return name.isEmpty() ? tr("%1: %2").arg(slot, size) : tr("%1: %2, %3").arg(slot, name, size);
 }
 
 void CViewPict::UpdateCursor() {

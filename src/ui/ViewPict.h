@@ -47,6 +47,9 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     bool event(QEvent* event) override;
+    // What the status bar says while the pointer is over the view: the slot and its picture.
+    // Empty: nothing.
+    virtual QString Caption() const;
 
 private:
     void UpdateCursor();

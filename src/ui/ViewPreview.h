@@ -20,6 +20,8 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // The Preview has its own window title.
+    QString Caption() const override { return {}; }
 };
 
 } // namespace vx::ui

@@ -19,6 +19,7 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
 #include <gtest/gtest.h>
@@ -392,6 +393,23 @@ TEST(Shell, BracketsMoveTheBlendWithTheToolbarHidden) {
     QTest::keyClick(preview->View(), Qt::Key_BracketLeft);
     EXPECT_EQ(preview->Slider()->value(), 55);
     EXPECT_EQ(shell.Main().m_nSliderPos, 55);
+}
+
+// The panes are named in the status bar while the pointer is over them.
+TEST(Shell, ThePaneUnderThePointerIsNamedInTheStatusBar) {
+    test::TempDir dir;
+    Shell shell(dir.File("app.INI"));
+    shell.app.Doc().InstallPicture(ESlot::Target, std::make_unique<CDibImage>(40, 30));
+    ui::CProjectFrame* project = shell.Main().ProjectFrame();
+    QStatusBar* bar = shell.Main().statusBar();
+    QEvent enter(QEvent::Enter);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(project->SourceView(), &enter);
+    EXPECT_EQ(bar->currentMessage().toStdString(), "Source");
+    QApplication::sendEvent(project->TargetView(), &enter);
+    EXPECT_EQ(bar->currentMessage().toStdString(), "Target: 40 x 30 pixels");
+    QApplication::sendEvent(project->TargetView(), &leave);
+    EXPECT_TRUE(bar->currentMessage().isEmpty());
 }
 
 // An install tree anywhere: the help page and the icons are found from the program's folder,
