@@ -29,6 +29,13 @@ constexpr unsigned ID_SCAN_SOURCE_FIRST = 32858; // ... 32867
 constexpr unsigned ID_SCAN_SOURCE_LAST = 32867;
 constexpr unsigned ID_SCAN_TARGET_FIRST = 32868; // ... 32877
 constexpr unsigned ID_SCAN_TARGET_LAST = 32877;
+// Undo, exact placement, swap and restoring one slot: 32900 ... 32919.
+constexpr unsigned ID_EDIT_UNDO = 32900;
+constexpr unsigned ID_EDIT_REDO = 32901;
+constexpr unsigned ID_EDIT_PLACEMENT = 32902;
+constexpr unsigned ID_EDIT_SWAP = 32903;
+constexpr unsigned ID_EDIT_RESTORE_SOURCE = 32904;
+constexpr unsigned ID_EDIT_RESTORE_TARGET = 32905;
 constexpr unsigned ID_FILE_NEW = 57600;
 constexpr unsigned ID_FILE_CLOSE = 57602;
 constexpr unsigned ID_APP_ABOUT = 57664;
@@ -147,5 +154,29 @@ constexpr unsigned IDS_REASON_NO_MEMORY = 203;
 constexpr unsigned IDS_REASON_NO_MEMORY_SIZE = 204;
 constexpr unsigned IDS_MILLION = 205;
 constexpr unsigned IDS_REASON_NOT_A_MOVIE = 206;
+// The Undo and Redo items and the names of the steps: 207 ... 229.
+constexpr unsigned IDS_UNDO = 207;
+constexpr unsigned IDS_REDO = 208;
+constexpr unsigned IDS_UNDO_NAMED = 209;
+constexpr unsigned IDS_REDO_NAMED = 210;
+constexpr unsigned IDS_SLOT_SOURCE = 211;
+constexpr unsigned IDS_SLOT_TARGET = 212;
+constexpr unsigned IDS_SLOTS_BOTH = 213;
+constexpr unsigned IDS_STEP_MOVE = 214;
+constexpr unsigned IDS_STEP_ZOOM = 215;
+constexpr unsigned IDS_STEP_ROTATE = 216;
+constexpr unsigned IDS_STEP_RESTORE = 217;
+constexpr unsigned IDS_STEP_RESTORE_ALL = 218;
+constexpr unsigned IDS_STEP_ASPECT = 219;
+constexpr unsigned IDS_STEP_LOAD = 220;
+constexpr unsigned IDS_STEP_SWAP = 221;
+constexpr unsigned IDS_STEP_PLACEMENT = 222;
+// The placement in numbers: the status bar during a drag and the Placement dialog.
+constexpr unsigned IDS_PLACEMENT_READOUT = 223;
+constexpr unsigned IDS_PLACEMENT_TITLE = 224;
+constexpr unsigned IDS_PLACEMENT_ZOOM = 225;
+constexpr unsigned IDS_PLACEMENT_ANGLE = 226;
+constexpr unsigned IDS_PLACEMENT_OFFSET_X = 227;
+constexpr unsigned IDS_PLACEMENT_OFFSET_Y = 228;
 
 } // namespace res

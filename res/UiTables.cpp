@@ -44,6 +44,9 @@ const std::vector<MenuItem>& MainMenu() {
               }),
         Popup("&Edit",
               {
+                  Item("&Undo\tAlt+Backspace", ID_EDIT_UNDO),
+                  Item("Re&do\tCtrl+Y", ID_EDIT_REDO),
+                  Separator(),
                   Item("&Zoom\tCtrl+Z", ID_EDIT_ZOOM),
                   Item("&Move\tCtrl+M", ID_EDIT_MOVE),
                   Item("&Rotate\tCtrl+R", ID_EDIT_ROTATE),
@@ -54,7 +57,12 @@ const std::vector<MenuItem>& MainMenu() {
                   Item("&Quick\tCtrl+Q", ID_EDIT_QUICK),
                   Separator(),
                   Item("S&et aspect ratio...", ID_EDIT_ASPECT),
+                  Item("&Placement\u2026", ID_EDIT_PLACEMENT),
+                  Item("S&wap Source and Target", ID_EDIT_SWAP),
+                  Separator(),
                   Item("Restore &all\tF5", ID_EDIT_RESTORE_ALL),
+                  Item("Restore sour&ce", ID_EDIT_RESTORE_SOURCE),
+                  Item("Restore tar&get", ID_EDIT_RESTORE_TARGET),
               }),
         Popup("&View",
               {
@@ -76,9 +84,19 @@ const std::vector<MenuItem>& MainMenu() {
 const std::vector<Accelerator>& Accelerators() {
     // Ctrl+I and Ctrl+Shift+I appear in the menu only; they have no entry here.
     static const std::vector<Accelerator> table = {
-        {"Ctrl+Z", ID_EDIT_ZOOM},   {"Ctrl+M", ID_EDIT_MOVE},    {"Ctrl+R", ID_EDIT_ROTATE},
-        {"Ctrl+S", ID_EDIT_SOURCE}, {"Ctrl+T", ID_EDIT_TARGET},  {"Ctrl+Q", ID_EDIT_QUICK},
-        {"Ctrl+N", ID_FILE_NEW},    {"F5", ID_EDIT_RESTORE_ALL}, {"F1", ID_HELP_FINDER},
+        {"Ctrl+Z", ID_EDIT_ZOOM},
+        {"Ctrl+M", ID_EDIT_MOVE},
+        {"Ctrl+R", ID_EDIT_ROTATE},
+        {"Ctrl+S", ID_EDIT_SOURCE},
+        {"Ctrl+T", ID_EDIT_TARGET},
+        {"Ctrl+Q", ID_EDIT_QUICK},
+        {"Ctrl+N", ID_FILE_NEW},
+        {"F5", ID_EDIT_RESTORE_ALL},
+        {"F1", ID_HELP_FINDER},
+        // Ctrl+Z is the Zoom mode: undo and redo take keys that collide with nothing.
+        {"Alt+Backspace", ID_EDIT_UNDO},
+        {"Ctrl+Y", ID_EDIT_REDO},
+        {"Ctrl+Shift+Z", ID_EDIT_REDO},
     };
     return table;
 }

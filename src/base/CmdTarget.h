@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,10 +18,13 @@ public:
     explicit CCmdUI(unsigned id) : m_nID(id) {}
     void Enable(bool enable = true) { m_bEnabled = enable; }
     void SetCheck(bool check = true) { m_bChecked = check; }
+    // A menu item's text of the moment ("Undo Rotate Target"); its shortcut stays.
+    void SetText(std::string text) { m_strText = std::move(text); }
 
     unsigned m_nID;
     bool m_bEnabled = true;
     bool m_bChecked = false;
+    std::optional<std::string> m_strText;
 };
 
 class CCmdTarget {

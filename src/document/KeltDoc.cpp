@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <numbers>
 #include <unistd.h>
 
 namespace vx {
@@ -51,6 +52,11 @@ void CKeltDoc::RegisterCommands() {
     OnCommand(ID_FILE_SAVE_SOURCE, [this] { OnSaveAs(ESlot::Source); });
     OnCommand(ID_FILE_SAVE_TARGET, [this] { OnSaveAs(ESlot::Target); });
     OnCommand(ID_ADD_TWAIN_FILE, [this] { OnAddTwainFile(); });
+    OnCommand(ID_EDIT_UNDO, [this] { Undo(); });
+    OnCommand(ID_EDIT_REDO, [this] { Redo(); });
+    OnCommand(ID_EDIT_SWAP, [this] { SwapSlots(); });
+    OnCommand(ID_EDIT_RESTORE_SOURCE, [this] { RestoreSlot(ESlot::Source); });
+    OnCommand(ID_EDIT_RESTORE_TARGET, [this] { RestoreSlot(ESlot::Target); });
 
     OnUpdate(ID_EDIT_ZOOM, [this](CCmdUI& ui) { ui.SetCheck(m_nEditMode == EDIT_MODE_ZOOM); });
     OnUpdate(ID_EDIT_MOVE, [this](CCmdUI& ui) { ui.SetCheck(m_nEditMode == EDIT_MODE_MOVE); });
@@ -61,6 +67,19 @@ void CKeltDoc::RegisterCommands() {
     OnUpdate(ID_FILE_SAVE_TARGET, bothLoaded);
     OnUpdate(ID_EDIT_RESTORE_ALL, bothLoaded);
     OnUpdate(ID_FILE_EXPORT, [this](CCmdUI& ui) { ui.Enable(m_bSourceSaved && m_bTargetSaved); });
+    OnUpdate(ID_EDIT_UNDO, [this](CCmdUI& ui) {
+        const EditStep* step = m_history.NextUndo();
+        ui.Enable(step != nullptr);
+        ui.SetText(step ? FormatString(IDS_UNDO_NAMED, {StepName(*step)}) : LoadString(IDS_UNDO));
+    });
+    OnUpdate(ID_EDIT_REDO, [this](CCmdUI& ui) {
+        const EditStep* step = m_history.NextRedo();
+        ui.Enable(step != nullptr);
+        ui.SetText(step ? FormatString(IDS_REDO_NAMED, {StepName(*step)}) : LoadString(IDS_REDO));
+    });
+    OnUpdate(ID_EDIT_SWAP, [this](CCmdUI& ui) { ui.Enable(m_pSource || m_pTarget); });
+    OnUpdate(ID_EDIT_RESTORE_SOURCE, [this](CCmdUI& ui) { ui.Enable(m_pSource != nullptr); });
+    OnUpdate(ID_EDIT_RESTORE_TARGET, [this](CCmdUI& ui) { ui.Enable(m_pTarget != nullptr); });
 }
 
 // ---- Slots ----
@@ -69,37 +88,177 @@ void CKeltDoc::ReplaceSlot(ESlot slot, std::unique_ptr<CDibImage> picture) {
     auto& pict = slot == ESlot::Source ? m_pSource : m_pTarget;
     auto& frame = slot == ESlot::Source ? m_pSourceFrame : m_pTargetFrame;
     auto newFrame = std::make_unique<CPictFrame>(picture.get(), m_dAspect);
+    EditStep step;
+    step.load = true;
+    SlotState before = Snapshot(slot);
     frame.reset(); // it points at the old picture
+    step.picture = std::move(pict);
     pict = std::move(picture);
     frame = std::move(newFrame);
     (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = false;
     (slot == ESlot::Source ? m_bSourceEdited : m_bTargetEdited) = false;
+    EndDrag();
+    NewVersion(slot);
+    step.slots.push_back({slot, std::move(before), Snapshot(slot)});
+    m_history.Record(std::move(step));
+}
+
+SlotState CKeltDoc::Snapshot(ESlot slot) {
+    const CPictFrame* frame = GetFrame(slot);
+    return {frame ? std::optional<CPictFrame>(*frame) : std::nullopt, m_nVersion[int(slot)]};
+}
+
+void CKeltDoc::RefreshAll() {
+    m_host.UpdateAllViews();
+    m_pPreview.reset();
+    UpdatePreviewViews();
 }
 
 void CKeltDoc::InstallPicture(ESlot slot, std::unique_ptr<CDibImage> picture) {
     ReplaceSlot(slot, std::move(picture));
-    m_host.UpdateAllViews();
-    m_pPreview.reset();
-    UpdatePreviewViews();
+    RefreshAll();
 }
 
 void CKeltDoc::RestoreAll() {
+    Restore({ESlot::Source, ESlot::Target});
+}
+
+void CKeltDoc::RestoreSlot(ESlot slot) {
+    Restore({slot});
+}
+
+void CKeltDoc::Restore(std::initializer_list<ESlot> slots) {
     // The frames are fitted again, with the document aspect, rather than only placed.
     std::vector<PlacementEdit> edits;
-    for (ESlot slot : {ESlot::Source, ESlot::Target}) {
+    EditStep step;
+    step.kind = EditKind::Restore;
+    EndDrag();
+    for (ESlot slot : slots) {
         auto& frame = slot == ESlot::Source ? m_pSourceFrame : m_pTargetFrame;
         if (CDibImage* picture = GetPicture(slot)) {
-            const FramePlacement before = frame ? frame->Placement() : FramePlacement{};
+            SlotState before = Snapshot(slot);
             frame = std::make_unique<CPictFrame>(picture, m_dAspect);
-            edits.push_back({slot, EditKind::Restore, before, frame->Placement()});
+            edits.push_back(
+                {slot, EditKind::Restore, before.frame->Placement(), frame->Placement()});
+            NewVersion(slot);
+            step.slots.push_back({slot, std::move(before), Snapshot(slot)});
+        }
+        (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = false;
+        // The fit can be had again by loading.
+        (slot == ESlot::Source ? m_bSourceEdited : m_bTargetEdited) = false;
+    }
+    if (!step.slots.empty()) {
+        m_history.Record(std::move(step));
+    }
+    RefreshAll();
+    for (const PlacementEdit& edit : edits) {
+        NotifyPlacement(edit);
+    }
+}
+
+void CKeltDoc::ExchangeSlots() {
+    std::swap(m_pSource, m_pTarget);
+    std::swap(m_pSourceFrame, m_pTargetFrame);
+    std::swap(m_bSourceSaved, m_bTargetSaved);
+    std::swap(m_bSourceEdited, m_bTargetEdited);
+    std::swap(m_strSourceSaved, m_strTargetSaved);
+    std::swap(m_nVersion[0], m_nVersion[1]);
+    std::swap(m_nSavedVersion[0], m_nSavedVersion[1]);
+}
+
+void CKeltDoc::SwapSlots() {
+    if (!m_pSource && !m_pTarget) {
+        return;
+    }
+    EndDrag();
+    m_keyRun.reset();
+    ExchangeSlots();
+    EditStep step;
+    step.kind = EditKind::Swap;
+    step.swap = true;
+    m_history.Record(std::move(step));
+    RefreshAll();
+    NotifySwap();
+}
+
+void CKeltDoc::NotifySwap() {
+    for (ESlot slot : {ESlot::Source, ESlot::Target}) {
+        const CPictFrame* now = GetFrame(slot);
+        const CPictFrame* was = GetFrame(slot == ESlot::Source ? ESlot::Target : ESlot::Source);
+        if (now || was) {
+            NotifyPlacement({slot, EditKind::Swap, was ? was->Placement() : FramePlacement{},
+                             now ? now->Placement() : FramePlacement{}});
         }
     }
-    m_host.UpdateAllViews();
-    m_pPreview.reset();
-    UpdatePreviewViews();
-    m_bSourceSaved = false;
-    m_bTargetSaved = false;
-    m_bSourceEdited = m_bTargetEdited = false; // the fit can be had again by loading
+}
+
+// ---- Undo and redo ----
+
+void CKeltDoc::Undo() {
+    if (EditStep* step = m_history.Undo()) {
+        ApplyStep(*step, true);
+    }
+}
+
+void CKeltDoc::Redo() {
+    if (EditStep* step = m_history.Redo()) {
+        ApplyStep(*step, false);
+    }
+}
+
+void CKeltDoc::AbandonGesture(unsigned gesture) {
+    const EditStep* top = m_history.NextUndo();
+    if (gesture != 0 && top && top->gesture == gesture) {
+        Undo();
+        m_history.DropRedo();
+    }
+}
+
+void CKeltDoc::ApplyStep(EditStep& step, bool undo) {
+    EndDrag();
+    m_keyRun.reset();
+    std::vector<PlacementEdit> edits;
+    if (step.swap) {
+        ExchangeSlots();
+    }
+    if (const auto& terms = undo ? step.aspectBefore : step.aspectAfter) {
+        m_nAspectX = terms->first;
+        m_nAspectY = terms->second;
+        m_dAspect = double(m_nAspectY) / double(m_nAspectX);
+        if (m_pOutputFrame) {
+            m_pOutputFrame = std::make_unique<CPictFrame>(m_dAspect);
+        }
+    }
+    if (step.load) {
+        auto& pict = step.slots.front().slot == ESlot::Source ? m_pSource : m_pTarget;
+        (step.slots.front().slot == ESlot::Source ? m_pSourceFrame : m_pTargetFrame).reset();
+        std::swap(pict, step.picture);
+    }
+    for (const SlotChange& change : step.slots) {
+        const SlotState& from = undo ? change.after : change.before;
+        const SlotState& to = undo ? change.before : change.after;
+        auto& frame = change.slot == ESlot::Source ? m_pSourceFrame : m_pTargetFrame;
+        frame = to.frame ? std::make_unique<CPictFrame>(*to.frame) : nullptr;
+        m_nVersion[int(change.slot)] = to.version;
+        if (from.frame && to.frame) {
+            edits.push_back(
+                {change.slot, EditKind::Undo, from.frame->Placement(), to.frame->Placement()});
+        }
+    }
+    // Saved again when back at what was saved; edited unless that or the fit.
+    for (ESlot slot : {ESlot::Source, ESlot::Target}) {
+        const int i = int(slot);
+        const CPictFrame* frame = GetFrame(slot);
+        const bool saved = frame && m_nSavedVersion[i] != 0 && m_nVersion[i] == m_nSavedVersion[i];
+        (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = saved;
+        (slot == ESlot::Source ? m_bSourceEdited : m_bTargetEdited) =
+            frame && !saved && frame->Placement() != FramePlacement{};
+    }
+    m_history.Trim(); // a load step now holds the other picture
+    RefreshAll();
+    if (step.swap) {
+        NotifySwap();
+    }
     for (const PlacementEdit& edit : edits) {
         NotifyPlacement(edit);
     }
@@ -113,8 +272,9 @@ void CKeltDoc::MarkChanged(ESlot slot) {
 
 // ---- Placement edits ----
 
-void CKeltDoc::ApplyPlacement(ESlot slot, const FramePlacement& placement, EditKind kind) {
-    Apply(slot, placement, kind, 0);
+void CKeltDoc::ApplyPlacement(ESlot slot, const FramePlacement& placement, EditKind kind,
+                              unsigned gesture) {
+    Apply(slot, placement, kind, gesture);
 }
 
 void CKeltDoc::Apply(ESlot slot, const FramePlacement& placement, EditKind kind, unsigned gesture) {
@@ -122,10 +282,17 @@ void CKeltDoc::Apply(ESlot slot, const FramePlacement& placement, EditKind kind,
     if (!frame) {
         return;
     }
-    const FramePlacement before = frame->Placement();
+    SlotState before = Snapshot(slot);
     frame->SetPlacement(placement);
     MarkChanged(slot);
-    NotifyPlacement({slot, kind, before, placement, gesture});
+    NewVersion(slot);
+    EditStep step;
+    step.kind = kind;
+    step.gesture = gesture;
+    const FramePlacement was = before.frame->Placement();
+    step.slots.push_back({slot, std::move(before), Snapshot(slot)});
+    m_history.Record(std::move(step));
+    NotifyPlacement({slot, kind, was, placement, gesture});
 }
 
 int CKeltDoc::AddPlacementObserver(PlacementObserver observer) {
@@ -155,7 +322,7 @@ bool CKeltDoc::BeginDrag(ESlot slot, int x, int y, int W, int H) {
     return true;
 }
 
-bool CKeltDoc::DragTo(int x, int y, int W, int H) {
+bool CKeltDoc::DragTo(int x, int y, int W, int H, bool snap) {
     const CPictFrame* frame = m_drag ? GetFrame(m_drag->slot) : nullptr;
     if (!frame) {
         EndDrag();
@@ -166,8 +333,11 @@ bool CKeltDoc::DragTo(int x, int y, int W, int H) {
     m_drag->W = W;
     m_drag->H = H;
     const std::optional<EditKind> kind = EditKindOf(m_nEditMode);
-    const std::optional<FramePlacement> placement =
+    std::optional<FramePlacement> placement =
         m_drag->gesture.DragTo(m_nEditMode, OutputToCrop(x, y, W, H), frame->Placement());
+    if (placement && snap && kind == EditKind::Rotate) {
+        placement->angle = SnapToDegree(placement->angle);
+    }
     if (kind && placement) {
         Apply(m_drag->slot, *placement, *kind, m_drag->id);
     }
@@ -182,14 +352,39 @@ void CKeltDoc::StepPlacement(ESlot slot, EArrowKey key, bool shift) {
     }
     const bool coarse = shift || m_drag.has_value();
     const bool ofDrag = m_drag && m_drag->slot == slot;
+    unsigned gesture = ofDrag ? m_drag->id : 0;
+    if (!ofDrag) {
+        const auto now = m_clock();
+        if (!m_keyRun || m_keyRun->slot != slot || m_keyRun->kind != *kind ||
+            now - m_keyRun->at >= kKeyRun) {
+            m_keyRun = KeyRun{slot, *kind, now, NewGesture()};
+        }
+        m_keyRun->at = now;
+        gesture = m_keyRun->id;
+    }
     Apply(slot, *CPlacementGesture::Step(m_nEditMode, m_dAspect, frame->Placement(), key, coarse),
-          *kind, ofDrag ? m_drag->id : 0);
+          *kind, gesture);
     if (ofDrag && m_drag) { // unless an observer ended it
         // The drag goes on from the new placement at the pointer, without a jump.
         m_drag->gesture =
             CPlacementGesture(m_nEditMode, frame->Placement(),
                               OutputToCrop(m_drag->x, m_drag->y, m_drag->W, m_drag->H));
     }
+}
+
+std::string CKeltDoc::PlacementReadout(ESlot slot) {
+    const CPictFrame* frame = GetFrame(slot);
+    const std::string name =
+        res::LoadString(slot == ESlot::Source ? res::IDS_SLOT_SOURCE : res::IDS_SLOT_TARGET);
+    if (!frame) {
+        return name;
+    }
+    char zoom[64], angle[64], x[16], y[16];
+    std::snprintf(zoom, sizeof zoom, "%.2f", frame->zoom * 100);
+    std::snprintf(angle, sizeof angle, "%.2f", frame->angle * 180 / std::numbers::pi);
+    std::snprintf(x, sizeof x, "%d", frame->offset.x);
+    std::snprintf(y, sizeof y, "%d", frame->offset.y);
+    return res::FormatString(res::IDS_PLACEMENT_READOUT, {name, zoom, angle, x, y});
 }
 
 // ---- Geometry ----
@@ -362,6 +557,11 @@ bool CKeltDoc::SetAspectRatio(int width, int height) {
     if (width < 1 || height < 1) {
         return false;
     }
+    const bool same = width == m_nAspectX && height == m_nAspectY;
+    EditStep step;
+    step.kind = EditKind::Aspect;
+    step.aspectBefore = {m_nAspectX, m_nAspectY};
+    step.aspectAfter = {width, height};
     m_nAspectX = width;
     m_nAspectY = height;
     m_dAspect = double(height) / double(width);
@@ -374,14 +574,24 @@ bool CKeltDoc::SetAspectRatio(int width, int height) {
         const PlacementEdit edits[] = {
             {ESlot::Source, EditKind::Aspect, m_pSourceFrame->Placement(), {}},
             {ESlot::Target, EditKind::Aspect, m_pTargetFrame->Placement(), {}}};
+        SlotState before[2] = {Snapshot(ESlot::Source), Snapshot(ESlot::Target)};
         m_pSourceFrame->SetAspect(m_dAspect);
         m_pTargetFrame->SetAspect(m_dAspect);
         m_pOutputFrame = std::make_unique<CPictFrame>(m_dAspect);
+        // The version stays: the saved flags outlive an aspect change.
+        step.slots.push_back({ESlot::Source, std::move(before[0]), Snapshot(ESlot::Source)});
+        step.slots.push_back({ESlot::Target, std::move(before[1]), Snapshot(ESlot::Target)});
+        EndDrag();
+        if (!same) {
+            m_history.Record(std::move(step));
+        }
         RenderPass(0);
         for (PlacementEdit edit : edits) {
             edit.after = GetFrame(edit.slot)->Placement();
             NotifyPlacement(edit);
         }
+    } else if (!same) {
+        m_history.Record(std::move(step));
     }
     return true;
 }
@@ -488,6 +698,7 @@ void CKeltDoc::OnSaveAs(ESlot slot) {
         (slot == ESlot::Source ? m_strSourceSaved : m_strTargetSaved) = path;
         (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = true;
         (slot == ESlot::Source ? m_bSourceEdited : m_bTargetEdited) = false;
+        m_nSavedVersion[int(slot)] = m_nVersion[int(slot)];
     } else {
         // Nothing was saved; the earlier file, if any, is untouched.
         CMyException(8).Report(m_ui);

@@ -4,10 +4,12 @@
 
 #include "base/CmdTarget.h"
 #include "document/DocumentHost.h"
+#include "document/EditHistory.h"
 #include "document/PlacementGesture.h"
 #include "picture/DibImage.h"
 #include "picture/PictFrame.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -27,8 +29,8 @@ struct PlacementEdit {
     EditKind kind;
     FramePlacement before;
     FramePlacement after;
-    // The drag the change belongs to, key steps during it included, so that one drag can be one
-    // undo step; 0 for a change of its own.
+    // The drag the change belongs to (key steps during it included), the run of key steps or the
+    // caller's gesture, so that each can be one undo step; 0 for a change of its own.
     unsigned gesture = 0;
 };
 
@@ -54,8 +56,13 @@ public:
     IDocumentHost& Host() { return m_host; }
 
     // Slots.
+    // Undo brings the slot's earlier picture back.
     void InstallPicture(ESlot slot, std::unique_ptr<CDibImage> picture);
     void RestoreAll();
+    // The one slot fitted again, as Restore all does for both.
+    void RestoreSlot(ESlot slot);
+    // Source and Target exchange pictures, frames, saved flags and paths.
+    void SwapSlots();
     CPictFrame* GetSourceFrame() { return m_pSourceFrame.get(); }
     CPictFrame* GetTargetFrame() { return m_pTargetFrame.get(); }
     CPictFrame* GetFrame(ESlot slot) {
@@ -69,7 +76,13 @@ public:
     // Placement edits. Every change of a slot's placement passes here (a gesture, and later an
     // undo, an alignment, a command line): the frame takes it, the slot is rendered again and
     // unsaved, and the observers hear of it. Nothing happens without a picture in the slot.
-    void ApplyPlacement(ESlot slot, const FramePlacement& placement, EditKind kind);
+    // Changes carrying the same `gesture` (NewGesture) are one undo step.
+    void ApplyPlacement(ESlot slot, const FramePlacement& placement, EditKind kind,
+                        unsigned gesture = 0);
+    unsigned NewGesture() { return ++m_nLastGesture; }
+    // Takes back the step of `gesture` when it is the latest one, leaving nothing to redo: a
+    // cancelled dialog that applied its values live.
+    void AbandonGesture(unsigned gesture);
     // Observers of every placement change, the restores and aspect changes included (undo,
     // alignment, a log); the id returned removes one.
     int AddPlacementObserver(PlacementObserver observer);
@@ -80,11 +93,31 @@ public:
     // pictures and the Preview buffers are there.
     bool BeginDrag(ESlot slot, int x, int y, int W, int H);
     // The pointer of the drag at (x, y): false, and the drag ends, once there is nothing to drag.
-    bool DragTo(int x, int y, int W, int H);
+    // `snap` (Shift held) turns a rotation in whole degrees.
+    bool DragTo(int x, int y, int W, int H, bool snap = false);
     void EndDrag() { m_drag.reset(); }
+    // The slot of the drag under way, if any.
+    std::optional<ESlot> DragSlot() const {
+        return m_drag ? std::optional<ESlot>(m_drag->slot) : std::nullopt;
+    }
     // An arrow key in a view of `slot`: one step, coarse with Shift or during a drag; a drag of
-    // the slot goes on from the new placement at the pointer, without a jump.
+    // the slot goes on from the new placement at the pointer, without a jump. Keys of one slot
+    // and mode pressed less than kKeyRun apart are one undo step.
     void StepPlacement(ESlot slot, EArrowKey key, bool shift);
+    static constexpr std::chrono::milliseconds kKeyRun{1000};
+    // The clock of the key runs; tests set their own.
+    void SetClock(std::function<std::chrono::steady_clock::time_point()> clock) {
+        m_clock = std::move(clock);
+    }
+    // "Target: zoom 125.00 %, angle -12.34°, offset 10, -4" (zoom and angle to 0.01).
+    std::string PlacementReadout(ESlot slot);
+
+    // Undo and redo of every change of a placement or a picture.
+    bool CanUndo() const { return m_history.NextUndo() != nullptr; }
+    bool CanRedo() const { return m_history.NextRedo() != nullptr; }
+    void Undo();
+    void Redo();
+    CEditHistory& History() { return m_history; }
 
     // Crop geometry with the document aspect.
     CPoint OutputToCrop(int x, int y, int W, int H) const;
@@ -163,6 +196,12 @@ private:
         int x, y, W, H; // the latest pointer, in the view's pixels
         unsigned id;
     };
+    struct KeyRun {
+        ESlot slot;
+        EditKind kind;
+        std::chrono::steady_clock::time_point at;
+        unsigned id;
+    };
 
     void RegisterCommands();
     // After a slot's frame changed: re-render that slot and clear its saved flag.
@@ -172,6 +211,17 @@ private:
     // The new picture and its fitted frame in the slot, the slot unsaved; no view is told.
     void ReplaceSlot(ESlot slot, std::unique_ptr<CDibImage> picture);
     void RenderSlot(const CPictFrame& frame, int step, CDibImage& render);
+    void Restore(std::initializer_list<ESlot> slots);
+    // Pictures, frames, flags and paths of the two slots exchanged; no view is told.
+    void ExchangeSlots();
+    void NotifySwap();
+    // The views and the Preview once pictures or frames were replaced.
+    void RefreshAll();
+    SlotState Snapshot(ESlot slot);
+    // The slot's content is new: a fresh version.
+    void NewVersion(ESlot slot) { m_nVersion[int(slot)] = ++m_nLastVersion; }
+    // Puts back the slots as `step` found them (undo) or left them.
+    void ApplyStep(EditStep& step, bool undo);
     // A file dialog's proposal: `folder` (else the picture's own), the picture's name (else
     // `otherwise`, else "picture"), `suffix`.
     std::string ProposedPath(const std::string& folder, const CDibImage& picture,
@@ -181,6 +231,14 @@ private:
     IDocumentHost& m_host;
     std::optional<Drag> m_drag;
     unsigned m_nLastGesture = 0;
+    std::optional<KeyRun> m_keyRun;
+    std::function<std::chrono::steady_clock::time_point()> m_clock = std::chrono::steady_clock::now;
+    CEditHistory m_history;
+    // The version of each slot's content, and the one last saved (0: none), so that undoing
+    // back to what was saved sets the saved flag again.
+    unsigned m_nVersion[2] = {0, 0};
+    unsigned m_nSavedVersion[2] = {0, 0};
+    unsigned m_nLastVersion = 0;
     std::vector<std::pair<int, PlacementObserver>> m_placementObservers;
     int m_nLastObserver = 0;
 };

@@ -3,6 +3,7 @@
 #include "res/Resource.h"
 
 #include <cmath>
+#include <numbers>
 
 namespace vx {
 
@@ -17,6 +18,11 @@ std::optional<EditKind> EditKindOf(int mode) {
     default:
         return std::nullopt;
     }
+}
+
+double SnapToDegree(double angle) {
+    constexpr double kDegree = std::numbers::pi / 180;
+    return std::round(angle / kDegree) * kDegree;
 }
 
 CPoint Unrotate(CPoint p, double angle) {

@@ -9,13 +9,18 @@
 
 namespace vx {
 
-// What a change of placement did, to name and group it (an undo step, a log line).
-enum class EditKind { Move, Zoom, Rotate, Restore, Aspect };
+// What a change of placement did, to name and group it (an undo step, a log line): Placement is
+// typed in as numbers, Swap exchanges the slots, Undo puts back an earlier placement (an undo or
+// a redo).
+enum class EditKind { Move, Zoom, Rotate, Restore, Aspect, Placement, Swap, Undo };
 
 enum class EArrowKey { Left, Up, Right, Down };
 
 // The edit of a mode (res::EDIT_MODE_*); nullopt for any other value.
 std::optional<EditKind> EditKindOf(int mode);
+
+// `angle` (radians) at the nearest whole degree.
+double SnapToDegree(double angle);
 
 // p turned by minus `angle`, each coordinate truncated toward zero.
 CPoint Unrotate(CPoint p, double angle);

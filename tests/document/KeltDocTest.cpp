@@ -25,6 +25,7 @@ struct DocFixture : ::testing::Test {
 using DocumentCommands = DocFixture;
 using DocumentSlots = DocFixture;
 using DocumentAspect = DocFixture;
+using DocumentUndo = DocFixture;
 
 } // namespace
 
@@ -240,4 +241,110 @@ TEST_F(DocumentAspect, DialogCommandOpensOnCurrentTermsAndCancelChangesNothing) 
     EXPECT_EQ(ui.aspectDialogs[1], (std::pair{16, 9}));
     EXPECT_EQ(doc.m_nAspectX, 16);
     EXPECT_TRUE(Enabled(res::ID_EDIT_ASPECT));
+}
+
+// Undoing a load brings the earlier picture back with its placement, the first load empties the
+// slot again, and the history keeps no more pictures than its cap allows, the oldest going first.
+TEST_F(DocumentUndo, LoadsComeBackAndTheCapDropsTheOldest) {
+    ui.previewSize = ViewSize{64, 48};
+    Load(ESlot::Source, 40, 30);
+    CDibImage* first = doc.m_pSource.get();
+    Load(ESlot::Target);
+    doc.ApplyPlacement(ESlot::Source, {{7, 7}, 0.5, 0.25}, EditKind::Move);
+    Load(ESlot::Source, 400, 300);
+    CDibImage* second = doc.m_pSource.get();
+    EXPECT_EQ(router.Update(res::ID_EDIT_UNDO).m_strText, "&Undo Load Source");
+    EXPECT_TRUE(router.Execute(res::ID_EDIT_UNDO));
+    EXPECT_EQ(doc.m_pSource.get(), first);
+    EXPECT_EQ(doc.GetSourceFrame()->picture, first);
+    EXPECT_EQ(doc.GetSourceFrame()->Placement(), (FramePlacement{{7, 7}, 0.5, 0.25}));
+    EXPECT_TRUE(doc.m_bSourceEdited);
+    ASSERT_NE(doc.m_pPreview, nullptr); // both slots: rendered again
+    EXPECT_EQ(router.Update(res::ID_EDIT_REDO).m_strText, "Re&do Load Source");
+    router.Execute(res::ID_EDIT_REDO);
+    EXPECT_EQ(doc.m_pSource.get(), second);
+    EXPECT_FALSE(doc.m_bSourceEdited);
+
+    while (doc.CanUndo()) {
+        doc.Undo();
+    }
+    EXPECT_EQ(doc.m_pSource, nullptr);
+    EXPECT_EQ(doc.GetSourceFrame(), nullptr);
+    EXPECT_EQ(doc.m_pPreview, nullptr);
+    EXPECT_FALSE(Enabled(res::ID_EDIT_UNDO));
+    EXPECT_EQ(router.Update(res::ID_EDIT_UNDO).m_strText, "&Undo");
+    while (doc.CanRedo()) {
+        doc.Redo();
+    }
+    EXPECT_EQ(doc.m_pSource.get(), second);
+
+    // Each 400 x 300 picture is 360000 bytes: room for two of them.
+    doc.History().Clear();
+    doc.History().SetByteCap(800000);
+    for (int i = 0; i < 4; ++i) {
+        Load(ESlot::Target, 400, 300);
+    }
+    EXPECT_LE(doc.History().Bytes(), 800000u);
+    EXPECT_EQ(doc.History().Count(), 2u);
+    doc.Undo();
+    doc.Undo();
+    EXPECT_FALSE(doc.CanUndo());
+    EXPECT_EQ(doc.m_pTarget->Width(), 400); // the second of the four
+    doc.History().SetByteCap(0);
+    EXPECT_EQ(doc.History().Count(), 0u);
+}
+
+// Undoing back to what was saved makes the slot saved again, so that export is possible and
+// quitting does not ask; redoing past it makes the edit unsaved again.
+TEST_F(DocumentUndo, BackAtTheSavedPlacementTheSlotIsSavedAgain) {
+    test::TempDir dir;
+    Load(ESlot::Source);
+    Load(ESlot::Target);
+    doc.ApplyPlacement(ESlot::Source, {{3, 3}}, EditKind::Move);
+    ui.AnswerFile(dir.File("s.png"));
+    doc.OnSaveAs(ESlot::Source);
+    ASSERT_TRUE(doc.m_bSourceSaved);
+    doc.ApplyPlacement(ESlot::Source, {{4, 4}}, EditKind::Move);
+    EXPECT_FALSE(doc.m_bSourceSaved);
+    EXPECT_TRUE(doc.m_bSourceEdited);
+    doc.Undo();
+    EXPECT_TRUE(doc.m_bSourceSaved);
+    EXPECT_FALSE(doc.m_bSourceEdited);
+    EXPECT_TRUE(doc.CanClose());
+    doc.Undo(); // back at the fit: nothing to lose
+    EXPECT_FALSE(doc.m_bSourceSaved);
+    EXPECT_FALSE(doc.m_bSourceEdited);
+    EXPECT_TRUE(doc.CanClose());
+    EXPECT_TRUE(ui.messages.empty());
+    doc.Redo();
+    EXPECT_TRUE(doc.m_bSourceSaved);
+    EXPECT_EQ(doc.m_strSourceSaved, dir.File("s.png"));
+    doc.Redo();
+    EXPECT_FALSE(doc.m_bSourceSaved);
+    EXPECT_TRUE(doc.m_bSourceEdited);
+}
+
+// Swap exchanges pictures, frames, saved flags and paths, and is one step.
+TEST_F(DocumentUndo, SwapExchangesEverythingOfTheSlotsAsOneStep) {
+    Load(ESlot::Source, 40, 30);
+    Load(ESlot::Target, 30, 40);
+    CDibImage* source = doc.m_pSource.get();
+    doc.ApplyPlacement(ESlot::Source, {{9, 9}, 2.0, 0}, EditKind::Move);
+    doc.m_bTargetSaved = true;
+    doc.m_strTargetSaved = "t.png";
+    EXPECT_TRUE(router.Execute(res::ID_EDIT_SWAP));
+    EXPECT_EQ(doc.m_pTarget.get(), source);
+    EXPECT_EQ(doc.GetTargetFrame()->picture, source);
+    EXPECT_EQ(doc.GetTargetFrame()->Placement(), (FramePlacement{{9, 9}, 2.0, 0}));
+    EXPECT_EQ(doc.GetSourceFrame()->picture, doc.m_pSource.get());
+    EXPECT_TRUE(doc.m_bSourceSaved);
+    EXPECT_EQ(doc.m_strSourceSaved, "t.png");
+    EXPECT_TRUE(doc.m_bTargetEdited);
+    EXPECT_FALSE(doc.m_bSourceEdited);
+    EXPECT_EQ(router.Update(res::ID_EDIT_UNDO).m_strText, "&Undo Swap Source and Target");
+    doc.Undo();
+    EXPECT_EQ(doc.m_pSource.get(), source);
+    EXPECT_EQ(doc.GetSourceFrame()->Placement().zoom, 2.0);
+    EXPECT_EQ(doc.m_strTargetSaved, "t.png");
+    EXPECT_FALSE(doc.m_bSourceSaved);
 }

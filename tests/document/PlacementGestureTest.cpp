@@ -6,6 +6,10 @@
 #include "support/ScriptedPlatform.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <numbers>
 
 using namespace vx;
@@ -152,8 +156,10 @@ TEST_F(PlacementEdits, ADragIsOneGestureAndGoesOnFromAKeyStepWithoutAJump) {
         EXPECT_EQ(edits[i].gesture, drag) << i;
         EXPECT_EQ(edits[i].kind, EditKind::Zoom) << i;
     }
-    EXPECT_EQ(edits[4].gesture, 0u);
-    EXPECT_EQ(edits[5].gesture, 0u);
+    // Keys apart from a drag are runs of their own: one for each slot.
+    EXPECT_NE(edits[4].gesture, 0u);
+    EXPECT_NE(edits[4].gesture, drag);
+    EXPECT_NE(edits[5].gesture, edits[4].gesture);
     doc.m_nEditMode = kMove;
     ASSERT_TRUE(doc.BeginDrag(ESlot::Target, 512, 512, kSide, kSide));
     DragTo(-5, 5);
@@ -181,6 +187,126 @@ TEST_F(PlacementEdits, RestoreAndAspectChangesReachTheObservers) {
     EXPECT_EQ(edits[2].before, (FramePlacement{{113, 56}, 2.0, 1.0}));
     EXPECT_EQ(edits[2].after, FramePlacement{});
     EXPECT_EQ(edits[3].slot, ESlot::Target);
+}
+
+using UndoRedo = PlacementEdits;
+
+std::string UndoText(CKeltDoc& doc) {
+    CCmdUI ui(res::ID_EDIT_UNDO);
+    doc.OnUpdateCmdUI(res::ID_EDIT_UNDO, ui);
+    return ui.m_bEnabled ? ui.m_strText.value_or("?") : "disabled";
+}
+
+// A drag is one step and so is a run of keys less than a second apart; undo and redo give the
+// placements back exactly, and a new change drops what was undone.
+TEST_F(UndoRedo, DragsAndKeyRunsAreOneStepEach) {
+    auto now = std::chrono::steady_clock::time_point{};
+    doc.SetClock([&] { return now; });
+    const FramePlacement start = Placement(ESlot::Target);
+    EXPECT_EQ(UndoText(doc), "&Undo Load Target");
+    doc.m_nEditMode = kRotate;
+    ASSERT_TRUE(doc.BeginDrag(ESlot::Target, 512 + 100, 512, kSide, kSide));
+    DragTo(0, 100);
+    DragTo(-100, 0);
+    doc.StepPlacement(ESlot::Target, EArrowKey::Up, false); // a key during the drag is of it
+    DragTo(-100, 10);
+    doc.EndDrag();
+    const FramePlacement dragged = Placement(ESlot::Target);
+    EXPECT_EQ(UndoText(doc), "&Undo Rotate Target");
+
+    doc.m_nEditMode = kMove;
+    for (int i = 0; i < 3; ++i) {
+        now += std::chrono::milliseconds(900);
+        doc.StepPlacement(ESlot::Target, EArrowKey::Left, false);
+    }
+    const FramePlacement run = Placement(ESlot::Target);
+    now += CKeltDoc::kKeyRun;
+    doc.StepPlacement(ESlot::Target, EArrowKey::Left, false);
+    EXPECT_EQ(UndoText(doc), "&Undo Move Target");
+
+    doc.Undo();
+    EXPECT_EQ(Placement(ESlot::Target), run);
+    doc.Undo();
+    EXPECT_EQ(Placement(ESlot::Target), dragged);
+    doc.Undo();
+    EXPECT_EQ(Placement(ESlot::Target), start);
+    EXPECT_EQ(edits.back().kind, EditKind::Undo);
+    EXPECT_EQ(doc.m_nTargetStep, 8); // rendered again
+    doc.Redo();
+    EXPECT_EQ(Placement(ESlot::Target), dragged);
+    EXPECT_TRUE(doc.CanRedo());
+    // A key right after an undo starts a step of its own and ends the redo.
+    doc.StepPlacement(ESlot::Target, EArrowKey::Left, false);
+    EXPECT_FALSE(doc.CanRedo());
+    doc.Undo();
+    EXPECT_EQ(Placement(ESlot::Target), dragged);
+}
+
+// Restore all and an aspect change rebuild whole frames; their undo puts back the frames as they
+// were, corners included, and the terms of the ratio.
+TEST_F(UndoRedo, RestoreAndAspectComeBackWithTheirCorners) {
+    doc.ApplyPlacement(ESlot::Source, {{64, 32}, 2.0, 1.0}, EditKind::Move);
+    const CPictFrame before = *doc.GetSourceFrame();
+    ASSERT_TRUE(doc.SetAspectRatio(16, 9));
+    const CPictFrame after = *doc.GetSourceFrame();
+    doc.RestoreAll();
+    EXPECT_EQ(UndoText(doc), "&Undo Restore all");
+    doc.Undo();
+    EXPECT_EQ(Placement(ESlot::Source), after.Placement());
+    EXPECT_EQ(UndoText(doc), "&Undo Aspect ratio");
+    doc.Undo();
+    const CPictFrame& undone = *doc.GetSourceFrame();
+    EXPECT_EQ(undone.Placement(), before.Placement());
+    EXPECT_TRUE(std::equal(std::begin(undone.corners), std::end(undone.corners),
+                           std::begin(before.corners)));
+    EXPECT_EQ(undone.aspect, 1.0);
+    EXPECT_EQ(doc.m_nAspectX, 1);
+    EXPECT_EQ(doc.m_dAspect, 1.0);
+    EXPECT_EQ(undone.picture, doc.m_pSource.get());
+    doc.Redo();
+    EXPECT_EQ(doc.m_nAspectY, 9);
+    EXPECT_EQ(doc.GetSourceFrame()->offset, after.offset);
+    EXPECT_EQ(doc.GetSourceFrame()->corners[2], after.corners[2]);
+
+    doc.Redo();
+    doc.ApplyPlacement(ESlot::Target, {{5, 5}}, EditKind::Move);
+    doc.RestoreSlot(ESlot::Target);
+    EXPECT_EQ(Placement(ESlot::Target), FramePlacement{});
+    EXPECT_EQ(UndoText(doc), "&Undo Restore Target");
+    doc.Undo();
+    EXPECT_EQ(Placement(ESlot::Target), (FramePlacement{{5, 5}}));
+}
+
+// Shift turns a rotation in whole degrees; the status readout names the slot's numbers.
+TEST_F(UndoRedo, ShiftSnapsARotationAndTheReadoutShowsIt) {
+    doc.m_nEditMode = kRotate;
+    ASSERT_TRUE(doc.BeginDrag(ESlot::Source, 512 + 100, 512, kSide, kSide));
+    ASSERT_TRUE(doc.DragTo(512 + 100, 512 + 13, kSide, kSide, true));
+    const double degrees = Placement(ESlot::Source).angle * 180 / std::numbers::pi;
+    EXPECT_NEAR(degrees, std::round(degrees), 1e-9);
+    EXPECT_NE(std::round(degrees), 0.0);
+    doc.EndDrag();
+    doc.ApplyPlacement(ESlot::Target, {{10, -4}, 1.25, -12.345 * std::numbers::pi / 180},
+                       EditKind::Placement);
+    EXPECT_EQ(doc.PlacementReadout(ESlot::Target),
+              "Target: zoom 125.00 %, angle -12.35\u00b0, offset 10, -4");
+}
+
+// A dialog's live changes of both slots are one step, and abandoning it leaves nothing to redo.
+TEST_F(UndoRedo, OneGestureForADialogAndAbandonTakesItBack) {
+    const FramePlacement source = Placement(ESlot::Source);
+    const unsigned gesture = doc.NewGesture();
+    doc.ApplyPlacement(ESlot::Source, {{1, 2}, 1.5, 0}, EditKind::Placement, gesture);
+    doc.ApplyPlacement(ESlot::Target, {{3, 4}, 0.5, 0}, EditKind::Placement, gesture);
+    doc.ApplyPlacement(ESlot::Source, {{1, 2}, 1.75, 0}, EditKind::Placement, gesture);
+    EXPECT_EQ(UndoText(doc), "&Undo Placement Source and Target");
+    doc.AbandonGesture(gesture + 1); // not the latest step: nothing happens
+    EXPECT_EQ(Placement(ESlot::Source).zoom, 1.75);
+    doc.AbandonGesture(gesture);
+    EXPECT_EQ(Placement(ESlot::Source), source);
+    EXPECT_EQ(Placement(ESlot::Target), FramePlacement{});
+    EXPECT_FALSE(doc.CanRedo());
+    EXPECT_EQ(UndoText(doc), "&Undo Load Target");
 }
 
 } // namespace

@@ -1,0 +1,136 @@
+#include "document/EditHistory.h"
+
+#include "document/KeltDoc.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
+
+#include <algorithm>
+
+namespace vx {
+
+std::size_t EditStep::Bytes() const {
+    std::size_t bytes = sizeof(EditStep) + slots.capacity() * sizeof(SlotChange);
+    if (picture) {
+        bytes += sizeof(CDibImage) + picture->RasterBytes();
+    }
+    return bytes;
+}
+
+std::string StepName(const EditStep& step) {
+    using namespace res;
+    const bool source = std::any_of(step.slots.begin(), step.slots.end(),
+                                    [](const SlotChange& c) { return c.slot == ESlot::Source; });
+    const bool target = std::any_of(step.slots.begin(), step.slots.end(),
+                                    [](const SlotChange& c) { return c.slot == ESlot::Target; });
+    const std::string& slots = LoadString(source && target ? IDS_SLOTS_BOTH
+                                          : source         ? IDS_SLOT_SOURCE
+                                                           : IDS_SLOT_TARGET);
+    if (step.load) {
+        return FormatString(IDS_STEP_LOAD, {slots});
+    }
+    switch (step.kind) {
+    case EditKind::Move:
+        return FormatString(IDS_STEP_MOVE, {slots});
+    case EditKind::Zoom:
+        return FormatString(IDS_STEP_ZOOM, {slots});
+    case EditKind::Rotate:
+        return FormatString(IDS_STEP_ROTATE, {slots});
+    case EditKind::Restore:
+        return source && target ? LoadString(IDS_STEP_RESTORE_ALL)
+                                : FormatString(IDS_STEP_RESTORE, {slots});
+    case EditKind::Aspect:
+        return LoadString(IDS_STEP_ASPECT);
+    case EditKind::Placement:
+        return FormatString(IDS_STEP_PLACEMENT, {slots});
+    case EditKind::Swap:
+        return LoadString(IDS_STEP_SWAP);
+    case EditKind::Undo:
+        break;
+    }
+    return slots;
+}
+
+void CEditHistory::Record(EditStep step) {
+    if (m_bMergeable && step.gesture != 0 && m_nDone == m_steps.size() && m_nDone > 0 &&
+        m_steps.back().gesture == step.gesture) {
+        EditStep& top = m_steps.back();
+        for (SlotChange& change : step.slots) {
+            auto same = std::find_if(top.slots.begin(), top.slots.end(),
+                                     [&](const SlotChange& c) { return c.slot == change.slot; });
+            if (same == top.slots.end()) {
+                top.slots.push_back(std::move(change));
+            } else {
+                same->after = std::move(change.after);
+            }
+        }
+        if (step.aspectAfter) {
+            top.aspectBefore = top.aspectBefore ? top.aspectBefore : step.aspectBefore;
+            top.aspectAfter = step.aspectAfter;
+        }
+        return;
+    }
+    m_steps.erase(m_steps.begin() + std::ptrdiff_t(m_nDone), m_steps.end());
+    m_steps.push_back(std::move(step));
+    m_nDone = m_steps.size();
+    m_bMergeable = true;
+    Trim();
+}
+
+EditStep* CEditHistory::Undo() {
+    if (m_nDone == 0) {
+        return nullptr;
+    }
+    m_bMergeable = false;
+    return &m_steps[--m_nDone];
+}
+
+EditStep* CEditHistory::Redo() {
+    if (m_nDone == m_steps.size()) {
+        return nullptr;
+    }
+    m_bMergeable = false;
+    return &m_steps[m_nDone++];
+}
+
+void CEditHistory::DropRedo() {
+    if (m_nDone < m_steps.size()) {
+        m_steps.erase(m_steps.begin() + std::ptrdiff_t(m_nDone));
+    }
+}
+
+void CEditHistory::Clear() {
+    m_steps.clear();
+    m_nDone = 0;
+    m_bMergeable = false;
+}
+
+std::size_t CEditHistory::Bytes() const {
+    std::size_t bytes = 0;
+    for (const EditStep& step : m_steps) {
+        bytes += step.Bytes();
+    }
+    return bytes;
+}
+
+void CEditHistory::SetByteCap(std::size_t cap) {
+    m_nByteCap = cap;
+    Trim();
+}
+
+void CEditHistory::Trim() {
+    std::size_t bytes = Bytes();
+    while (bytes > m_nByteCap && !m_steps.empty()) {
+        // The oldest done step goes first; without one, the furthest redo, so that what is
+        // left still follows on from the document as it is.
+        if (m_nDone > 0) {
+            bytes -= m_steps.front().Bytes();
+            m_steps.pop_front();
+            --m_nDone;
+        } else {
+            bytes -= m_steps.back().Bytes();
+            m_steps.pop_back();
+        }
+    }
+}
+
+} // namespace vx
