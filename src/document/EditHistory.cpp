@@ -9,7 +9,7 @@
 namespace vx {
 
 std::size_t EditStep::Bytes() const {
-    std::size_t bytes = sizeof(EditStep) + slots.capacity() * sizeof(SlotChange);
+    std::size_t bytes = sizeof(EditStep) + changes.capacity() * sizeof(SlotChange);
     if (picture) {
         bytes += sizeof(CDibImage) + picture->RasterBytes();
     }
@@ -18,47 +18,47 @@ std::size_t EditStep::Bytes() const {
 
 std::string StepName(const EditStep& step) {
     using namespace res;
-    const bool source = std::any_of(step.slots.begin(), step.slots.end(),
+    const bool source = std::any_of(step.changes.begin(), step.changes.end(),
                                     [](const SlotChange& c) { return c.slot == ESlot::Source; });
-    const bool target = std::any_of(step.slots.begin(), step.slots.end(),
+    const bool target = std::any_of(step.changes.begin(), step.changes.end(),
                                     [](const SlotChange& c) { return c.slot == ESlot::Target; });
-    const std::string& slots = LoadString(source && target ? IDS_SLOTS_BOTH
+    const std::string& named = LoadString(source && target ? IDS_SLOTS_BOTH
                                           : source         ? IDS_SLOT_SOURCE
                                                            : IDS_SLOT_TARGET);
     if (step.load) {
-        return FormatString(IDS_STEP_LOAD, {slots});
+        return FormatString(IDS_STEP_LOAD, {named});
     }
     switch (step.kind) {
     case EditKind::Move:
-        return FormatString(IDS_STEP_MOVE, {slots});
+        return FormatString(IDS_STEP_MOVE, {named});
     case EditKind::Zoom:
-        return FormatString(IDS_STEP_ZOOM, {slots});
+        return FormatString(IDS_STEP_ZOOM, {named});
     case EditKind::Rotate:
-        return FormatString(IDS_STEP_ROTATE, {slots});
+        return FormatString(IDS_STEP_ROTATE, {named});
     case EditKind::Restore:
         return source && target ? LoadString(IDS_STEP_RESTORE_ALL)
-                                : FormatString(IDS_STEP_RESTORE, {slots});
+                                : FormatString(IDS_STEP_RESTORE, {named});
     case EditKind::Aspect:
         return LoadString(IDS_STEP_ASPECT);
     case EditKind::Placement:
-        return FormatString(IDS_STEP_PLACEMENT, {slots});
+        return FormatString(IDS_STEP_PLACEMENT, {named});
     case EditKind::Swap:
         return LoadString(IDS_STEP_SWAP);
     case EditKind::Undo:
         break;
     }
-    return slots;
+    return named;
 }
 
 void CEditHistory::Record(EditStep step) {
     if (m_bMergeable && step.gesture != 0 && m_nDone == m_steps.size() && m_nDone > 0 &&
         m_steps.back().gesture == step.gesture) {
         EditStep& top = m_steps.back();
-        for (SlotChange& change : step.slots) {
-            auto same = std::find_if(top.slots.begin(), top.slots.end(),
+        for (SlotChange& change : step.changes) {
+            auto same = std::find_if(top.changes.begin(), top.changes.end(),
                                      [&](const SlotChange& c) { return c.slot == change.slot; });
-            if (same == top.slots.end()) {
-                top.slots.push_back(std::move(change));
+            if (same == top.changes.end()) {
+                top.changes.push_back(std::move(change));
             } else {
                 same->after = std::move(change.after);
             }

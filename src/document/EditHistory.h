@@ -36,10 +36,10 @@ struct EditStep {
     EditKind kind = EditKind::Move;
     // Changes with the same nonzero gesture, one after another, are one step.
     unsigned gesture = 0;
-    std::vector<SlotChange> slots;
+    std::vector<SlotChange> changes;
     // An aspect change: the terms width : height before and after.
     std::optional<std::pair<int, int>> aspectBefore, aspectAfter;
-    // A picture entered the slot of slots[0]: this is the one the slot does not hold now (the
+    // A picture entered the slot of changes[0]: this is the one the slot does not hold now (the
     // earlier one while the step is done, the newer one once undone); null for an empty slot.
     bool load = false;
     std::unique_ptr<CDibImage> picture;

@@ -99,7 +99,7 @@ void CKeltDoc::ReplaceSlot(ESlot slot, std::unique_ptr<CDibImage> picture) {
     (slot == ESlot::Source ? m_bSourceEdited : m_bTargetEdited) = false;
     EndDrag();
     NewVersion(slot);
-    step.slots.push_back({slot, std::move(before), Snapshot(slot)});
+    step.changes.push_back({slot, std::move(before), Snapshot(slot)});
     m_history.Record(std::move(step));
 }
 
@@ -127,13 +127,13 @@ void CKeltDoc::RestoreSlot(ESlot slot) {
     Restore({slot});
 }
 
-void CKeltDoc::Restore(std::initializer_list<ESlot> slots) {
+void CKeltDoc::Restore(std::initializer_list<ESlot> which) {
     // The frames are fitted again, with the document aspect, rather than only placed.
     std::vector<PlacementEdit> edits;
     EditStep step;
     step.kind = EditKind::Restore;
     EndDrag();
-    for (ESlot slot : slots) {
+    for (ESlot slot : which) {
         auto& frame = slot == ESlot::Source ? m_pSourceFrame : m_pTargetFrame;
         if (CDibImage* picture = GetPicture(slot)) {
             SlotState before = Snapshot(slot);
@@ -141,13 +141,13 @@ void CKeltDoc::Restore(std::initializer_list<ESlot> slots) {
             edits.push_back(
                 {slot, EditKind::Restore, before.frame->Placement(), frame->Placement()});
             NewVersion(slot);
-            step.slots.push_back({slot, std::move(before), Snapshot(slot)});
+            step.changes.push_back({slot, std::move(before), Snapshot(slot)});
         }
         (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = false;
         // The fit can be had again by loading.
         (slot == ESlot::Source ? m_bSourceEdited : m_bTargetEdited) = false;
     }
-    if (!step.slots.empty()) {
+    if (!step.changes.empty()) {
         m_history.Record(std::move(step));
     }
     RefreshAll();
@@ -230,11 +230,11 @@ void CKeltDoc::ApplyStep(EditStep& step, bool undo) {
         }
     }
     if (step.load) {
-        auto& pict = step.slots.front().slot == ESlot::Source ? m_pSource : m_pTarget;
-        (step.slots.front().slot == ESlot::Source ? m_pSourceFrame : m_pTargetFrame).reset();
+        auto& pict = step.changes.front().slot == ESlot::Source ? m_pSource : m_pTarget;
+        (step.changes.front().slot == ESlot::Source ? m_pSourceFrame : m_pTargetFrame).reset();
         std::swap(pict, step.picture);
     }
-    for (const SlotChange& change : step.slots) {
+    for (const SlotChange& change : step.changes) {
         const SlotState& from = undo ? change.after : change.before;
         const SlotState& to = undo ? change.before : change.after;
         auto& frame = change.slot == ESlot::Source ? m_pSourceFrame : m_pTargetFrame;
@@ -290,7 +290,7 @@ void CKeltDoc::Apply(ESlot slot, const FramePlacement& placement, EditKind kind,
     step.kind = kind;
     step.gesture = gesture;
     const FramePlacement was = before.frame->Placement();
-    step.slots.push_back({slot, std::move(before), Snapshot(slot)});
+    step.changes.push_back({slot, std::move(before), Snapshot(slot)});
     m_history.Record(std::move(step));
     NotifyPlacement({slot, kind, was, placement, gesture});
 }
@@ -579,8 +579,8 @@ bool CKeltDoc::SetAspectRatio(int width, int height) {
         m_pTargetFrame->SetAspect(m_dAspect);
         m_pOutputFrame = std::make_unique<CPictFrame>(m_dAspect);
         // The version stays: the saved flags outlive an aspect change.
-        step.slots.push_back({ESlot::Source, std::move(before[0]), Snapshot(ESlot::Source)});
-        step.slots.push_back({ESlot::Target, std::move(before[1]), Snapshot(ESlot::Target)});
+        step.changes.push_back({ESlot::Source, std::move(before[0]), Snapshot(ESlot::Source)});
+        step.changes.push_back({ESlot::Target, std::move(before[1]), Snapshot(ESlot::Target)});
         EndDrag();
         if (!same) {
             m_history.Record(std::move(step));

@@ -211,7 +211,7 @@ private:
     // The new picture and its fitted frame in the slot, the slot unsaved; no view is told.
     void ReplaceSlot(ESlot slot, std::unique_ptr<CDibImage> picture);
     void RenderSlot(const CPictFrame& frame, int step, CDibImage& render);
-    void Restore(std::initializer_list<ESlot> slots);
+    void Restore(std::initializer_list<ESlot> which);
     // Pictures, frames, flags and paths of the two slots exchanged; no view is told.
     void ExchangeSlots();
     void NotifySwap();

@@ -38,6 +38,12 @@ void CCommandActions::Update(QAction* action) {
     // Only a checked item shows the check indicator, as in the menus of the first design.
     action->setCheckable(ui.m_bChecked);
     action->setChecked(ui.m_bChecked);
+    if (ui.m_strText) {
+        const QString text = action->text();
+        const qsizetype tab = text.indexOf('\t');
+        action->setText(QString::fromStdString(*ui.m_strText) +
+                        (tab < 0 ? QString() : text.mid(tab)));
+    }
 }
 
 void CCommandActions::UpdateAll() {

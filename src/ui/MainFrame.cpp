@@ -12,6 +12,7 @@
 #include "ui/LockIndicators.h"
 #include "ui/MyFramePreview.h"
 #include "ui/MyFrameWnd.h"
+#include "ui/PlacementDlg.h"
 #include "ui/ProjectFrame.h"
 #include "ui/QtPlatform.h"
 #include "ui/TwainDeviceDlg.h"
@@ -19,6 +20,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCloseEvent>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLayout>
 #include <QMdiArea>
@@ -27,6 +29,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <map>
 #include <memory>
 
 namespace vx::ui {
@@ -93,6 +96,10 @@ CMainFrame::CMainFrame(CKeltDoc& doc, CCmdTarget& app, CQtPlatform& ui, std::str
             m_onHelp();
         }
     });
+
+    OnCommand(res::ID_EDIT_PLACEMENT, [this] { OpenPlacementDialog(std::nullopt); });
+    OnUpdate(res::ID_EDIT_PLACEMENT,
+             [this](CCmdUI& ui) { ui.Enable(m_doc.GetSourceFrame() || m_doc.GetTargetFrame()); });
 
     RegisterScanCommands();
     BuildMenus();
@@ -175,9 +182,14 @@ void CMainFrame::BuildMenus() {
             }
         }
     }
+    // A command may have several keys (Redo: Ctrl+Y and Ctrl+Shift+Z); the first is shown.
+    std::map<unsigned, QList<QKeySequence>> keys;
     for (const auto& accel : res::Accelerators()) {
-        QAction* action = m_pActions->Get(accel.id);
-        action->setShortcut(QKeySequence(QString::fromLatin1(accel.keys)));
+        keys[accel.id].append(QKeySequence(QString::fromLatin1(accel.keys)));
+    }
+    for (const auto& [id, sequences] : keys) {
+        QAction* action = m_pActions->Get(id);
+        action->setShortcuts(sequences);
         addAction(action);
     }
 }
@@ -217,6 +229,20 @@ void CMainFrame::UpdateAllViews() {
             w->update();
         }
     }
+}
+
+void CMainFrame::OpenPlacementDialog(std::optional<ESlot> slot) {
+    if (!m_doc.GetSourceFrame() && !m_doc.GetTargetFrame()) {
+        return;
+    }
+    CFocusReturn focus;
+    CPlacementDlg dialog(m_doc, this);
+    if (slot && m_doc.GetFrame(*slot)) {
+        dialog.ZoomEdit(*slot)->setFocus();
+        dialog.ZoomEdit(*slot)->selectAll();
+    }
+    dialog.exec();
+    m_pActions->UpdateAll();
 }
 
 void CMainFrame::NewChild() {

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QMdiArea;
@@ -14,6 +15,7 @@ class QSize;
 
 namespace vx {
 class CKeltDoc;
+enum class ESlot;
 class CTwainDevices;
 } // namespace vx
 
@@ -48,6 +50,8 @@ public:
     void UpdateCommandUI();
     void UpdateAllViews();
     void NewChild();
+    // The Placement dialog, its focus on the zoom of `slot` when given.
+    void OpenPlacementDialog(std::optional<ESlot> slot);
     void SavePreviewPlacement();
     // Once the frame is shown: the stored placement of the Preview window.
     void ApplyPreviewPlacement();

@@ -3,6 +3,7 @@
 #include "document/KeltDoc.h"
 #include "ui/Cursors.h"
 #include "ui/DisplayPixels.h"
+#include "ui/MainFrame.h"
 #include "ui/MyFrameWnd.h"
 
 #include <QKeyEvent>
@@ -96,9 +97,18 @@ void CViewPict::OnLButtonDown(int x, int y) {
     }
 }
 
-void CViewPict::OnMouseMove(int x, int y) {
-    if (m_bDragging && !m_doc.DragTo(x, y, width(), height())) {
+void CViewPict::OnMouseMove(int x, int y, bool shift) {
+    if (!m_bDragging) {
+        return;
+    }
+    if (!m_doc.DragTo(x, y, width(), height(), shift)) {
         OnCaptureChanged();
+        return;
+    }
+    // The numbers of the placement while it changes.
+    if (auto* main = qobject_cast<QMainWindow*>(window())) {
+        m_readout = QString::fromStdString(m_doc.PlacementReadout(Slot()));
+        main->statusBar()->showMessage(m_readout);
     }
 }
 
@@ -107,6 +117,11 @@ void CViewPict::OnCaptureChanged() {
         m_doc.EndDrag();
     }
     m_bDragging = false;
+    auto* main = qobject_cast<QMainWindow*>(window());
+    if (main && !m_readout.isEmpty() && main->statusBar()->currentMessage() == m_readout) {
+        main->statusBar()->clearMessage();
+    }
+    m_readout.clear();
 }
 
 bool CViewPict::OnKeyDown(int virtualKey, bool shift) {
@@ -137,12 +152,23 @@ void CViewPict::mouseMoveEvent(QMouseEvent* event) {
         return;
     }
     const QPoint p = event->position().toPoint();
-    OnMouseMove(p.x(), p.y());
+    OnMouseMove(p.x(), p.y(), event->modifiers() & Qt::ShiftModifier);
 }
 
 void CViewPict::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         OnCaptureChanged();
+    }
+}
+
+void CViewPict::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mouseDoubleClickEvent(event);
+        return;
+    }
+    OnCaptureChanged();
+    if (auto* main = qobject_cast<CMainFrame*>(window())) {
+        main->OpenPlacementDialog(Slot());
     }
 }
 

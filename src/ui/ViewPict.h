@@ -26,7 +26,8 @@ public:
 
     // The gestures, in client pixels, handed to the document; the Qt events call them.
     void OnLButtonDown(int x, int y);
-    void OnMouseMove(int x, int y);
+    // `shift`: a rotation turns in whole degrees.
+    void OnMouseMove(int x, int y, bool shift = false);
     void OnCaptureChanged();
     // Arrow keys as virtual keys 37 ... 40; false for a key the view does not take.
     bool OnKeyDown(int virtualKey, bool shift);
@@ -42,6 +43,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // Opens the Placement dialog on the view's slot.
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
@@ -57,6 +60,7 @@ private:
     CKeltDoc& m_doc;
     QImage m_drawn; // the stretched picture, reused while its size holds
     int m_nCursorMode = 0;
+    QString m_readout; // what the status bar shows of the drag under way
 };
 
 } // namespace vx::ui

@@ -69,9 +69,12 @@ TEST(Shell, MenuTreeTextsAndIds) {
     EXPECT_EQ(top[0]->text().toStdString(), "&File");
     EXPECT_EQ(top[3]->text().toStdString(), "&Help");
     EXPECT_EQ(Texts(TopMenu(shell.Main(), 1)),
-              (std::vector<std::string>{"&Zoom\tCtrl+Z", "&Move\tCtrl+M", "&Rotate\tCtrl+R", "-",
+              (std::vector<std::string>{"&Undo\tAlt+Backspace", "Re&do\tCtrl+Y", "-",
+                                        "&Zoom\tCtrl+Z", "&Move\tCtrl+M", "&Rotate\tCtrl+R", "-",
                                         "&Source\tCtrl+S", "&Target\tCtrl+T", "-", "&Quick\tCtrl+Q",
-                                        "-", "S&et aspect ratio...", "Restore &all\tF5"}));
+                                        "-", "S&et aspect ratio...", "&Placement\u2026",
+                                        "S&wap Source and Target", "-", "Restore &all\tF5",
+                                        "Restore sour&ce", "Restore tar&get"}));
     QMenu* source = TopMenu(shell.Main(), 0)->actions().at(0)->menu();
     ASSERT_NE(source, nullptr);
     EXPECT_EQ(source->actions().at(0)->data().toUInt(), res::ID_SOURCE_IMAGE);
@@ -90,7 +93,11 @@ TEST(Shell, AcceleratorsBindTheTableOnly) {
             bound[action->shortcut().toString().toStdString()] = id;
         }
     }
-    EXPECT_EQ(bound.size(), 9u);
+    EXPECT_EQ(bound.size(), 11u);
+    EXPECT_EQ(bound["Ctrl+Z"], res::ID_EDIT_ZOOM);
+    EXPECT_EQ(bound["Alt+Backspace"], res::ID_EDIT_UNDO);
+    EXPECT_EQ(bound["Ctrl+Y"], res::ID_EDIT_REDO);
+    EXPECT_EQ(shell.Action(res::ID_EDIT_REDO)->shortcuts().size(), 2);
     EXPECT_EQ(bound["Ctrl+S"], res::ID_EDIT_SOURCE);
     EXPECT_EQ(bound["Ctrl+T"], res::ID_EDIT_TARGET);
     EXPECT_EQ(bound["Ctrl+N"], res::ID_FILE_NEW);
@@ -376,6 +383,33 @@ TEST(Shell, ExitWithUnsavedEditsAsksAndCancelStays) {
     answer = MsgResult::No;
     shell.Action(res::ID_APP_EXIT)->trigger();
     EXPECT_FALSE(shell.Main().isVisible());
+}
+
+// The Edit menu names the step Undo and Redo would take; their keys work beside Ctrl+Z's Zoom.
+TEST(Shell, UndoAndRedoNameTheirStepAndAnswerTheirKeys) {
+    test::TempDir dir;
+    Shell shell(dir.File("app.INI"));
+    CKeltDoc& doc = shell.app.Doc();
+    doc.InstallPicture(ESlot::Source, std::make_unique<CDibImage>(40, 30));
+    doc.InstallPicture(ESlot::Target, std::make_unique<CDibImage>(30, 40));
+    doc.ApplyPlacement(ESlot::Target, {{}, 1.0, 0.5}, EditKind::Rotate);
+    QMenu* edit = TopMenu(shell.Main(), 1);
+    emit edit->aboutToShow();
+    EXPECT_EQ(shell.Action(res::ID_EDIT_UNDO)->text().toStdString(),
+              "&Undo Rotate Target\tAlt+Backspace");
+    EXPECT_FALSE(shell.Action(res::ID_EDIT_REDO)->isEnabled());
+    EXPECT_EQ(shell.Action(res::ID_EDIT_REDO)->text().toStdString(), "Re&do\tCtrl+Y");
+    shell.Main().show();
+    shell.Main().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&shell.Main()));
+    QTest::keyClick(&shell.Main(), Qt::Key_Backspace, Qt::AltModifier);
+    EXPECT_EQ(doc.GetTargetFrame()->angle, 0.0);
+    EXPECT_EQ(shell.Action(res::ID_EDIT_REDO)->text().toStdString(), "Re&do Rotate Target\tCtrl+Y");
+    QTest::keyClick(&shell.Main(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(doc.GetTargetFrame()->angle, 0.5);
+    EXPECT_EQ(doc.m_nEditMode, res::EDIT_MODE_MOVE); // not the Zoom mode of Ctrl+Z
+    shell.Action(res::ID_EDIT_SWAP)->trigger();
+    EXPECT_EQ(doc.GetSourceFrame()->angle, 0.5);
 }
 
 // [ and ] move the blend in the Preview, also with its toolbar hidden.

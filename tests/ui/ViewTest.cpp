@@ -14,15 +14,19 @@
 #include "ui/MainFrame.h"
 #include "ui/MyFramePreview.h"
 #include "ui/MyFrameWnd.h"
+#include "ui/PlacementDlg.h"
 #include "ui/ProjectFrame.h"
 #include "ui/ViewPreview.h"
 
 #include <QApplication>
 #include <QBitmap>
+#include <QDoubleSpinBox>
 #include <QMdiArea>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <cmath>
@@ -453,6 +457,87 @@ TEST(AspectDialog, PresetsOkCancelAndRefusedTerms) {
         EXPECT_EQ(doc.GetTargetFrame()->corners[i], target.corners[i]);
         EXPECT_EQ(doc.m_pOutputFrame->corners[i], CPictFrame(0.64).corners[i]);
     }
+}
+
+// Runs `act` on the Placement dialog once it is open.
+void OnPlacementDialog(std::function<void(ui::CPlacementDlg&)> act) {
+    QTimer::singleShot(0, [act] {
+        auto* dialog = qobject_cast<ui::CPlacementDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        act(*dialog);
+        if (dialog->isVisible()) {
+            dialog->reject();
+        }
+    });
+}
+
+// A double-click on a pane opens the dialog; what is typed applies at once, Cancel takes it all
+// back, and OK keeps it as one undo step.
+TEST(PlacementDialog, TypedValuesApplyLiveAsOneStep) {
+    test::TempDir dir;
+    Program program(dir.File("app.INI"));
+    CKeltDoc& doc = program.Doc();
+    doc.InstallPicture(ESlot::Source, Uniform(400, 300, 10));
+    doc.InstallPicture(ESlot::Target, Uniform(300, 400, 90));
+    doc.ApplyPlacement(ESlot::Target, {{-8, 3}, 0.8, std::numbers::pi / 4}, EditKind::Move);
+    ui::CViewPict& pane = *program.Main().ProjectFrame()->TargetView();
+    OnPlacementDialog([&](ui::CPlacementDlg& dialog) {
+        EXPECT_EQ(dialog.ZoomEdit(ESlot::Target)->value(), 80.0);
+        EXPECT_EQ(dialog.AngleEdit(ESlot::Target)->value(), 45.0);
+        EXPECT_EQ(dialog.OffsetXEdit(ESlot::Target)->value(), -8);
+        EXPECT_EQ(dialog.OffsetYEdit(ESlot::Source)->value(), 0);
+        dialog.ZoomEdit(ESlot::Source)->setValue(125.5);
+        EXPECT_DOUBLE_EQ(doc.GetSourceFrame()->zoom, 1.255);
+        dialog.OffsetYEdit(ESlot::Target)->setValue(20);
+        // The untouched values stay exact, not as the fields round them.
+        EXPECT_EQ(doc.GetTargetFrame()->Placement(),
+                  (FramePlacement{{-8, 20}, 0.8, std::numbers::pi / 4}));
+        dialog.reject();
+    });
+    QTest::mouseDClick(&pane, Qt::LeftButton, Qt::NoModifier, pane.rect().center());
+    EXPECT_EQ(doc.GetSourceFrame()->Placement(), FramePlacement{});
+    EXPECT_EQ(doc.GetTargetFrame()->offset, (CPoint{-8, 3}));
+    EXPECT_FALSE(doc.CanRedo());
+
+    OnPlacementDialog([&](ui::CPlacementDlg& dialog) {
+        dialog.AngleEdit(ESlot::Source)->setValue(-12.34);
+        dialog.OffsetXEdit(ESlot::Source)->setValue(40);
+        dialog.accept();
+    });
+    program.Run(res::ID_EDIT_PLACEMENT);
+    EXPECT_DOUBLE_EQ(doc.GetSourceFrame()->angle, -12.34 * std::numbers::pi / 180);
+    EXPECT_EQ(doc.GetSourceFrame()->offset, (CPoint{40, 0}));
+    QAction* undo = program.Main().Actions().Get(res::ID_EDIT_UNDO);
+    program.Main().UpdateCommandUI();
+    EXPECT_EQ(undo->text().toStdString(), "&Undo Placement Source\tAlt+Backspace");
+    program.Run(res::ID_EDIT_UNDO);
+    EXPECT_EQ(doc.GetSourceFrame()->Placement(), FramePlacement{});
+    EXPECT_EQ(undo->text().toStdString(), "&Undo Move Target\tAlt+Backspace");
+}
+
+// During a drag the status bar shows the slot's numbers; Shift turns in whole degrees.
+TEST(PreviewView, ADragShowsItsNumbersAndShiftSnapsTheAngle) {
+    test::TempDir dir;
+    Program program(dir.File("app.INI"));
+    CKeltDoc& doc = program.Doc();
+    doc.InstallPicture(ESlot::Source, Uniform(400, 300, 10));
+    doc.InstallPicture(ESlot::Target, Uniform(300, 400, 90));
+    ui::CViewPreview& preview = program.Preview();
+    QStatusBar* bar = program.Main().statusBar();
+    const QPoint mid(preview.width() / 2, preview.height() / 2);
+    program.Run(res::ID_EDIT_ROTATE);
+    Press(preview, mid + QPoint(60, 0));
+    QMouseEvent shifted(QEvent::MouseMove, QPointF(mid + QPoint(60, 7)),
+                        QPointF(preview.mapToGlobal(mid + QPoint(60, 7))), Qt::NoButton,
+                        Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(&preview, &shifted);
+    const double degrees = doc.GetSourceFrame()->angle * 180 / std::numbers::pi;
+    EXPECT_NE(degrees, 0.0);
+    EXPECT_NEAR(degrees, std::round(degrees), 1e-9);
+    EXPECT_EQ(bar->currentMessage().toStdString(), doc.PlacementReadout(ESlot::Source));
+    EXPECT_EQ(bar->currentMessage().left(20).toStdString(), "Source: zoom 100.00 ");
+    Release(preview, mid + QPoint(60, 7));
+    EXPECT_TRUE(bar->currentMessage().isEmpty());
 }
 
 TEST(EndToEnd, LoadPlaceSaveAndExportThroughTheRealWindows) {
