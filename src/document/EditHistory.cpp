@@ -54,6 +54,7 @@ void CEditHistory::Record(EditStep step) {
     if (m_bMergeable && step.gesture != 0 && m_nDone == m_steps.size() && m_nDone > 0 &&
         m_steps.back().gesture == step.gesture) {
         EditStep& top = m_steps.back();
+        m_nBytes -= top.Bytes();
         for (SlotChange& change : step.changes) {
             auto same = std::find_if(top.changes.begin(), top.changes.end(),
                                      [&](const SlotChange& c) { return c.slot == change.slot; });
@@ -67,13 +68,15 @@ void CEditHistory::Record(EditStep step) {
             top.aspectBefore = top.aspectBefore ? top.aspectBefore : step.aspectBefore;
             top.aspectAfter = step.aspectAfter;
         }
+        m_nBytes += top.Bytes();
         return;
     }
-    m_steps.erase(m_steps.begin() + std::ptrdiff_t(m_nDone), m_steps.end());
+    DropRedo();
+    m_nBytes += step.Bytes();
     m_steps.push_back(std::move(step));
     m_nDone = m_steps.size();
     m_bMergeable = true;
-    Trim();
+    Shrink();
 }
 
 EditStep* CEditHistory::Undo() {
@@ -93,41 +96,42 @@ EditStep* CEditHistory::Redo() {
 }
 
 void CEditHistory::DropRedo() {
-    if (m_nDone < m_steps.size()) {
-        m_steps.erase(m_steps.begin() + std::ptrdiff_t(m_nDone));
+    while (m_steps.size() > m_nDone) {
+        m_nBytes -= m_steps.back().Bytes();
+        m_steps.pop_back();
     }
 }
 
 void CEditHistory::Clear() {
     m_steps.clear();
     m_nDone = 0;
+    m_nBytes = 0;
     m_bMergeable = false;
-}
-
-std::size_t CEditHistory::Bytes() const {
-    std::size_t bytes = 0;
-    for (const EditStep& step : m_steps) {
-        bytes += step.Bytes();
-    }
-    return bytes;
 }
 
 void CEditHistory::SetByteCap(std::size_t cap) {
     m_nByteCap = cap;
-    Trim();
+    Shrink();
 }
 
 void CEditHistory::Trim() {
-    std::size_t bytes = Bytes();
-    while (bytes > m_nByteCap && !m_steps.empty()) {
+    m_nBytes = 0;
+    for (const EditStep& step : m_steps) {
+        m_nBytes += step.Bytes();
+    }
+    Shrink();
+}
+
+void CEditHistory::Shrink() {
+    while (m_nBytes > m_nByteCap && !m_steps.empty()) {
         // The oldest done step goes first; without one, the furthest redo, so that what is
         // left still follows on from the document as it is.
         if (m_nDone > 0) {
-            bytes -= m_steps.front().Bytes();
+            m_nBytes -= m_steps.front().Bytes();
             m_steps.pop_front();
             --m_nDone;
         } else {
-            bytes -= m_steps.back().Bytes();
+            m_nBytes -= m_steps.back().Bytes();
             m_steps.pop_back();
         }
     }

@@ -71,20 +71,23 @@ public:
     const EditStep* NextRedo() const {
         return m_nDone < m_steps.size() ? &m_steps[m_nDone] : nullptr;
     }
-    // Forgets the step Undo just gave back, as if it had never been recorded.
+    // Forgets the steps undone, as if they had never been recorded.
     void DropRedo();
     void Clear();
 
-    std::size_t Bytes() const;
+    std::size_t Bytes() const { return m_nBytes; }
     std::size_t Count() const { return m_steps.size(); }
     void SetByteCap(std::size_t cap);
-    // After a step moved a picture in or out: back under the cap.
+    // After a step moved a picture in or out: counted again and back under the cap.
     void Trim();
 
 private:
+    void Shrink();
+
     std::deque<EditStep> m_steps;
     std::size_t m_nDone = 0;
     std::size_t m_nByteCap;
+    std::size_t m_nBytes = 0;
     bool m_bMergeable = false;
 };
 
