@@ -381,16 +381,22 @@ TEST(PreviewView, TheSliderBlendsExactlyAndOnlyWithBothPictures) {
     EXPECT_EQ(ui::CViewPreview::OffscreenImage()->size(), preview.size());
 }
 
-// Runs `act` on the aspect dialog once it is open.
-void OnAspectDialog(std::function<void(ui::CAspectDlg&)> act) {
+// Runs `act` on the modal dialog once it is open.
+template <class Dialog> void OnDialog(std::function<void(Dialog&)> act) {
     QTimer::singleShot(0, [act] {
-        auto* dialog = qobject_cast<ui::CAspectDlg*>(QApplication::activeModalWidget());
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         act(*dialog);
         if (dialog->isVisible()) {
             dialog->reject(); // never leave the test waiting
         }
     });
+}
+void OnAspectDialog(std::function<void(ui::CAspectDlg&)> act) {
+    OnDialog(std::move(act));
+}
+void OnPlacementDialog(std::function<void(ui::CPlacementDlg&)> act) {
+    OnDialog(std::move(act));
 }
 
 TEST(AspectDialog, PresetsOkCancelAndRefusedTerms) {
@@ -457,18 +463,6 @@ TEST(AspectDialog, PresetsOkCancelAndRefusedTerms) {
         EXPECT_EQ(doc.GetTargetFrame()->corners[i], target.corners[i]);
         EXPECT_EQ(doc.m_pOutputFrame->corners[i], CPictFrame(0.64).corners[i]);
     }
-}
-
-// Runs `act` on the Placement dialog once it is open.
-void OnPlacementDialog(std::function<void(ui::CPlacementDlg&)> act) {
-    QTimer::singleShot(0, [act] {
-        auto* dialog = qobject_cast<ui::CPlacementDlg*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        act(*dialog);
-        if (dialog->isVisible()) {
-            dialog->reject();
-        }
-    });
 }
 
 // A double-click on a pane opens the dialog; what is typed applies at once, Cancel takes it all
