@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -96,10 +97,6 @@ public:
     // `snap` (Shift held) turns a rotation in whole degrees.
     bool DragTo(int x, int y, int W, int H, bool snap = false);
     void EndDrag() { m_drag.reset(); }
-    // The slot of the drag under way, if any.
-    std::optional<ESlot> DragSlot() const {
-        return m_drag ? std::optional<ESlot>(m_drag->slot) : std::nullopt;
-    }
     // An arrow key in a view of `slot`: one step, coarse with Shift or during a drag; a drag of
     // the slot goes on from the new placement at the pointer, without a jump. Keys of one slot
     // and mode pressed less than kKeyRun apart are one undo step.
