@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStyle>
 #include <QWidget>
 #include <algorithm>
 
@@ -30,9 +31,17 @@ void KeepOnScreen(QWidget& window) {
         return;
     }
     const QRect available = screen->availableGeometry();
-    // Before the first show the frame is unknown: its size is then the client's.
-    const QRect frame = window.frameGeometry();
-    const QSize margins = frame.size() - window.geometry().size();
+    // Before the window manager has framed the window its frame is unknown: leave room for a
+    // title bar and borders as the style draws them. (A window's position is its frame's.)
+    QRect frame = window.frameGeometry();
+    QSize margins = frame.size() - window.geometry().size();
+    if (margins.isNull() && window.isWindow()) {
+        const int title = window.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &window);
+        const int border =
+            window.style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, &window);
+        margins = QSize(2 * border, title + 2 * border);
+        frame.setSize(frame.size() + margins);
+    }
     const QRect wanted(frame.topLeft() - available.topLeft(), frame.size());
     const QRect fitted = KeepInside(wanted, available.size(), window.minimumSize() + margins);
     if (fitted.size() != frame.size()) {
