@@ -1,7 +1,7 @@
 #!/bin/sh
 # Fresh machine to passing tests: packages, configure, build, ctest (headless); then the whole
 # suite again under AddressSanitizer + UndefinedBehaviorSanitizer, and the movie tests under
-# ThreadSanitizer. VEXEL_QUICK=1 runs the plain build only.
+# ThreadSanitizer with the renderer's threads. VEXEL_QUICK=1 runs the plain build only.
 set -e
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
@@ -33,5 +33,8 @@ ctest --test-dir build-asan --no-tests=error --output-on-failure -j"$JOBS"
 
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXEL_SANITIZE=thread \
     -DVEXEL_BUILD_UI=OFF -DVEXEL_BUILD_BENCH=OFF $CACHE
-cmake --build build-tsan -j"$JOBS" --target test_movie
-TSAN_OPTIONS="halt_on_error=1" ctest --test-dir build-tsan --no-tests=error --output-on-failure -j"$JOBS" -L '^movie$'
+cmake --build build-tsan -j"$JOBS" --target test_movie test_picture
+export TSAN_OPTIONS="halt_on_error=1"
+ctest --test-dir build-tsan --no-tests=error --output-on-failure -j"$JOBS" -L '^movie$'
+# The renderer's row pool.
+ctest --test-dir build-tsan --no-tests=error --output-on-failure -R 'RowPool\.|AtAnyThreadCount'
