@@ -8,6 +8,7 @@
 #include "movie/DecodingProbe.h"
 #include "picture/CropGeometry.h"
 #include "picture/FrameSampler.h"
+#include "picture/RowPool.h"
 #include "profile/ProfileFile.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
@@ -291,14 +292,16 @@ void CKeltDoc::RenderPass(int which) {
         }
     }
 
-    const std::size_t bytes = m_pPreview->RasterBytes();
+    const std::size_t stride = std::size_t(m_pPreview->Stride());
     const uint8_t* s = m_pSourceRender->Bits();
     const uint8_t* t = m_pTargetRender->Bits();
     uint8_t* p = m_pPreview->Bits();
     const int blend = m_nBlend;
-    for (std::size_t i = 0; i < bytes; ++i) {
-        p[i] = uint8_t(s[i] + ((t[i] - s[i]) * blend) / 100);
-    }
+    CRowPool::Shared().Run(H, [&](int begin, int end) {
+        for (std::size_t i = begin * stride; i < end * stride; ++i) {
+            p[i] = uint8_t(s[i] + ((t[i] - s[i]) * blend) / 100);
+        }
+    });
 
     auto green = [&](int x, int y) {
         if (x >= 0 && x < W && y >= 0 && y < H) {
