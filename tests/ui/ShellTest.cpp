@@ -94,7 +94,8 @@ TEST(Shell, AcceleratorsBindTheTableOnly) {
             bound[action->shortcut().toString().toStdString()] = id;
         }
     }
-    EXPECT_EQ(bound.size(), 9u);
+    EXPECT_EQ(bound.size(), 11u);
+    EXPECT_EQ(bound["Ctrl+D"], res::ID_VIEW_DIFFERENCE);
     EXPECT_EQ(bound["Ctrl+S"], res::ID_EDIT_SOURCE);
     EXPECT_EQ(bound["Ctrl+T"], res::ID_EDIT_TARGET);
     EXPECT_EQ(bound["Ctrl+N"], res::ID_FILE_NEW);
