@@ -355,12 +355,16 @@ void CChooseFrameDlg::paintEvent(QPaintEvent* event) {
     if (fitted.isEmpty() || !m_pArrived) {
         return;
     }
-    if (m_bShownStale || m_shown.size() != fitted.size()) {
-        m_shown = QImage(fitted.size(), QImage::Format_RGB32);
+    // In the screen's own pixels, so that a scaled screen shows the frame crisp.
+    const qreal ratio = devicePixelRatioF();
+    const QSize device = (QSizeF(fitted.size()) * ratio).toSize();
+    if (m_bShownStale || m_shown.size() != device) {
+        m_shown = QImage(device, QImage::Format_RGB32);
         m_shown.fill(Qt::black);
         if (m_pArrived->picture) {
             StretchUpright(*m_pArrived->picture, m_shown, m_shown.rect());
         }
+        m_shown.setDevicePixelRatio(ratio);
         m_bShownStale = false;
     }
     QPainter painter(this);

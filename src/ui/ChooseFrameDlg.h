@@ -52,7 +52,7 @@ public:
     QFrame* PreviewArea() const { return m_pArea; }
     // Where the frame number is typed (1-based).
     QSpinBox* NumberBox() const { return m_pNumber; }
-    // The frame as last drawn, at the fitted size.
+    // The frame as last drawn, at the fitted size in the screen's pixels.
     const QImage& ShownFrame() const { return m_shown; }
     // The frame that arrived last and is shown; null before the first.
     const FetchedFrame* Arrived() const { return m_pArrived.get(); }

@@ -157,7 +157,9 @@ TEST_F(ChooseFrame, StepsTheSliderAndTheLabelShowTheChosenFrame) {
                                                     area.width(), area.height())
                               .translated(area.topLeft()));
         EXPECT_TRUE(area.contains(fitted));
-        EXPECT_EQ(dialog.ShownFrame().size(), fitted.size());
+        // Drawn in the screen's pixels.
+        EXPECT_EQ(dialog.ShownFrame().size(),
+                  (QSizeF(fitted.size()) * dialog.devicePixelRatioF()).toSize());
         widths.push_back(fitted.width());
     }
     EXPECT_GT(widths[1], widths[0]);
