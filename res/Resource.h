@@ -149,5 +149,8 @@ constexpr unsigned IDS_REASON_NO_MEMORY = 203;
 constexpr unsigned IDS_REASON_NO_MEMORY_SIZE = 204;
 constexpr unsigned IDS_MILLION = 205;
 constexpr unsigned IDS_REASON_NOT_A_MOVIE = 206;
+// The Choose Frame dialog's marks on the shown frame.
+constexpr unsigned IDS_KEY_FRAME_SHOWN = 260;
+constexpr unsigned IDS_FRAME_NOT_DECODED = 261;
 
 } // namespace res

@@ -480,12 +480,16 @@ void CKeltDoc::OnLoadMovie(ESlot slot) {
     if (!file || file->path.empty()) {
         return;
     }
-    const std::optional<int64_t> frame = m_host.RunChooseFrameDialog(file->path);
-    if (!frame) {
+    std::optional<ChosenFrame> chosen = m_host.RunChooseFrameDialog(file->path);
+    if (!chosen) {
         return;
     }
     try {
-        InstallPicture(slot, std::make_unique<CDibImage>(file->path, *frame));
+        std::unique_ptr<CDibImage> picture = std::move(chosen->picture);
+        if (!picture) {
+            picture = std::make_unique<CDibImage>(file->path, chosen->frame);
+        }
+        InstallPicture(slot, std::move(picture));
     } catch (const CMyException& e) {
         e.Report(m_ui);
         UpdatePreviewViews();

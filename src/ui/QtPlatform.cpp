@@ -211,14 +211,14 @@ bool CQtPlatform::RunAspectDialog(int& width, int& height) {
     return true;
 }
 
-std::optional<int64_t> CQtPlatform::RunChooseFrameDialog(const std::string& moviePath) {
+std::optional<ChosenFrame> CQtPlatform::RunChooseFrameDialog(const std::string& moviePath) {
     CFocusReturn focus;
     CChooseFrameDlg dialog(*this, m_pMainFrame);
     dialog.m_strMoviePath = moviePath;
     if (dialog.DoModal() != QDialog::Accepted) {
         return std::nullopt;
     }
-    return dialog.m_nFrame;
+    return ChosenFrame{dialog.m_nFrame, dialog.TakeChosenPicture()};
 }
 
 } // namespace vx::ui
