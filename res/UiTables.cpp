@@ -70,6 +70,9 @@ const std::vector<MenuItem>& MainMenu() {
                   Item("&Status bar", ID_VIEW_STATUS_BAR),
                   Item("Show &Preview window", ID_VIEW_PREVIEW),
                   Item("Show Project &window", ID_VIEW_PROJECT),
+                  Separator(),
+                  Item("&Difference\tCtrl+D", ID_VIEW_DIFFERENCE),
+                  Item("&Guides\tCtrl+G", ID_VIEW_GUIDES),
               }),
         Popup("&Help",
               {
@@ -93,6 +96,8 @@ const std::vector<Accelerator>& Accelerators() {
         {"Ctrl+N", ID_FILE_NEW},
         {"F5", ID_EDIT_RESTORE_ALL},
         {"F1", ID_HELP_FINDER},
+        {"Ctrl+D", ID_VIEW_DIFFERENCE},
+        {"Ctrl+G", ID_VIEW_GUIDES},
         // Ctrl+Z is the Zoom mode: undo and redo take keys that collide with nothing.
         {"Alt+Backspace", ID_EDIT_UNDO},
         {"Ctrl+Y", ID_EDIT_REDO},
@@ -102,9 +107,18 @@ const std::vector<Accelerator>& Accelerators() {
 }
 
 const std::vector<unsigned>& ToolBar(unsigned id) {
-    static const std::vector<unsigned> preview = {
-        ID_EDIT_ZOOM,    ID_EDIT_MOVE, ID_EDIT_ROTATE, 0, ID_EDIT_SOURCE, ID_EDIT_TARGET, 0,
-        ID_BLEND_SLIDER, ID_EDIT_QUICK};
+    static const std::vector<unsigned> preview = {ID_EDIT_ZOOM,
+                                                  ID_EDIT_MOVE,
+                                                  ID_EDIT_ROTATE,
+                                                  0,
+                                                  ID_EDIT_SOURCE,
+                                                  ID_EDIT_TARGET,
+                                                  0,
+                                                  ID_BLEND_SLIDER,
+                                                  ID_EDIT_QUICK,
+                                                  0,
+                                                  ID_VIEW_DIFFERENCE,
+                                                  ID_VIEW_GUIDES};
     static const std::vector<unsigned> project = {ID_SOURCE_IMAGE, ID_TARGET_IMAGE, 0,
                                                   ID_FILE_SAVE_SOURCE, ID_FILE_SAVE_TARGET};
     static const std::vector<unsigned> none;
@@ -126,6 +140,8 @@ std::string ButtonImage(unsigned id) {
         {ID_EDIT_TARGET, "edit-target"},
         {ID_BLEND_SLIDER, "blend"},
         {ID_EDIT_QUICK, "quick"},
+        {ID_VIEW_DIFFERENCE, "difference"},
+        {ID_VIEW_GUIDES, "guides"},
         {ID_SOURCE_IMAGE, "load-source"},
         {ID_TARGET_IMAGE, "load-target"},
         {ID_FILE_SAVE_SOURCE, "save-source"},

@@ -165,6 +165,11 @@ public:
     bool m_bPreviewReady = true;
     int m_nLastSelector = 0;
     bool m_bQuickMode = true;
+    // The Preview shows |source - target| per channel instead of the blend: black where the
+    // pictures match, the usual check of an alignment by eye.
+    bool m_bDifference = false;
+    // The Preview draws a centre cross and a horizontal line through the crop centre.
+    bool m_bGuides = false;
     int m_nBlend = 50;
     int m_nEditMode;
     std::unique_ptr<CDibImage> m_pSource;
@@ -219,6 +224,8 @@ private:
     void NewVersion(ESlot slot) { m_nVersion[int(slot)] = ++m_nLastVersion; }
     // Puts back the slots as `step` found them (undo) or left them.
     void ApplyStep(EditStep& step, bool undo);
+    // The guides over the Preview buffer, inside the crop outline.
+    void DrawGuides(const CRect& outline);
     // A file dialog's proposal: `folder` (else the picture's own), the picture's name (else
     // `otherwise`, else "picture"), `suffix`.
     std::string ProposedPath(const std::string& folder, const CDibImage& picture,

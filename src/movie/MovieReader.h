@@ -29,6 +29,11 @@ public:
     void Seek(int64_t index);
     void GetFrameSize(int& width, int& height) const;
     int64_t GetFrameCount() const { return m_nFrameCount; }
+    // The key frame that decoding frame `index` starts from. Safe from any thread: the index of a
+    // movie does not change while it is open.
+    int64_t KeyFrameAtOrBefore(int64_t index) const;
+    // Where frame `index` starts, in 100 ns units: the position Seek goes to.
+    int64_t FrameTime(int64_t index) const;
     // Asks for one frame; its length, 0 when none came (end of the stream, decoding failed).
     int32_t FetchFrame();
     const uint8_t* GetFrame(int32_t* length);
@@ -64,6 +69,7 @@ private:
     std::unique_ptr<uint8_t[]> m_pBuffer;
     int32_t m_nBufferSize = 0;
     bool m_bRunning = false;
+    bool m_bStalled = false; // decoding failed; the graph gives nothing until the next Seek
     VideoInfoHeader m_videoFormat{};
     int64_t m_nFrameCount = 0;
     std::unique_ptr<CMediaGraph> m_pGraph;

@@ -216,6 +216,10 @@ TEST_F(MovieReaderTest, AFetchEndsInBlackWhenDecodingFails) {
     EXPECT_TRUE(std::all_of(bits, bits + reader.GetBufferSize(), [](uint8_t b) { return !b; }));
     EXPECT_EQ(reader.FailureReason().rfind("frame 60: ", 0), 0u) << reader.FailureReason();
     EXPECT_NE(reader.FailureReason().find("ended"), std::string::npos) << reader.FailureReason();
+    // Asked again without a seek: no error comes twice, so this must not wait for one.
+    const std::string reason = reader.FailureReason();
+    EXPECT_EQ(reader.FetchFrame(), 0);
+    EXPECT_EQ(reader.FailureReason(), reason);
     reader.Seek(1);
     EXPECT_EQ(FrameShown(reader), 1);
     EXPECT_EQ(reader.FailureReason(), "");
