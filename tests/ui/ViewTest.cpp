@@ -284,6 +284,10 @@ struct Program {
     ui::CMainFrame& Main() { return *app.MainFrame(); }
     CKeltDoc& Doc() { return app.Doc(); }
     ui::CViewPreview& Preview() { return *dynamic_cast<ui::CViewPreview*>(Main().PreviewView()); }
+    void LoadBoth() {
+        Doc().InstallPicture(ESlot::Source, Uniform(400, 300, 10));
+        Doc().InstallPicture(ESlot::Target, Uniform(300, 400, 90));
+    }
     void Run(unsigned id) { Main().Actions().Get(id)->trigger(); }
     QAction* Tool(unsigned id) { return Main().PreviewFrame()->ToolBarActions()->Get(id); }
     void RenderOut() {
@@ -471,8 +475,7 @@ TEST(PlacementDialog, TypedValuesApplyLiveAsOneStep) {
     test::TempDir dir;
     Program program(dir.File("app.INI"));
     CKeltDoc& doc = program.Doc();
-    doc.InstallPicture(ESlot::Source, Uniform(400, 300, 10));
-    doc.InstallPicture(ESlot::Target, Uniform(300, 400, 90));
+    program.LoadBoth();
     doc.ApplyPlacement(ESlot::Target, {{-8, 3}, 0.8, std::numbers::pi / 4}, EditKind::Move);
     ui::CViewPict& pane = *program.Main().ProjectFrame()->TargetView();
     OnPlacementDialog([&](ui::CPlacementDlg& dialog) {
@@ -514,8 +517,7 @@ TEST(PreviewView, ADragShowsItsNumbersAndShiftSnapsTheAngle) {
     test::TempDir dir;
     Program program(dir.File("app.INI"));
     CKeltDoc& doc = program.Doc();
-    doc.InstallPicture(ESlot::Source, Uniform(400, 300, 10));
-    doc.InstallPicture(ESlot::Target, Uniform(300, 400, 90));
+    program.LoadBoth();
     ui::CViewPreview& preview = program.Preview();
     QStatusBar* bar = program.Main().statusBar();
     const QPoint mid(preview.width() / 2, preview.height() / 2);
