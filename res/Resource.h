@@ -31,6 +31,18 @@ constexpr unsigned ID_SCAN_SOURCE_FIRST = 32858; // ... 32867
 constexpr unsigned ID_SCAN_SOURCE_LAST = 32867;
 constexpr unsigned ID_SCAN_TARGET_FIRST = 32868; // ... 32877
 constexpr unsigned ID_SCAN_TARGET_LAST = 32877;
+// Projects, recent files, and files handed over by a drop or the command line.
+constexpr unsigned ID_FILE_OPEN_PROJECT = 32920;
+constexpr unsigned RECENT_FILE_COUNT = 8;           // entries of each recent list
+constexpr unsigned ID_RECENT_PROJECT_FIRST = 32921; // ... 32928
+constexpr unsigned ID_RECENT_PROJECT_LAST = 32928;
+constexpr unsigned ID_RECENT_SOURCE_FIRST = 32929; // ... 32936
+constexpr unsigned ID_RECENT_SOURCE_LAST = 32936;
+constexpr unsigned ID_RECENT_TARGET_FIRST = 32937; // ... 32944
+constexpr unsigned ID_RECENT_TARGET_LAST = 32944;
+constexpr unsigned ID_OPEN_FILES = 32945; // never shown: opens CKeltDoc::m_filesToOpen
+constexpr unsigned ID_RECENT_PICTURES_NONE = 32946;
+constexpr unsigned ID_RECENT_PROJECTS_NONE = 32947;
 constexpr unsigned ID_FILE_NEW = 57600;
 constexpr unsigned ID_FILE_CLOSE = 57602;
 constexpr unsigned ID_APP_ABOUT = 57664;
@@ -149,6 +161,16 @@ constexpr unsigned IDS_REASON_NO_MEMORY = 203;
 constexpr unsigned IDS_REASON_NO_MEMORY_SIZE = 204;
 constexpr unsigned IDS_MILLION = 205;
 constexpr unsigned IDS_REASON_NOT_A_MOVIE = 206;
+// Opening projects and files.
+constexpr unsigned IDS_PROJECT_UNREADABLE = 230;
+constexpr unsigned IDS_NOT_A_PROJECT = 231;
+constexpr unsigned IDS_ORIGINALS_GONE = 232;
+constexpr unsigned IDS_RECENT_MISSING = 233;
+constexpr unsigned IDS_TOO_MANY_FILES = 234;
+constexpr unsigned IDS_RECENT_INTO_SOURCE = 235;
+constexpr unsigned IDS_RECENT_INTO_TARGET = 236;
+constexpr unsigned IDS_NO_RECENT_PICTURES = 237;
+constexpr unsigned IDS_NO_RECENT_PROJECTS = 238;
 // The Choose Frame dialog's marks on the shown frame.
 constexpr unsigned IDS_KEY_FRAME_SHOWN = 260;
 constexpr unsigned IDS_FRAME_NOT_DECODED = 261;
