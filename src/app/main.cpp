@@ -1,26 +1,41 @@
+#include "app/CommandLine.h"
 #include "app/KeltApp.h"
 #include "ui/Application.h"
 
 #include <cstdio>
-#include <cstring>
+
+namespace {
+
+std::vector<std::string> Arguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
-    // Answered before any window system is needed, as packaging tools and scripts expect.
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    // --version and --help are answered before any window system is needed, as packaging tools
+    // and scripts expect.
+    vx::CommandLine line = vx::ParseCommandLine(Arguments(argc, argv));
+    if (line.action == vx::CommandLine::Action::Version) {
         std::printf("vexel-helper %s\n", VEXEL_VERSION);
         return 0;
     }
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-        std::printf("Usage: vexel-helper [--version | --help]\n"
-                    "Frames a source and a target picture for morphing and exports a Vexel "
-                    "project.\n");
+    if (line.action == vx::CommandLine::Action::Help) {
+        std::printf("%s", vx::CommandLineUsage());
         return 0;
     }
     vx::ui::CApplication qapp(argc, argv);
+    // Qt has taken its own options (-platform, -style, ...) out of the arguments by now.
+    line = vx::ParseCommandLine(Arguments(argc, argv));
+    if (line.action != vx::CommandLine::Action::Run) {
+        std::fprintf(stderr, "vexel-helper: %s\n%s", line.error.c_str(), vx::CommandLineUsage());
+        return 2;
+    }
     vx::CKeltApp app;
     if (!app.InitInstance()) {
         return 0;
     }
+    app.OpenFiles(line.files);
     int rc = qapp.exec();
     app.ExitInstance();
     return rc;
