@@ -672,6 +672,8 @@ void CKeltDoc::OnAddTwainFile() {
     int one = 1;
     if (ImExp_SelectFileAndWrite(writer.get(), m_ui, path, &one, &progress, nullptr, 1)) {
         unlink(scanned.c_str());
+        // The kept file is the picture's own from now on: a project goes back to it.
+        GetPicture(slot)->SetPath(path);
     } else if (ImExp_LastError() == ImExpError::CantWrite) {
         CMyException(8).Report(m_ui); // the scanner's file stays where it is
     }
@@ -759,10 +761,7 @@ ProjectFraming CKeltDoc::CurrentFraming() const {
         const CDibImage& picture = slot == ESlot::Source ? *m_pSource : *m_pTarget;
         const CPictFrame& frame = slot == ESlot::Source ? *m_pSourceFrame : *m_pTargetFrame;
         SlotFraming& s = slot == ESlot::Source ? framing.source : framing.target;
-        // A scan's own file goes once it is kept: nothing to go back to.
-        if (picture.GetPath() != m_strTwainFile) {
-            s.original = picture.GetPath();
-        }
+        s.original = picture.GetPath();
         s.frameIndex = picture.FrameIndex();
         s.width = picture.Width();
         s.height = picture.Height();
