@@ -799,7 +799,10 @@ void CKeltDoc::OnOpenProject() {
     options.filter =
         res::LoadString(res::IDS_PROJECT_FILTER) + "|" + res::LoadString(res::IDS_ALL_FILES_FILTER);
     options.hideReadOnly = true;
-    options.initialName = m_strLastProjectFolder;
+    // A folder: the dialog opens in it with no name chosen.
+    if (!m_strLastProjectFolder.empty()) {
+        options.initialName = m_strLastProjectFolder + "/";
+    }
     if (auto chosen = m_ui.FileDialog(options); chosen && !chosen->path.empty()) {
         OpenProject(chosen->path);
     }

@@ -186,7 +186,7 @@ void CMainFrame::BuildMenus() {
         for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
             if (menu->actions().contains(m_pActions->Get(recentNone[i]))) {
                 m_pRecentMenus[i] = menu;
-                connect(menuBar()->actions().at(0)->menu(), &QMenu::aboutToShow, this,
+                connect(qobject_cast<QMenu*>(menu->parent()), &QMenu::aboutToShow, this,
                         &CMainFrame::FillRecentMenus, Qt::UniqueConnection);
             }
         }

@@ -180,8 +180,9 @@ struct ProjectReopen : ProjectExport {
 
 TEST_F(ProjectReopen, RoundTripGoesOnFromTheOriginalsAndSavesTheSameBytes) {
     const std::string project = FrameSaveAndExport();
-    ASSERT_TRUE(doc2.OpenProject(project));
+    Run(ui2, doc2, res::ID_FILE_OPEN_PROJECT, project);
     EXPECT_TRUE(ui2.messages.empty());
+    EXPECT_EQ(ui2.fileDialogs[0].filter, "Vexel project (*.vpj)|*.vpj|All files (*)|*|");
     for (ESlot slot : {ESlot::Source, ESlot::Target}) {
         EXPECT_EQ(doc2.GetPicture(slot)->GetPath(), doc.GetPicture(slot)->GetPath());
         EXPECT_EQ(doc2.GetFrame(slot)->Placement(), doc.GetFrame(slot)->Placement());
