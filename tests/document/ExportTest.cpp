@@ -208,6 +208,16 @@ TEST_F(ProjectReopen, RoundTripGoesOnFromTheOriginalsAndSavesTheSameBytes) {
 
 TEST_F(ProjectReopen, GoneOrReplacedOriginalsAndForeignProjectsOpenTheSavedPictures) {
     const std::string project = FrameSaveAndExport();
+    // Values edited by hand into what no placement can be: that slot is not taken back.
+    std::string text = test::ReadWholeFile(project);
+    const size_t zoom = text.find("SourceZoom=");
+    text.replace(zoom, text.find('\r', zoom) - zoom, "SourceZoom=nan");
+    test::WriteWholeFile(dir.File("edited.vpj"), text);
+    ASSERT_TRUE(doc2.OpenProject(dir.File("edited.vpj")));
+    EXPECT_EQ(doc2.GetPicture(ESlot::Source)->GetPath(), dir.File("s-out.png"));
+    EXPECT_EQ(doc2.GetPicture(ESlot::Target)->GetPath(), dir.File("t.png"));
+    EXPECT_EQ(doc2.GetFrame(ESlot::Source)->zoom, 1.0);
+
     std::filesystem::remove(dir.File("s.png"));
     Original("t.png", 181, 240, 90); // another picture under the same name
     ASSERT_TRUE(doc2.OpenProject(project));
