@@ -38,6 +38,18 @@ constexpr unsigned ID_EDIT_PLACEMENT = 32902;
 constexpr unsigned ID_EDIT_SWAP = 32903;
 constexpr unsigned ID_EDIT_RESTORE_SOURCE = 32904;
 constexpr unsigned ID_EDIT_RESTORE_TARGET = 32905;
+// Projects, recent files, and files handed over by a drop or the command line.
+constexpr unsigned ID_FILE_OPEN_PROJECT = 32920;
+constexpr unsigned RECENT_FILE_COUNT = 8;           // entries of each recent list
+constexpr unsigned ID_RECENT_PROJECT_FIRST = 32921; // ... 32928
+constexpr unsigned ID_RECENT_PROJECT_LAST = 32928;
+constexpr unsigned ID_RECENT_SOURCE_FIRST = 32929; // ... 32936
+constexpr unsigned ID_RECENT_SOURCE_LAST = 32936;
+constexpr unsigned ID_RECENT_TARGET_FIRST = 32937; // ... 32944
+constexpr unsigned ID_RECENT_TARGET_LAST = 32944;
+constexpr unsigned ID_OPEN_FILES = 32945; // never shown: opens CKeltDoc::m_filesToOpen
+constexpr unsigned ID_RECENT_PICTURES_NONE = 32946;
+constexpr unsigned ID_RECENT_PROJECTS_NONE = 32947;
 constexpr unsigned ID_FILE_NEW = 57600;
 constexpr unsigned ID_FILE_CLOSE = 57602;
 constexpr unsigned ID_APP_ABOUT = 57664;
@@ -180,6 +192,16 @@ constexpr unsigned IDS_PLACEMENT_ZOOM = 225;
 constexpr unsigned IDS_PLACEMENT_ANGLE = 226;
 constexpr unsigned IDS_PLACEMENT_OFFSET_X = 227;
 constexpr unsigned IDS_PLACEMENT_OFFSET_Y = 228;
+// Opening projects and files.
+constexpr unsigned IDS_PROJECT_UNREADABLE = 230;
+constexpr unsigned IDS_NOT_A_PROJECT = 231;
+constexpr unsigned IDS_ORIGINALS_GONE = 232;
+constexpr unsigned IDS_RECENT_MISSING = 233;
+constexpr unsigned IDS_TOO_MANY_FILES = 234;
+constexpr unsigned IDS_RECENT_INTO_SOURCE = 235;
+constexpr unsigned IDS_RECENT_INTO_TARGET = 236;
+constexpr unsigned IDS_NO_RECENT_PICTURES = 237;
+constexpr unsigned IDS_NO_RECENT_PROJECTS = 238;
 // The Choose Frame dialog's marks on the shown frame.
 constexpr unsigned IDS_KEY_FRAME_SHOWN = 260;
 constexpr unsigned IDS_FRAME_NOT_DECODED = 261;

@@ -23,25 +23,32 @@ MenuItem Popup(const char* text, std::vector<MenuItem> children) {
 
 const std::vector<MenuItem>& MainMenu() {
     static const std::vector<MenuItem> menu = {
-        Popup("&File",
-              {
-                  Popup("&Source", {Item("&Image...\tCtrl+I", ID_SOURCE_IMAGE),
-                                    Item("&Video...", ID_SOURCE_VIDEO),
-                                    Popup("&Scan", {Item("No TWAIN devices", ID_SCAN_SOURCE_FIRST),
-                                                    Separator(),
-                                                    Item("&Add device...", ID_SCAN_ADD_DEVICE)})}),
-                  Popup("&Target", {Item("&Image...\tCtrl+Shift+I", ID_TARGET_IMAGE),
-                                    Item("&Video...", ID_TARGET_VIDEO),
-                                    Popup("&Scan", {Item("No TWAIN devices", ID_SCAN_TARGET_FIRST),
-                                                    Separator(),
-                                                    Item("&Add device...", ID_SCAN_ADD_DEVICE)})}),
-                  Separator(),
-                  Item("Save So&urce As...", ID_FILE_SAVE_SOURCE),
-                  Item("Save Tar&get As...", ID_FILE_SAVE_TARGET),
-                  Item("&Export project...", ID_FILE_EXPORT),
-                  Separator(),
-                  Item("E&xit\tAlt+F4", ID_APP_EXIT),
-              }),
+        Popup(
+            "&File",
+            {
+                Popup("&Source",
+                      {Item("&Image...\tCtrl+I", ID_SOURCE_IMAGE),
+                       Item("&Video...", ID_SOURCE_VIDEO),
+                       Popup("&Scan", {Item("No TWAIN devices", ID_SCAN_SOURCE_FIRST), Separator(),
+                                       Item("&Add device...", ID_SCAN_ADD_DEVICE)})}),
+                Popup("&Target",
+                      {Item("&Image...\tCtrl+Shift+I", ID_TARGET_IMAGE),
+                       Item("&Video...", ID_TARGET_VIDEO),
+                       Popup("&Scan", {Item("No TWAIN devices", ID_SCAN_TARGET_FIRST), Separator(),
+                                       Item("&Add device...", ID_SCAN_ADD_DEVICE)})}),
+                Separator(),
+                Item("&Open project...", ID_FILE_OPEN_PROJECT),
+                Popup("Recent &pictures",
+                      {Item(LoadString(IDS_NO_RECENT_PICTURES).c_str(), ID_RECENT_PICTURES_NONE)}),
+                Popup("Recent pro&jects",
+                      {Item(LoadString(IDS_NO_RECENT_PROJECTS).c_str(), ID_RECENT_PROJECTS_NONE)}),
+                Separator(),
+                Item("Save So&urce As...", ID_FILE_SAVE_SOURCE),
+                Item("Save Tar&get As...", ID_FILE_SAVE_TARGET),
+                Item("&Export project...", ID_FILE_EXPORT),
+                Separator(),
+                Item("E&xit\tAlt+F4", ID_APP_EXIT),
+            }),
         Popup("&Edit",
               {
                   Item("&Undo\tAlt+Backspace", ID_EDIT_UNDO),
@@ -170,6 +177,12 @@ unsigned PromptStringId(unsigned id) {
     }
     if (id >= ID_SCAN_TARGET_FIRST && id <= ID_SCAN_TARGET_LAST) {
         return ID_SCAN_TARGET_FIRST;
+    }
+    for (unsigned first :
+         {ID_RECENT_PROJECT_FIRST, ID_RECENT_SOURCE_FIRST, ID_RECENT_TARGET_FIRST}) {
+        if (id >= first && id < first + RECENT_FILE_COUNT) {
+            return first;
+        }
     }
     return id;
 }

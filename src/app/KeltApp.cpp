@@ -8,6 +8,7 @@
 #include "res/UiTables.h"
 #include "scanner/TwainDevices.h"
 #include "ui/AboutDialog.h"
+#include "ui/CommandActions.h"
 #include "ui/InstalledFiles.h"
 #include "ui/MainFrame.h"
 #include "ui/ScreenFit.h"
@@ -16,6 +17,7 @@
 #include <QTextBrowser>
 
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 
 // The resources live in a static library: register them before the first icon is loaded.
@@ -117,6 +119,21 @@ void CKeltApp::ExitInstance() {
         m_platform.SetMainFrame(nullptr);
         m_pMainFrame.reset();
     }
+}
+
+void CKeltApp::OpenFiles(const std::vector<std::string>& files) {
+    if (files.empty() || !m_pMainFrame) {
+        return;
+    }
+    // Absolute, so that what the recent lists and a project keep still holds elsewhere.
+    m_doc.m_filesToOpen.clear();
+    for (const std::string& file : files) {
+        std::error_code error;
+        const std::filesystem::path absolute = std::filesystem::absolute(file, error);
+        m_doc.m_filesToOpen.push_back(error ? file : absolute.lexically_normal().string());
+    }
+    m_doc.m_slotToOpen = ESlot::Source;
+    m_pMainFrame->Actions().Execute(res::ID_OPEN_FILES);
 }
 
 void CKeltApp::WinHelp() {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QObject;
 
@@ -30,6 +31,9 @@ public:
     // False ends the program.
     bool InitInstance();
     void ExitInstance();
+    // Files named on the command line, once the main frame is up: a project, or the source
+    // and the target picture.
+    void OpenFiles(const std::vector<std::string>& files);
     // Every help request opens the help page.
     void WinHelp();
 

@@ -10,11 +10,15 @@
 #include "picture/FrameSampler.h"
 #include "picture/RowPool.h"
 #include "profile/ProfileFile.h"
+#include "profile/RecentFiles.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <numbers>
 #include <unistd.h>
@@ -66,6 +70,16 @@ void CKeltDoc::RegisterCommands() {
     OnCommand(ID_EDIT_SWAP, [this] { SwapSlots(); });
     OnCommand(ID_EDIT_RESTORE_SOURCE, [this] { RestoreSlot(ESlot::Source); });
     OnCommand(ID_EDIT_RESTORE_TARGET, [this] { RestoreSlot(ESlot::Target); });
+    OnCommand(ID_FILE_OPEN_PROJECT, [this] { OnOpenProject(); });
+    OnCommand(ID_OPEN_FILES, [this] { OpenFiles(m_slotToOpen, std::exchange(m_filesToOpen, {})); });
+    OnCommandRange(ID_RECENT_PROJECT_FIRST, ID_RECENT_PROJECT_LAST,
+                   [this](unsigned id) { OnRecentProject(id - ID_RECENT_PROJECT_FIRST); });
+    OnCommandRange(ID_RECENT_SOURCE_FIRST, ID_RECENT_SOURCE_LAST, [this](unsigned id) {
+        OnRecentPicture(ESlot::Source, id - ID_RECENT_SOURCE_FIRST);
+    });
+    OnCommandRange(ID_RECENT_TARGET_FIRST, ID_RECENT_TARGET_LAST, [this](unsigned id) {
+        OnRecentPicture(ESlot::Target, id - ID_RECENT_TARGET_FIRST);
+    });
 
     OnUpdate(ID_EDIT_ZOOM, [this](CCmdUI& ui) { ui.SetCheck(m_nEditMode == EDIT_MODE_ZOOM); });
     OnUpdate(ID_EDIT_MOVE, [this](CCmdUI& ui) { ui.SetCheck(m_nEditMode == EDIT_MODE_MOVE); });
@@ -663,17 +677,26 @@ OutputSize CKeltDoc::GetOutputSize(ESlot slot) const {
 void CKeltDoc::OnLoadImage(ESlot slot) {
     m_host.SetMainTitle(res::LoadString(res::IDS_APP_TITLE));
     char path[kPathBufferSize] = "";
-    if (!ImExp_SelectFileToRead(m_ui, path)) {
-        return;
+    if (ImExp_SelectFileToRead(m_ui, path)) {
+        LoadImageFile(slot, path);
     }
+}
+
+void CKeltDoc::LoadImageFile(ESlot slot, const std::string& path) {
     try {
-        InstallPicture(slot, std::make_unique<CDibImage>(m_ui, path, true));
+        auto picture = std::make_unique<CDibImage>(m_ui, path, true);
+        const std::string read = picture->GetPath(); // the one Locate found, maybe
+        InstallPicture(slot, std::move(picture));
+        Remember(m_pRecentPictures, read);
     } catch (const CMyException& e) {
         e.Report(m_ui);
-        // The old picture stays, but export waits until the slot is saved again.
-        UpdatePreviewViews();
-        (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = false;
+        AfterFailedLoad(slot);
     }
+}
+
+void CKeltDoc::AfterFailedLoad(ESlot slot) {
+    UpdatePreviewViews();
+    (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = false;
 }
 
 void CKeltDoc::OnLoadMovie(ESlot slot) {
@@ -687,23 +710,98 @@ void CKeltDoc::OnLoadMovie(ESlot slot) {
     options.hideReadOnly = true;
     options.promptOverwrite = true;
     const std::optional<FileDialogResult> file = m_ui.FileDialog(options);
-    if (!file || file->path.empty()) {
-        return;
+    if (file && !file->path.empty()) {
+        LoadMovieFile(slot, file->path);
     }
-    std::optional<ChosenFrame> chosen = m_host.RunChooseFrameDialog(file->path);
+}
+
+void CKeltDoc::LoadMovieFile(ESlot slot, const std::string& path) {
+    std::optional<ChosenFrame> chosen = m_host.RunChooseFrameDialog(path);
     if (!chosen) {
         return;
     }
     try {
         std::unique_ptr<CDibImage> picture = std::move(chosen->picture);
         if (!picture) {
-            picture = std::make_unique<CDibImage>(file->path, chosen->frame);
+            picture = std::make_unique<CDibImage>(path, chosen->frame);
         }
         InstallPicture(slot, std::move(picture));
+        Remember(m_pRecentPictures, path);
     } catch (const CMyException& e) {
         e.Report(m_ui);
-        UpdatePreviewViews();
-        (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = false;
+        AfterFailedLoad(slot);
+    }
+}
+
+void CKeltDoc::LoadFile(ESlot slot, const std::string& path) {
+    m_host.SetMainTitle(res::LoadString(res::IDS_APP_TITLE));
+    if (IsMovieFileName(path)) {
+        LoadMovieFile(slot, path);
+    } else {
+        LoadImageFile(slot, path);
+    }
+}
+
+void CKeltDoc::OpenFiles(ESlot slot, const std::vector<std::string>& paths) {
+    const auto project = std::find_if(paths.begin(), paths.end(), IsProjectFileName);
+    std::vector<std::string> taken;
+    if (project != paths.end()) {
+        taken.push_back(*project);
+    } else {
+        taken.assign(paths.begin(), paths.begin() + std::min<size_t>(paths.size(), 2));
+    }
+    if (taken.size() < paths.size()) {
+        std::string left;
+        for (const std::string& path : paths) {
+            if (std::find(taken.begin(), taken.end(), path) == taken.end()) {
+                left += (left.empty() ? "" : "\n") + path;
+            }
+        }
+        m_ui.MessageBox(res::LoadString(res::IDS_TOO_MANY_FILES), MsgButtons::Ok,
+                        MsgIcon::Exclamation, left);
+    }
+    if (project != paths.end()) {
+        OpenProject(*project);
+    } else if (taken.size() == 1) {
+        LoadFile(slot, taken[0]);
+    } else if (taken.size() == 2) {
+        LoadFile(ESlot::Source, taken[0]);
+        LoadFile(ESlot::Target, taken[1]);
+    }
+}
+
+// ---- Recent files ----
+
+void CKeltDoc::Remember(CRecentFiles* list, const std::string& path) {
+    if (list) {
+        list->Add(path);
+    }
+}
+
+bool CKeltDoc::RecentEntryThere(CRecentFiles& list, const std::string& path) {
+    std::error_code error;
+    if (std::filesystem::exists(path, error)) {
+        return true;
+    }
+    list.Remove(path);
+    m_ui.MessageBox(res::FormatString(res::IDS_RECENT_MISSING, {path}), MsgButtons::Ok,
+                    MsgIcon::Exclamation);
+    return false;
+}
+
+void CKeltDoc::OnRecentPicture(ESlot slot, size_t index) {
+    const std::vector<std::string> paths =
+        m_pRecentPictures ? m_pRecentPictures->Paths() : std::vector<std::string>();
+    if (index < paths.size() && RecentEntryThere(*m_pRecentPictures, paths[index])) {
+        LoadFile(slot, paths[index]);
+    }
+}
+
+void CKeltDoc::OnRecentProject(size_t index) {
+    const std::vector<std::string> paths =
+        m_pRecentProjects ? m_pRecentProjects->Paths() : std::vector<std::string>();
+    if (index < paths.size() && RecentEntryThere(*m_pRecentProjects, paths[index])) {
+        OpenProject(paths[index]);
     }
 }
 
@@ -785,6 +883,8 @@ void CKeltDoc::OnAddTwainFile() {
     int one = 1;
     if (ImExp_SelectFileAndWrite(writer.get(), m_ui, path, &one, &progress, nullptr, 1)) {
         unlink(scanned.c_str());
+        // The kept file is the picture's own from now on: a project goes back to it.
+        GetPicture(slot)->SetPath(path);
     } else if (ImExp_LastError() == ImExpError::CantWrite) {
         CMyException(8).Report(m_ui); // the scanner's file stays where it is
     }
@@ -854,10 +954,151 @@ void CKeltDoc::OnExportProject() {
     ok = ok && file.SetString("Vexelo", "OutputWidth", width) &&
          file.SetString("Vexelo", "OutputHeight", height) &&
          file.SetString("Images", "Source", m_strSourceSaved) &&
-         file.SetString("Images", "Target", m_strTargetSaved) && file.Save(chosen->path);
+         file.SetString("Images", "Target", m_strTargetSaved);
+    if (ok) {
+        WriteProjectFraming(file, CurrentFraming());
+        ok = file.Save(chosen->path);
+    }
     if (!ok) {
         CMyException(8).Report(m_ui);
+        return;
     }
+    Remember(m_pRecentProjects, chosen->path);
+}
+
+ProjectFraming CKeltDoc::CurrentFraming() const {
+    ProjectFraming framing{m_nAspectX, m_nAspectY, {}, {}};
+    for (ESlot slot : {ESlot::Source, ESlot::Target}) {
+        const CDibImage& picture = slot == ESlot::Source ? *m_pSource : *m_pTarget;
+        const CPictFrame& frame = slot == ESlot::Source ? *m_pSourceFrame : *m_pTargetFrame;
+        SlotFraming& s = slot == ESlot::Source ? framing.source : framing.target;
+        s.original = picture.GetPath();
+        s.frameIndex = picture.FrameIndex();
+        s.width = picture.Width();
+        s.height = picture.Height();
+        s.extent = frame.Extent();
+        s.placement = frame.Placement();
+    }
+    return framing;
+}
+
+// ---- Reopening a project ----
+
+std::unique_ptr<CDibImage> CKeltDoc::LoadOriginal(const SlotFraming& framing) {
+    std::error_code error;
+    if (framing.original.empty() || !std::filesystem::is_regular_file(framing.original, error)) {
+        return nullptr;
+    }
+    std::unique_ptr<CDibImage> picture;
+    try {
+        picture = framing.frameIndex >= 0
+                      ? std::make_unique<CDibImage>(framing.original, framing.frameIndex)
+                      : std::make_unique<CDibImage>(m_ui, framing.original, true);
+    } catch (const CMyException&) {
+        return nullptr; // the saved picture stands in
+    }
+    if (picture->Width() != framing.width || picture->Height() != framing.height) {
+        return nullptr;
+    }
+    return picture;
+}
+
+void CKeltDoc::OnOpenProject() {
+    m_host.SetMainTitle(res::LoadString(res::IDS_APP_TITLE));
+    FileDialogOptions options;
+    options.defaultExt = "vpj";
+    options.filter =
+        res::LoadString(res::IDS_PROJECT_FILTER) + "|" + res::LoadString(res::IDS_ALL_FILES_FILTER);
+    options.hideReadOnly = true;
+    // A folder: the dialog opens in it with no name chosen.
+    if (!m_strLastProjectFolder.empty()) {
+        options.initialName = m_strLastProjectFolder + "/";
+    }
+    if (auto chosen = m_ui.FileDialog(options); chosen && !chosen->path.empty()) {
+        OpenProject(chosen->path);
+    }
+}
+
+bool CKeltDoc::OpenProject(const std::string& path) {
+    m_host.SetMainTitle(res::LoadString(res::IDS_APP_TITLE));
+    const auto refuse = [&](unsigned text, const std::string& reason) {
+        m_ui.MessageBox(res::LoadString(text), MsgButtons::Ok, MsgIcon::Exclamation,
+                        CMyException::FileDetails(path, reason));
+        return false;
+    };
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) {
+        return refuse(res::IDS_PROJECT_UNREADABLE,
+                      res::FormatString(res::IDS_REASON_CANT_OPEN, {std::strerror(ENOENT)}));
+    }
+    CProfileFile file;
+    if (!file.Load(path)) {
+        return refuse(res::IDS_PROJECT_UNREADABLE, file.LastError());
+    }
+    const std::string saved[2] = {file.GetString("Images", "Source", ""),
+                                  file.GetString("Images", "Target", "")};
+    if (saved[0].empty() || saved[1].empty()) {
+        return refuse(res::IDS_NOT_A_PROJECT, {});
+    }
+    const std::optional<ProjectFraming> framing = ReadProjectFraming(file);
+    const SlotFraming* slots[2] = {framing ? &framing->source : nullptr,
+                                   framing ? &framing->target : nullptr};
+    // Names the project holds are as the save dialog gave them; a relative one (written by
+    // hand or by another program) is taken from the project's folder.
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    std::unique_ptr<CDibImage> pictures[2];
+    bool restored[2] = {false, false};
+    std::string gone;
+    for (int i = 0; i < 2; ++i) {
+        if (slots[i] && !slots[i]->original.empty()) {
+            pictures[i] = LoadOriginal(*slots[i]);
+            restored[i] = pictures[i] != nullptr;
+            if (!restored[i]) {
+                gone += (gone.empty() ? "" : "\n") + slots[i]->original;
+            }
+        }
+        if (!pictures[i]) {
+            try {
+                pictures[i] = std::make_unique<CDibImage>(m_ui, (folder / saved[i]).string(), true);
+            } catch (const CMyException& e) {
+                e.Report(m_ui);
+                return false;
+            }
+        }
+    }
+    if (framing) {
+        SetAspectRatio(framing->aspectX, framing->aspectY);
+    }
+    InstallPicture(ESlot::Source, std::move(pictures[0]));
+    InstallPicture(ESlot::Target, std::move(pictures[1]));
+    for (int i = 0; i < 2; ++i) {
+        if (restored[i]) {
+            const ESlot slot = i == 0 ? ESlot::Source : ESlot::Target;
+            // Only the truncations of aspect changes may part the two: anything further off is
+            // not ours to trust.
+            CPictFrame& frame = *GetFrame(slot);
+            const CPoint fit = frame.Extent();
+            const CPoint kept = slots[i]->extent;
+            if (std::abs(kept.x - fit.x) <= 1 + fit.x / 100 &&
+                std::abs(kept.y - fit.y) <= 1 + fit.y / 100) {
+                frame.SetExtent(kept);
+            }
+            ApplyPlacement(slot, slots[i]->placement, EditKind::Restore);
+        }
+    }
+    // The saved pictures are those of this framing: the project can be exported again as it is.
+    m_strSourceSaved = saved[0];
+    m_strTargetSaved = saved[1];
+    m_bSourceSaved = std::filesystem::is_regular_file(folder / saved[0], error);
+    m_bTargetSaved = std::filesystem::is_regular_file(folder / saved[1], error);
+    m_bSourceEdited = m_bTargetEdited = false;
+    m_strLastProjectFolder = folder.string();
+    Remember(m_pRecentProjects, path);
+    if (!gone.empty()) {
+        m_ui.MessageBox(res::LoadString(res::IDS_ORIGINALS_GONE), MsgButtons::Ok,
+                        MsgIcon::Information, gone);
+    }
+    return true;
 }
 
 } // namespace vx

@@ -6,6 +6,7 @@
 #include "document/DocumentHost.h"
 #include "document/EditHistory.h"
 #include "document/PlacementGesture.h"
+#include "document/ProjectFraming.h"
 #include "picture/DibImage.h"
 #include "picture/PictFrame.h"
 
@@ -21,6 +22,7 @@
 namespace vx {
 
 class IPlatform;
+class CRecentFiles;
 
 enum class ESlot { Source, Target };
 
@@ -145,6 +147,25 @@ public:
     // Takes over a file the scanner wrote: installs it in the slot of the latest scan command and
     // offers to keep it; the scanner's file is deleted once it has been saved elsewhere.
     void OnAddTwainFile();
+    // A file loaded as the menus load it, with their reports and Locate: a movie (known by its
+    // name) through the Choose Frame dialog, anything else as an image file.
+    void LoadFile(ESlot slot, const std::string& path);
+    // Files the window system hands over (a drop, the command line): a project opens alone; one
+    // picture goes into `slot`, two fill both slots in their order.
+    void OpenFiles(ESlot slot, const std::vector<std::string>& paths);
+    // Reads a project: the two saved images it names or, where this program wrote it and the
+    // originals are still there, the originals with their placement, and the aspect ratio. All
+    // or nothing: a failure is reported and the document stays as it was (false).
+    bool OpenProject(const std::string& path);
+    void OnOpenProject();
+    // The lists that loads and projects are added to and the Recent menus choose from; null for
+    // none. A chosen entry whose file is gone is dropped with a message.
+    void SetRecentFiles(CRecentFiles* pictures, CRecentFiles* projects) {
+        m_pRecentPictures = pictures;
+        m_pRecentProjects = projects;
+    }
+    void OnRecentPicture(ESlot slot, size_t index);
+    void OnRecentProject(size_t index);
     // Before quitting: when a framed picture has edits not saved, asks whether to save them
     // (each through Save as), to discard them, or to stay. False to stay.
     bool CanClose();
@@ -190,6 +211,9 @@ public:
     std::string m_strLastSaveFolder;
     std::string m_strLastProjectFolder;
     bool m_bScanToSource = true;
+    // What the command ID_OPEN_FILES opens, set just before it runs.
+    std::vector<std::string> m_filesToOpen;
+    ESlot m_slotToOpen = ESlot::Source;
 
 private:
     struct Drag {
@@ -226,6 +250,16 @@ private:
     void ApplyStep(EditStep& step, bool undo);
     // The guides over the Preview buffer, inside the crop outline.
     void DrawGuides(const CRect& outline);
+    void LoadImageFile(ESlot slot, const std::string& path);
+    void LoadMovieFile(ESlot slot, const std::string& path);
+    // A load failed: the old picture stays, but export waits until the slot is saved again.
+    void AfterFailedLoad(ESlot slot);
+    void Remember(CRecentFiles* list, const std::string& path);
+    // True when the entry's file is there; otherwise it leaves the list and the user is told.
+    bool RecentEntryThere(CRecentFiles& list, const std::string& path);
+    ProjectFraming CurrentFraming() const;
+    // The slot's original as it was framed; null when it is gone, unreadable or another picture.
+    std::unique_ptr<CDibImage> LoadOriginal(const SlotFraming& framing);
     // A file dialog's proposal: `folder` (else the picture's own), the picture's name (else
     // `otherwise`, else "picture"), `suffix`.
     std::string ProposedPath(const std::string& folder, const CDibImage& picture,
@@ -245,6 +279,8 @@ private:
     unsigned m_nLastVersion = 0;
     std::vector<std::pair<int, PlacementObserver>> m_placementObservers;
     int m_nLastObserver = 0;
+    CRecentFiles* m_pRecentPictures = nullptr;
+    CRecentFiles* m_pRecentProjects = nullptr;
 };
 
 } // namespace vx

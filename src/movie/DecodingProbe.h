@@ -12,5 +12,7 @@ bool MovieDecodingAvailable(std::string* reason = nullptr);
 // The file patterns of every kind of movie the reader opens, for a file dialog:
 // "*.mp4;*.m4v;...".
 const char* MovieFilePatterns();
+// Whether the file's name ends in one of those patterns' extensions (any case).
+bool IsMovieFileName(const std::string& path);
 
 } // namespace vx

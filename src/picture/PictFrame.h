@@ -46,6 +46,10 @@ public:
     void SetZoom(double zoom);
     void SetAngle(double angle);
     void SetAspect(double aspect);
+    // The frame's corners at +-halfWidth, +-halfHeight, as a fit or a series of aspect changes
+    // left them.
+    void SetExtent(CPoint half) { SetCorners(half.x, half.y); }
+    CPoint Extent() const { return corners[2]; }
     FramePlacement Placement() const { return {offset, zoom, angle}; }
     void SetPlacement(const FramePlacement& placement);
 

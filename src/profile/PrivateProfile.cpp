@@ -174,10 +174,10 @@ std::vector<int> GetPrivateProfileInts(std::string_view section,
     });
 }
 
-bool WritePrivateProfileStrings(
-    std::string_view section,
-    std::initializer_list<std::pair<std::string_view, std::string_view>> entries,
-    const std::string& path) {
+namespace {
+
+template <typename Entries>
+bool WriteEntries(std::string_view section, const Entries& entries, const std::string& path) {
     return Writing(path, [&](CProfileFile& file) {
         // On a copy: the parse may be the cache's, which a refused value must not leave half set.
         CProfileFile changed = file;
@@ -189,6 +189,21 @@ bool WritePrivateProfileStrings(
         file = std::move(changed);
         return true;
     });
+}
+
+} // namespace
+
+bool WritePrivateProfileStrings(
+    std::string_view section,
+    std::initializer_list<std::pair<std::string_view, std::string_view>> entries,
+    const std::string& path) {
+    return WriteEntries(section, entries, path);
+}
+
+bool WritePrivateProfileStrings(std::string_view section,
+                                const std::vector<std::pair<std::string, std::string>>& entries,
+                                const std::string& path) {
+    return WriteEntries(section, entries, path);
 }
 
 bool DeletePrivateProfileKey(std::string_view section, std::string_view key,

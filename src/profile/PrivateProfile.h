@@ -34,6 +34,9 @@ bool WritePrivateProfileStrings(
     std::string_view section,
     std::initializer_list<std::pair<std::string_view, std::string_view>> entries,
     const std::string& path);
+bool WritePrivateProfileStrings(std::string_view section,
+                                const std::vector<std::pair<std::string, std::string>>& entries,
+                                const std::string& path);
 bool DeletePrivateProfileKey(std::string_view section, std::string_view key,
                              const std::string& path);
 bool DeletePrivateProfileSection(std::string_view section, const std::string& path);

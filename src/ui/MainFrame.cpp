@@ -1,6 +1,7 @@
 #include "ui/MainFrame.h"
 
 #include "document/KeltDoc.h"
+#include "profile/RecentFiles.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 #include "res/UiTables.h"
@@ -29,6 +30,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <filesystem>
 #include <map>
 #include <memory>
 
@@ -102,6 +104,9 @@ CMainFrame::CMainFrame(CKeltDoc& doc, CCmdTarget& app, CQtPlatform& ui, std::str
              [this](CCmdUI& ui) { ui.Enable(m_doc.GetSourceFrame() || m_doc.GetTargetFrame()); });
 
     RegisterScanCommands();
+    m_pRecentPictures = std::make_unique<CRecentFiles>(m_strProfile, "Picture");
+    m_pRecentProjects = std::make_unique<CRecentFiles>(m_strProfile, "Project");
+    m_doc.SetRecentFiles(m_pRecentPictures.get(), m_pRecentProjects.get());
     BuildMenus();
 
     // Project window: Source and Target panes side by side.
@@ -126,6 +131,7 @@ CMainFrame::CMainFrame(CKeltDoc& doc, CCmdTarget& app, CQtPlatform& ui, std::str
 
 CMainFrame::~CMainFrame() {
     SavePreviewPlacement();
+    m_doc.SetRecentFiles(nullptr, nullptr);
 }
 
 void CMainFrame::ApplyPreviewPlacement() {
@@ -179,6 +185,16 @@ void CMainFrame::BuildMenus() {
         for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
             if (menu->actions().contains(m_pActions->Get(kScanBases[i]))) {
                 m_pScanMenus[i] = menu;
+            }
+        }
+    }
+    const unsigned recentNone[2] = {res::ID_RECENT_PICTURES_NONE, res::ID_RECENT_PROJECTS_NONE};
+    for (int i = 0; i < 2; ++i) {
+        for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
+            if (menu->actions().contains(m_pActions->Get(recentNone[i]))) {
+                m_pRecentMenus[i] = menu;
+                connect(qobject_cast<QMenu*>(menu->parent()), &QMenu::aboutToShow, this,
+                        &CMainFrame::FillRecentMenus, Qt::UniqueConnection);
             }
         }
     }
@@ -276,6 +292,66 @@ void CMainFrame::ToggleFrame(CMyFrameWnd* frame) {
     }
     frame->raise();
     m_pMdiArea->setActiveSubWindow(frame);
+}
+
+// ---- Recent files ----
+
+namespace {
+
+// "&1 name.png": the full path goes to the status bar.
+QString RecentText(size_t index, const std::string& path) {
+    const QString name = QString::fromStdString(std::filesystem::path(path).filename().string());
+    return QStringLiteral("&%1 %2").arg(index + 1).arg(QString(name).replace('&', "&&"));
+}
+
+} // namespace
+
+void CMainFrame::FillRecentMenus() {
+    const CRecentFiles* lists[2] = {m_pRecentPictures.get(), m_pRecentProjects.get()};
+    const unsigned none[2] = {res::ID_RECENT_PICTURES_NONE, res::ID_RECENT_PROJECTS_NONE};
+    const unsigned noneText[2] = {res::IDS_NO_RECENT_PICTURES, res::IDS_NO_RECENT_PROJECTS};
+    for (int i = 0; i < 2; ++i) {
+        QMenu* menu = m_pRecentMenus[i];
+        if (!menu) {
+            continue;
+        }
+        // The commands' actions stay with the command table; the entry submenus go.
+        for (QMenu* entry : menu->findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) {
+            delete entry;
+        }
+        menu->clear();
+        const std::vector<std::string> paths = lists[i]->Paths();
+        if (paths.empty()) {
+            QAction* action = m_pActions->Get(none[i]);
+            action->setText(Text(noneText[i]));
+            menu->addAction(action);
+        }
+        for (size_t n = 0; n < paths.size() && n < res::RECENT_FILE_COUNT; ++n) {
+            const QString path = QString::fromStdString(paths[n]);
+            if (i == 1) {
+                QAction* action = m_pActions->Get(res::ID_RECENT_PROJECT_FIRST + n);
+                action->setText(RecentText(n, paths[n]));
+                action->setStatusTip(path);
+                menu->addAction(action);
+                continue;
+            }
+            // A picture goes into the slot the user picks from the entry.
+            QMenu* entry = menu->addMenu(RecentText(n, paths[n]));
+            entry->menuAction()->setStatusTip(path);
+            for (const auto& [first, text] :
+                 {std::pair{res::ID_RECENT_SOURCE_FIRST, res::IDS_RECENT_INTO_SOURCE},
+                  std::pair{res::ID_RECENT_TARGET_FIRST, res::IDS_RECENT_INTO_TARGET}}) {
+                QAction* action = m_pActions->Get(first + n);
+                action->setText(Text(text));
+                entry->addAction(action);
+            }
+        }
+        for (QAction* action : menu->actions()) {
+            if (!action->menu()) {
+                m_pActions->Update(action);
+            }
+        }
+    }
 }
 
 // ---- Scanners ----

@@ -16,6 +16,7 @@ class QSize;
 namespace vx {
 class CKeltDoc;
 enum class ESlot;
+class CRecentFiles;
 class CTwainDevices;
 } // namespace vx
 
@@ -69,6 +70,11 @@ public:
     bool m_bScanToSource = true;
     bool m_bTwainMenuBuilt = false;
 
+    // File > Recent pictures (0) and Recent projects (1), filled from their lists as the File
+    // menu opens.
+    QMenu* RecentMenu(int index) const { return m_pRecentMenus[index]; }
+    void FillRecentMenus();
+
     // The Caps, Num and Scroll Lock panes, lit while their lock is on.
     QLabel* LockPane(int index) const { return m_pLockPanes[index]; }
     void UpdateLockPanes();
@@ -100,6 +106,9 @@ private:
     QLabel* m_pLockPanes[3] = {};
     CTwainDevices* m_pTwainDevices = nullptr;
     QMenu* m_pScanMenus[2] = {nullptr, nullptr};
+    std::unique_ptr<CRecentFiles> m_pRecentPictures;
+    std::unique_ptr<CRecentFiles> m_pRecentProjects;
+    QMenu* m_pRecentMenus[2] = {nullptr, nullptr};
 };
 
 } // namespace vx::ui

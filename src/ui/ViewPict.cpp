@@ -1,6 +1,7 @@
 #include "ui/ViewPict.h"
 
 #include "document/KeltDoc.h"
+#include "res/Resource.h"
 #include "ui/Cursors.h"
 #include "ui/DisplayPixels.h"
 #include "ui/MainFrame.h"
@@ -8,9 +9,11 @@
 
 #include <QKeyEvent>
 #include <QMainWindow>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStatusBar>
+#include <QTimer>
 #include <cmath>
 
 namespace vx::ui {
@@ -40,6 +43,18 @@ int VirtualKey(int qtKey) {
     }
 }
 
+// The local files a drag carries; empty when it carries anything else.
+std::vector<std::string> DroppedFiles(const QMimeData* data) {
+    std::vector<std::string> files;
+    for (const QUrl& url : data ? data->urls() : QList<QUrl>()) {
+        if (!url.isLocalFile()) {
+            return {};
+        }
+        files.push_back(url.toLocalFile().toStdString());
+    }
+    return files;
+}
+
 } // namespace
 
 CViewPict::CViewPict(CKeltDoc& doc, bool source, QWidget* parent)
@@ -47,6 +62,7 @@ CViewPict::CViewPict(CKeltDoc& doc, bool source, QWidget* parent)
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent); // painting covers the whole area
     setMouseTracking(true);                // the cursor follows the edit mode while hovering
+    setAcceptDrops(true);
     UpdateCursor();
 }
 
@@ -236,6 +252,38 @@ QString CViewPict::Caption() const {
     const QString size = tr("%1 x %2 pixels").arg(picture->Width()).arg(picture->Height());
     const QString name = QString::fromStdString(picture->GetName());
     return name.isEmpty() ? tr("%1: %2").arg(slot, size) : tr("%1: %2, %3").arg(slot, name, size);
+}
+
+ESlot CViewPict::DropSlot(QPoint) const {
+    return Slot();
+}
+
+void CViewPict::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFiles(event->mimeData()).empty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void CViewPict::dragMoveEvent(QDragMoveEvent* event) {
+    event->acceptProposedAction();
+}
+
+void CViewPict::dropEvent(QDropEvent* event) {
+    std::vector<std::string> files = DroppedFiles(event->mimeData());
+    if (files.empty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    const ESlot slot = DropSlot(event->position().toPoint());
+    // Once the drop is over: the program the files came from waits until it is, and a load
+    // may ask questions.
+    QTimer::singleShot(0, this, [this, slot, files = std::move(files)] {
+        m_doc.m_filesToOpen = files;
+        m_doc.m_slotToOpen = slot;
+        CCommandRouter router([this] { return std::vector<CCmdTarget*>{&m_doc}; },
+                              m_doc.Platform());
+        router.Execute(res::ID_OPEN_FILES);
+    });
 }
 
 void CViewPict::UpdateCursor() {

@@ -51,6 +51,11 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     bool event(QEvent* event) override;
+    // Image and movie files dropped here load into the slot under the drop; two fill both.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    virtual ESlot DropSlot(QPoint at) const;
     // What the status bar says while the pointer is over the view: the slot and its picture.
     // Empty: nothing.
     virtual QString Caption() const;

@@ -81,6 +81,10 @@ void CViewPreview::paintEvent(QPaintEvent* event) {
     painter.drawImage(QPointF(0, 0), *offscreen);
 }
 
+ESlot CViewPreview::DropSlot(QPoint at) const {
+    return at.x() < width() / 2 ? ESlot::Source : ESlot::Target;
+}
+
 void CViewPreview::resizeEvent(QResizeEvent* event) {
     CViewPict::resizeEvent(event);
     ResizeBuffers();

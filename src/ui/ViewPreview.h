@@ -22,6 +22,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     // The Preview has its own window title.
     QString Caption() const override { return {}; }
+    // The left half takes the source, the right half the target.
+    ESlot DropSlot(QPoint at) const override;
 
 private:
     // The buffers follow the view's size in the screen's pixels, and the Preview renders anew.

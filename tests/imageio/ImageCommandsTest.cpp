@@ -176,6 +176,7 @@ TEST_F(ImageCommands, ScannedFileIsKeptUntilSavedElsewhere) {
     EXPECT_EQ(doc.m_pSource->Width(), 40);
     EXPECT_FALSE(std::filesystem::exists(dir.File("scan2.png")));
     EXPECT_TRUE(std::filesystem::exists(dir.File("kept.bmp")));
+    EXPECT_EQ(doc.m_pSource->GetPath(), dir.File("kept.bmp"));
     EXPECT_FALSE(doc.m_bSourceSaved);
     EXPECT_NE(doc.m_pPreview, nullptr);
 }

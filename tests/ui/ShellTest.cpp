@@ -1,10 +1,15 @@
 // The application shell through its real windows, headless.
+#include "app/CommandLine.h"
 #include "app/KeltApp.h"
 #include "document/KeltDoc.h"
+#include "imageio/DibAdapters.h"
+#include "imageio/ImExp.h"
 #include "profile/PrivateProfile.h"
 #include "res/Resource.h"
 #include "res/UiTables.h"
 #include "support/TempDir.h"
+#include "support/TestData.h"
+#include "ui/ChooseFrameDlg.h"
 #include "ui/CommandActions.h"
 #include "ui/FixedSplitter.h"
 #include "ui/HelpDialog.h"
@@ -20,11 +25,14 @@
 #include <QImage>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <gtest/gtest.h>
 
@@ -546,6 +554,200 @@ TEST(Scale, WindowsOpenInsideTheScreen) {
     QCoreApplication::processEvents();
     const QRect screen = dialog.screen()->availableGeometry();
     EXPECT_TRUE(screen.contains(dialog.frameGeometry()));
+}
+
+// ---- Opening files: dropped, named on the command line, chosen from the recent lists ----
+
+// A small picture file of its own on disk; its path.
+std::string PictureFile(const test::TempDir& dir, const std::string& name, int w, int h) {
+    CDibImage image(w, h);
+    const std::string path = dir.File(name);
+    auto writer = MakeWriteSource(image);
+    int one = 1;
+    EXPECT_EQ(ImExp_WriteFile(writer.get(), nullptr, path.c_str(), &one, nullptr, nullptr, 1), 1);
+    return path;
+}
+
+std::string Loaded(Shell& shell, ESlot slot) {
+    const CDibImage* picture = shell.app.Doc().GetPicture(slot);
+    return picture ? picture->GetPath() : std::string();
+}
+
+// Drops the files on the view at `at`, as the window system does, and lets the load run.
+bool Drop(QWidget* view, QPoint at, const std::vector<std::string>& files) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const std::string& file : files) {
+        urls.push_back(QUrl::fromLocalFile(QString::fromStdString(file)));
+    }
+    data.setUrls(urls);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &enter);
+    if (!enter.isAccepted()) {
+        return false;
+    }
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &drop);
+    QCoreApplication::processEvents();
+    return true;
+}
+
+// Once the Choose Frame dialog is up: one frame on, then OK.
+void ChooseSecondFrame() {
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer] {
+        if (auto* dialog = qobject_cast<ui::CChooseFrameDlg*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            dialog->Button(res::IDC_FRAME_NEXT)->click();
+            dialog->Button(1)->click();
+        }
+    });
+    timer->start();
+}
+
+TEST(OpenFiles, DroppedFilesLoadIntoTheSlotUnderThem) {
+    test::TempDir dir;
+    Shell shell(dir.File("app.INI"));
+    shell.Shown();
+    const std::string a = PictureFile(dir, "a.png", 40, 30);
+    const std::string b = PictureFile(dir, "b.png", 30, 40);
+    ui::CProjectFrame* project = shell.Main().ProjectFrame();
+    QWidget* preview = shell.Main().PreviewView();
+
+    ASSERT_TRUE(Drop(project->TargetView(), {5, 5}, {a}));
+    EXPECT_EQ(Loaded(shell, ESlot::Target), a);
+    EXPECT_EQ(Loaded(shell, ESlot::Source), "");
+    ASSERT_TRUE(Drop(preview, {preview->width() / 4, 5}, {b}));
+    EXPECT_EQ(Loaded(shell, ESlot::Source), b);
+    ASSERT_TRUE(Drop(preview, {preview->width() * 3 / 4, 5}, {b}));
+    EXPECT_EQ(Loaded(shell, ESlot::Target), b);
+    // Two files fill both slots in their order, wherever they land.
+    ASSERT_TRUE(Drop(project->TargetView(), {5, 5}, {b, a}));
+    EXPECT_EQ(Loaded(shell, ESlot::Source), b);
+    EXPECT_EQ(Loaded(shell, ESlot::Target), a);
+    EXPECT_TRUE(shell.messages.empty());
+
+    // A movie asks for its frame.
+    const std::string movie = test::TestDataPath("movie/h264_30x32.mp4");
+    ChooseSecondFrame();
+    ASSERT_TRUE(Drop(preview, {preview->width() - 5, 5}, {movie}));
+    EXPECT_EQ(Loaded(shell, ESlot::Target), movie);
+    EXPECT_EQ(shell.app.Doc().GetPicture(ESlot::Target)->FrameIndex(), 1);
+
+    // What cannot be read is reported as the menus report it, and the slot keeps its picture.
+    test::WriteWholeFile(dir.File("bad.png"), "not a picture");
+    ASSERT_TRUE(Drop(project->SourceView(), {5, 5}, {dir.File("bad.png")}));
+    ASSERT_EQ(shell.messages.size(), 2u);
+    EXPECT_EQ(shell.messages[0], "Can't read file. Locate file?");
+    EXPECT_EQ(shell.messages[1].rfind("Error number 4\n", 0), 0u);
+    EXPECT_EQ(Loaded(shell, ESlot::Source), b);
+
+    // Nothing but local files is taken.
+    QMimeData text;
+    text.setText("a.png");
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(project->SourceView(), &enter);
+    EXPECT_FALSE(enter.isAccepted());
+}
+
+TEST(OpenFiles, CommandLineNamesPicturesOrAProject) {
+    using A = CommandLine::Action;
+    EXPECT_EQ(ParseCommandLine({"--version"}).action, A::Version);
+    EXPECT_EQ(ParseCommandLine({"a.png", "b.mp4"}).files,
+              (std::vector<std::string>{"a.png", "b.mp4"}));
+    const CommandLine batch = ParseCommandLine({"--project", "p.vpj"});
+    EXPECT_EQ(batch.action, A::Fail);
+    EXPECT_EQ(batch.error, "unknown option --project");
+    EXPECT_EQ(ParseCommandLine({"--", "-odd.png"}).files, std::vector<std::string>{"-odd.png"});
+
+    test::TempDir dir;
+    const std::string a = PictureFile(dir, "a.png", 40, 30);
+    const std::string b = PictureFile(dir, "b.png", 30, 40);
+    {
+        Shell shell(dir.File("app.INI"));
+        shell.app.OpenFiles({a, b});
+        EXPECT_EQ(Loaded(shell, ESlot::Source), a);
+        EXPECT_EQ(Loaded(shell, ESlot::Target), b);
+        // A third file is not opened, and the user is told.
+        shell.app.OpenFiles({b, a, dir.File("c.png")});
+        EXPECT_EQ(Loaded(shell, ESlot::Source), b);
+        ASSERT_EQ(shell.messages.size(), 1u);
+        EXPECT_EQ(shell.messages[0].rfind("Only a source and a target picture", 0), 0u);
+    }
+    test::WriteWholeFile(dir.File("p.vpj"), "[Vexelo]\nOutputWidth=40\nOutputHeight=40\n"
+                                            "[Images]\nSource=b.png\nTarget=a.png\n");
+    Shell shell(dir.File("app.INI"));
+    shell.app.OpenFiles({dir.File("p.vpj")});
+    EXPECT_EQ(Loaded(shell, ESlot::Source), b);
+    EXPECT_EQ(Loaded(shell, ESlot::Target), a);
+    EXPECT_TRUE(shell.messages.empty());
+    shell.Main().UpdateCommandUI();
+    EXPECT_TRUE(shell.Action(res::ID_FILE_EXPORT)->isEnabled()); // its saved pictures are there
+}
+
+TEST(OpenFiles, RecentListsKeepTheLastEightAndDropWhatIsGone) {
+    test::TempDir dir;
+    const std::string ini = dir.File("app.INI");
+    std::vector<std::string> pictures;
+    {
+        Shell shell(ini);
+        std::string next;
+        shell.app.Platform().SetFileDialogHook([&](const FileDialogOptions&) {
+            return std::optional<FileDialogResult>(FileDialogResult{next, 0});
+        });
+        for (int i = 0; i < 9; ++i) {
+            pictures.push_back(PictureFile(dir, "p" + std::to_string(i) + ".png", 8, 8));
+            next = pictures.back();
+            shell.Action(i % 2 ? res::ID_TARGET_IMAGE : res::ID_SOURCE_IMAGE)->trigger();
+        }
+        next = pictures[3]; // again: to the front, once
+        shell.Action(res::ID_SOURCE_IMAGE)->trigger();
+    }
+    EXPECT_EQ(GetPrivateProfileString("Recent files", "Picture1", "", ini), pictures[3]);
+    EXPECT_EQ(GetPrivateProfileString("Recent files", "Picture8", "", ini), pictures[1]);
+
+    Shell shell(ini);
+    emit TopMenu(shell.Main(), 0)->aboutToShow();
+    QMenu* recent = shell.Main().RecentMenu(0);
+    ASSERT_EQ(recent->actions().size(), 8);
+    EXPECT_EQ(recent->actions()[0]->text().toStdString(), "&1 p3.png");
+    EXPECT_EQ(recent->actions()[1]->text().toStdString(), "&2 p8.png");
+    QMenu* second = recent->actions()[1]->menu();
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(Texts(second), (std::vector<std::string>{"Into &source", "Into &target"}));
+    second->actions()[1]->trigger();
+    EXPECT_EQ(Loaded(shell, ESlot::Target), pictures[8]);
+
+    // A file that is gone leaves the list when chosen, with a word why.
+    std::filesystem::remove(pictures[7]);
+    emit TopMenu(shell.Main(), 0)->aboutToShow();
+    ASSERT_EQ(recent->actions()[2]->text().toStdString(), "&3 p7.png");
+    recent->actions()[2]->menu()->actions()[0]->trigger();
+    ASSERT_EQ(shell.messages.size(), 1u);
+    EXPECT_EQ(shell.messages[0],
+              pictures[7] + " is no longer there.\nIt has been removed from the list.");
+    emit TopMenu(shell.Main(), 0)->aboutToShow();
+    EXPECT_EQ(recent->actions().size(), 7);
+    EXPECT_EQ(recent->actions()[2]->text().toStdString(), "&3 p6.png");
+
+    // Projects: listed once opened, reopened from the list, dropped once gone.
+    QMenu* projects = shell.Main().RecentMenu(1);
+    EXPECT_EQ(Texts(projects), std::vector<std::string>{"No recent projects"});
+    EXPECT_FALSE(projects->actions()[0]->isEnabled());
+    test::WriteWholeFile(dir.File("p.vpj"), "[Images]\nSource=p1.png\nTarget=p2.png\n");
+    shell.app.OpenFiles({dir.File("p.vpj")});
+    emit TopMenu(shell.Main(), 0)->aboutToShow();
+    EXPECT_EQ(Texts(projects), std::vector<std::string>{"&1 p.vpj"});
+    shell.app.OpenFiles({pictures[5]});
+    projects->actions()[0]->trigger();
+    EXPECT_EQ(Loaded(shell, ESlot::Source), pictures[1]);
+    std::filesystem::remove(dir.File("p.vpj"));
+    projects->actions()[0]->trigger();
+    EXPECT_EQ(shell.messages.size(), 2u);
+    emit TopMenu(shell.Main(), 0)->aboutToShow();
+    EXPECT_EQ(Texts(projects), std::vector<std::string>{"No recent projects"});
 }
 
 } // namespace
