@@ -23,6 +23,21 @@ void FillRandom(CDibImage& image, std::mt19937& rng) {
     }
 }
 
+// The grid at `step` equals the literal sampler pixel for pixel; the first difference is reported.
+::testing::AssertionResult IsLiteralGrid(const CPictFrame& frame, const CDibImage& pict, int W,
+                                         int H, double A, int step, const CDibImage& out) {
+    for (int y = 0; y < H / step; ++y) {
+        for (int x = 0; x < W / step; ++x) {
+            auto want = test::ReferenceSample(frame, pict, step * x, step * y, W, H, A);
+            const uint8_t* got = out.Row(y) + 3 * x;
+            if (got[0] != want[0] || got[1] != want[1] || got[2] != want[2]) {
+                return ::testing::AssertionFailure() << "pixel " << x << "," << y;
+            }
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
 } // namespace
 
 TEST(FrameSampler, MatchesLiteralSamplingOnRandomFrames) {
@@ -44,14 +59,7 @@ TEST(FrameSampler, MatchesLiteralSamplingOnRandomFrames) {
         const int cols = W / s, rows = H / s;
         CDibImage out(std::max(cols, 1), std::max(rows, 1));
         CFrameSampler(frame, pict, W, H, A).RenderGrid(s, cols, rows, out);
-        for (int y = 0; y < rows; ++y) {
-            for (int x = 0; x < cols; ++x) {
-                auto want = test::ReferenceSample(frame, pict, s * x, s * y, W, H, A);
-                const uint8_t* got = out.Row(y) + 3 * x;
-                ASSERT_TRUE(got[0] == want[0] && got[1] == want[1] && got[2] == want[2])
-                    << "round " << round << " pixel " << x << "," << y;
-            }
-        }
+        ASSERT_TRUE(IsLiteralGrid(frame, pict, W, H, A, s, out)) << "round " << round;
     }
 }
 
@@ -105,14 +113,7 @@ TEST(FrameSampler, SameBytesAtAnyThreadCount) {
         CRowPool::SetSharedThreads(1);
         CDibImage out(std::max(cols, 1), std::max(rows, 1));
         CFrameSampler(frame, pict, W, H, A).RenderGrid(s, cols, rows, out);
-        for (int y = 0; y < rows; ++y) {
-            for (int x = 0; x < cols; ++x) {
-                auto want = test::ReferenceSample(frame, pict, s * x, s * y, W, H, A);
-                const uint8_t* got = out.Row(y) + 3 * x;
-                ASSERT_TRUE(got[0] == want[0] && got[1] == want[1] && got[2] == want[2])
-                    << "round " << round << " pixel " << x << "," << y;
-            }
-        }
+        ASSERT_TRUE(IsLiteralGrid(frame, pict, W, H, A, s, out)) << "round " << round;
     }
     CRowPool::SetSharedThreads(int(std::thread::hardware_concurrency()));
 }
