@@ -147,5 +147,7 @@ constexpr unsigned IDS_REASON_NO_MEMORY = 203;
 constexpr unsigned IDS_REASON_NO_MEMORY_SIZE = 204;
 constexpr unsigned IDS_MILLION = 205;
 constexpr unsigned IDS_REASON_NOT_A_MOVIE = 206;
+// The status line under a movie frame that did not come out of the decoder.
+constexpr unsigned IDS_FRAME_CANT_DECODE = 280;
 
 } // namespace res

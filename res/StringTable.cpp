@@ -86,6 +86,7 @@ const std::unordered_map<unsigned, std::string>& Table() {
         {IDS_REASON_NO_MEMORY_SIZE, "not enough memory for a picture of %s x %s pixels"},
         {IDS_MILLION, "%s million"},
         {IDS_REASON_NOT_A_MOVIE, "not a movie this program can read (%s)"},
+        {IDS_FRAME_CANT_DECODE, "Frame %s cannot be decoded"},
         {IDS_PROJECT_FILTER, "Vexel project (*.vpj)|*.vpj"},
         {IDS_SOURCE_WORD, "source"},
         {IDS_TARGET_WORD, "target"},

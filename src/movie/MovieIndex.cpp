@@ -139,6 +139,15 @@ HRESULT CMovieIndex::Get(const std::string& path, const IndexProgress& progress,
         result->m_vPts.push_back(info->PTS);
         result->m_vKey.push_back(info->KeyFrame ? 1 : 0);
     }
+    // A stream cut in the middle of a group of pictures starts with packets that refer to
+    // pictures it lacks: nothing decodes them, so the frames start at the first key frame.
+    const auto firstKey = std::find(result->m_vKey.begin(), result->m_vKey.end(), 1);
+    if (firstKey != result->m_vKey.end() && firstKey != result->m_vKey.begin()) {
+        const auto lead = firstKey - result->m_vKey.begin();
+        result->m_nLeading = int64_t(lead);
+        result->m_vKey.erase(result->m_vKey.begin(), firstKey);
+        result->m_vPts.erase(result->m_vPts.begin(), result->m_vPts.begin() + lead);
+    }
     const FFMS_TrackTimeBase* tb = FFMS_GetTimeBase(t);
     result->m_nTimeBaseNum = tb->Num;
     result->m_nTimeBaseDen = tb->Den;

@@ -22,6 +22,7 @@ public:
     int64_t m_nTimeBaseNum = 1;  // the stream's time base: milliseconds = pts * num / den
     int64_t m_nTimeBaseDen = 1000;
     bool m_bPtsIncreasing = false; // every frame has its own, strictly rising timestamp
+    int64_t m_nLeading = 0;        // undecodable packets before the first key frame, left out
 
     int64_t FrameCount() const { return int64_t(m_vPts.size()); }
     // Index of the frame with this timestamp, -1 when there is none.

@@ -3,6 +3,8 @@
 #include "movie/MediaGraph.h"
 #include "movie/MovieError.h"
 #include "movie/VideoReaderFilter.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
 
 #include <cstring>
 #include <new>
@@ -132,6 +134,7 @@ void CMovieReader::Seek(int64_t index) {
     m_pGraph->Run();
     FilterState state;
     m_pGraph->GetState(&state);
+    m_nFetchFrame = index;
 }
 
 void CMovieReader::GetFrameSize(int& width, int& height) const {
@@ -142,6 +145,7 @@ void CMovieReader::GetFrameSize(int& width, int& height) const {
 int32_t CMovieReader::FetchFrame() {
     int32_t length = 0;
     m_strFailure.clear();
+    m_strStatus.clear();
     CheckFor(m_pFilter->RequestFrame(), "RequestFrame");
     FilterState state;
     CheckFor(m_pGraph->GetState(&state), "GetState");
@@ -158,6 +162,8 @@ int32_t CMovieReader::FetchFrame() {
             // An error ends the fetch like the end of the stream: no frame came.
             if (code == EC_ERRORABORT) {
                 m_strFailure = m_pGraph->Error();
+                m_strStatus = res::FormatString(res::IDS_FRAME_CANT_DECODE,
+                                                {std::to_string(m_nFetchFrame + 1)});
             }
             if (code == EC_COMPLETE || code == EC_ERRORABORT) {
                 break;
@@ -165,6 +171,9 @@ int32_t CMovieReader::FetchFrame() {
         }
     }
     CheckFor(m_pFilter->GetDataLength(true, &length), "GetDataLength");
+    if (length > 0) {
+        ++m_nFetchFrame;
+    }
     return length;
 }
 

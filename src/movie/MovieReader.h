@@ -42,6 +42,9 @@ public:
     // Why the last failure happened: the reason of the last error raised, or why the last fetch
     // got no frame when decoding failed (empty when that fetch met no error).
     const std::string& FailureReason() const { return m_strFailure; }
+    // The status line for the frame the last fetch brought: "Frame N cannot be decoded" (N
+    // 1-based) when decoding failed within the movie, empty when a frame came or the movie ended.
+    const std::string& FrameStatus() const { return m_strStatus; }
 
 protected:
     // Raises CMovieError: code 0 for a cancelled indexing, code 9 for any other failure.
@@ -70,6 +73,8 @@ private:
     IVideoReader* m_pFilter = nullptr; // owned by the graph
     std::string m_strPending;          // the reason the next failed Check raises
     std::string m_strFailure;
+    std::string m_strStatus;
+    int64_t m_nFetchFrame = 0; // the frame the next fetch brings
 };
 
 } // namespace vx
