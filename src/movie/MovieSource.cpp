@@ -143,6 +143,12 @@ HRESULT CMovieSource::Open(const std::string& path, const IndexProgress& progres
     s->m_bTimestampContainer = index.m_bPtsIncreasing && s->TimestampsAreFrames();
     s->m_bByTimestamp = s->m_bTimestampContainer;
     s->m_nFrameCount = s->DeliverableCount();
+    for (const CMovieIndex::KeyPacket& key : index.m_vKeyPackets) {
+        const int64_t frame = key.frame - index.m_nLeading;
+        if (frame > 0 && frame < s->m_nFrameCount) {
+            s->m_vCountKeys.push_back({frame, key.pos, key.pts, 0, false});
+        }
+    }
     const int64_t count = s->m_nFrameCount;
     // Read for every codec: a decoder that puts out nothing for a damaged packet leaves a gap too.
     s->m_vMayMiss.assign(size_t(index.FrameCount()), 0);
@@ -588,14 +594,39 @@ HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
     if (m_vFramePos.empty()) {
         m_vFramePos.assign(size_t(FrameCount()), -1);
     }
-    bool pending = false;   // m_pFrame already holds frame m_nNext
-    bool restarted = false; // counting goes on from a noted key frame
+    bool pending = false;    // m_pFrame already holds frame m_nNext
+    bool restarted = false;  // counting goes on from a noted key frame
+    int64_t restartKey = -1; // the key frame it went on from, when found by its position
     auto point = m_vCheckpoints.end();
     for (auto it = m_vCheckpoints.begin(); it != m_vCheckpoints.end() && it->index <= n; ++it) {
         point = it;
     }
     const bool behind = m_nNext < 0 || n < m_nNext;
-    if (behind || (point != m_vCheckpoints.end() && point->index > m_nNext + kForwardReach)) {
+    if (!m_vCountKeys.empty()) {
+        // The nearest key frame before the frame, or an earlier one when that one cannot be
+        // found again; the start of the file only for frames before the first one known.
+        auto key = std::upper_bound(m_vCountKeys.begin(), m_vCountKeys.end(), n,
+                                    [](int64_t f, const CountKey& k) { return f < k.frame; });
+        const int64_t nearest = key == m_vCountKeys.begin() ? 0 : std::prev(key)->frame;
+        if (behind || nearest > m_nNext + kForwardReach) {
+            for (int tries = 0; key != m_vCountKeys.begin() && tries < kSeekTries; ++tries) {
+                --key;
+                if (RestartAtKey(*key)) {
+                    m_nNext = key->frame;
+                    pending = restarted = true;
+                    restartKey = key - m_vCountKeys.begin();
+                    break;
+                }
+            }
+            if (!restarted) {
+                const HRESULT hr = OpenDecoder();
+                if (Failed(hr)) {
+                    return hr;
+                }
+            }
+        }
+    } else if (behind ||
+               (point != m_vCheckpoints.end() && point->index > m_nNext + kForwardReach)) {
         const bool usable = point != m_vCheckpoints.end();
         if (usable && RestartAt(*point)) {
             m_nNext = point->index;
@@ -647,7 +678,12 @@ HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
                 return Fail(E_FAIL, "the decoder gave more frames than the index holds");
             }
             // The restart point gave other frames than counting did: never use it again.
-            m_vCheckpoints.erase(point);
+            if (restartKey >= 0) {
+                m_vCountKeys[size_t(restartKey)].bad = true;
+                restartKey = -1;
+            } else {
+                m_vCheckpoints.erase(point);
+            }
             const HRESULT hr = OpenDecoder();
             if (Failed(hr)) {
                 return hr;
@@ -736,6 +772,43 @@ bool CMovieSource::RestartAt(const Checkpoint& point) {
         }
         av_frame_unref(m_pFrame.get());
     }
+    return false;
+}
+
+// A byte seek to the key frame's packet: it is the key frame that comes out from that packet
+// with that packet's timestamp (leading pictures that refer to the group before may come out
+// first), and it looks as it did the first time.
+bool CMovieSource::RestartAtKey(CountKey& key) {
+    if (key.bad || av_seek_frame(m_pFormat.get(), -1, key.pos, AVSEEK_FLAG_BYTE) < 0) {
+        return false;
+    }
+    avcodec_flush_buffers(m_pCodec.get());
+    m_bFlushed = false;
+    m_bSeenKey = true;
+    m_nNext = -1;
+    ClearMayMiss();
+    m_vDamaged.clear();
+    m_nLastPos = m_nKeyPos[0] = m_nKeyPos[1] = -1;
+    for (int i = 0; i < kRestartReach; ++i) {
+        if (DecodeNext() < 0) {
+            break;
+        }
+        const int64_t at = PacketPosition(m_pFrame.get());
+        if (at == key.pos && IsKeyFrame(m_pFrame.get()) &&
+            (key.pts == AV_NOPTS_VALUE || m_pFrame->pts == key.pts)) {
+            const uint64_t signature = Signature();
+            if (key.signature == 0 || key.signature == signature) {
+                key.signature = signature;
+                return true;
+            }
+        }
+        const bool passed = at == key.pos || (at > key.pos && IsKeyFrame(m_pFrame.get()));
+        av_frame_unref(m_pFrame.get());
+        if (passed) {
+            break;
+        }
+    }
+    key.bad = true;
     return false;
 }
 

@@ -84,6 +84,17 @@ private:
     void Remember(int64_t pos, int64_t index, uint64_t signature);
     uint64_t Signature() const;
     bool RestartAt(const Checkpoint& point);
+    // Counting restarts at a key frame whose packet the index knows, numbered by the timestamp
+    // of that packet.
+    struct CountKey {
+        int64_t frame;
+        int64_t pos;
+        int64_t pts;
+        uint64_t signature; // of its picture once restarted at, 0 before
+        bool bad;           // a restart there did not give it
+    };
+    std::vector<CountKey> m_vCountKeys; // by frame number
+    bool RestartAtKey(CountKey& key);
 
     std::string m_strPath;
     std::shared_ptr<const CMovieIndex> m_pIndex;
