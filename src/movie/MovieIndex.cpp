@@ -83,10 +83,22 @@ bool HoldsIdr(const AVPacket* packet, AVCodecID codec) {
     return false;
 }
 
+// The temporal reference of the I picture an MPEG-1 or MPEG-2 key packet starts: how many
+// pictures of its group are shown before it. -1 when there is none.
+int TemporalReference(const AVPacket* packet) {
+    for (int i = 0; i + 5 < packet->size; ++i) {
+        const uint8_t* p = packet->data + i;
+        if (p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0) {
+            return ((p[5] >> 3) & 7) == 1 ? (p[4] << 2) | (p[5] >> 6) : -1;
+        }
+    }
+    return -1;
+}
+
 // The key packets, read once with the index: a seek that counts frames starts at the key frame
 // before the wanted one instead of the start of the file. A key frame's number is the rank of
 // its timestamp among all packets', or where timestamps do not order the packets, its place in
-// decoding order when it is an IDR.
+// decoding order when it is an IDR, or that place plus its temporal reference in MPEG video.
 std::vector<CMovieIndex::KeyPacket> KeyPackets(const std::string& path, int track, int64_t frames) {
     FormatContextPtr format;
     if (OpenInput(path, &format) < 0 || avformat_find_stream_info(format.get(), nullptr) < 0 ||
@@ -104,13 +116,20 @@ std::vector<CMovieIndex::KeyPacket> KeyPackets(const std::string& path, int trac
     PacketPtr packet(av_packet_alloc());
     std::vector<int64_t> pts; // of every packet, in decoding order
     std::vector<CMovieIndex::KeyPacket> keys;
+    int64_t before = -1;
     while (packet && av_read_frame(format.get(), packet.get()) >= 0) {
         if (packet->stream_index == track) {
             if ((packet->flags & AV_PKT_FLAG_KEY) && packet->pos >= 0 &&
                 (keys.empty() || packet->pos > keys.back().pos)) {
-                keys.push_back({packet->pos, packet->pts,
-                                HoldsIdr(packet.get(), codec) ? int64_t(pts.size()) : -1});
+                const int64_t at = int64_t(pts.size());
+                int64_t frame = HoldsIdr(packet.get(), codec) ? at : -1;
+                if (codec == AV_CODEC_ID_MPEG1VIDEO || codec == AV_CODEC_ID_MPEG2VIDEO) {
+                    const int tr = TemporalReference(packet.get());
+                    frame = tr >= 0 ? at + tr : -1;
+                }
+                keys.push_back({packet->pos, packet->pts, frame, before});
             }
+            before = packet->pos;
             pts.push_back(packet->pts);
         }
         av_packet_unref(packet.get());

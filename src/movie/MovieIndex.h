@@ -31,6 +31,7 @@ public:
         int64_t pos;
         int64_t pts;
         int64_t frame;
+        int64_t before; // position of the packet before it, -1 when none
     };
     std::vector<KeyPacket> m_vKeyPackets;
 

@@ -146,7 +146,8 @@ HRESULT CMovieSource::Open(const std::string& path, const IndexProgress& progres
     for (const CMovieIndex::KeyPacket& key : index.m_vKeyPackets) {
         const int64_t frame = key.frame - index.m_nLeading;
         if (frame > 0 && frame < s->m_nFrameCount) {
-            s->m_vCountKeys.push_back({frame, key.pos, key.pts, 0, false});
+            s->m_vCountKeys.push_back(
+                {frame, key.pos, key.before >= 0 ? key.before : key.pos, key.pts, 0, false});
         }
     }
     const int64_t count = s->m_nFrameCount;
@@ -779,7 +780,7 @@ bool CMovieSource::RestartAt(const Checkpoint& point) {
 // with that packet's timestamp (leading pictures that refer to the group before may come out
 // first), and it looks as it did the first time.
 bool CMovieSource::RestartAtKey(CountKey& key) {
-    if (key.bad || av_seek_frame(m_pFormat.get(), -1, key.pos, AVSEEK_FLAG_BYTE) < 0) {
+    if (key.bad || av_seek_frame(m_pFormat.get(), -1, key.before, AVSEEK_FLAG_BYTE) < 0) {
         return false;
     }
     avcodec_flush_buffers(m_pCodec.get());

@@ -89,6 +89,7 @@ private:
     struct CountKey {
         int64_t frame;
         int64_t pos;
+        int64_t before; // where a restart starts: the packet before, which primes the parser
         int64_t pts;
         uint64_t signature; // of its picture once restarted at, 0 before
         bool bad;           // a restart there did not give it
