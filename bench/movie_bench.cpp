@@ -76,6 +76,14 @@ void Median(benchmark::State& state, std::vector<double>& ms) {
     state.counters["max_ms"] = ms.back();
 }
 
+// Milliseconds for one seek and the frame it brings.
+double SeekAndDraw(vx::CMovieReader& reader, vx::IDrawTarget& target, int64_t frame, int w, int h) {
+    const auto t0 = std::chrono::steady_clock::now();
+    reader.Seek(frame);
+    reader.Draw(target, {0, 0, w, h});
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
 void BM_OpenAndIndex(benchmark::State& state) {
     if (BenchMovie().empty()) {
         state.SkipWithError("ffmpeg could not make the movie");
@@ -150,12 +158,7 @@ void BM_SeekDraw(benchmark::State& state) {
             next = int64_t(random() % uint64_t(count));
         }
         current = next;
-        const auto t0 = std::chrono::steady_clock::now();
-        reader.Seek(current);
-        reader.Draw(target, {0, 0, w, h});
-        ms.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
-                .count());
+        ms.push_back(SeekAndDraw(reader, target, current, w, h));
     }
     Median(state, ms);
 }
@@ -185,8 +188,9 @@ std::string ContainerMovie(const Container& c) {
     const std::string ffmpeg = "ffmpeg -nostdin -hide_banner -loglevel error -y ";
     if (!std::filesystem::exists(master)) {
         const std::string encoder =
-            h264 ? " -c:v libx264 -preset ultrafast -bf 3 -x264-params keyint=100:scenecut=0 -f mp4 "
-                 : " -c:v mpeg2video -q:v 4 -bf 2 -g 100 -f vob ";
+            h264
+                ? " -c:v libx264 -preset ultrafast -bf 3 -x264-params keyint=100:scenecut=0 -f mp4 "
+                : " -c:v mpeg2video -q:v 4 -bf 2 -g 100 -f vob ";
         const std::string command = ffmpeg + "-f lavfi -i testsrc2=s=640x360:r=25 -frames:v 300 " +
                                     "-pix_fmt yuv420p" + encoder + "'" + master + ".part' && mv '" +
                                     master + ".part' '" + master + "'";
@@ -228,12 +232,7 @@ void BM_SeekByContainer(benchmark::State& state) {
     for (auto _ : state) {
         current = state.range(1) == 0 ? int64_t(random() % uint64_t(count))
                                       : (current > 0 ? current - 1 : count - 1);
-        const auto t0 = std::chrono::steady_clock::now();
-        reader.Seek(current);
-        reader.Draw(target, {0, 0, w, h});
-        ms.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
-                .count());
+        ms.push_back(SeekAndDraw(reader, target, current, w, h));
     }
     Median(state, ms);
 }

@@ -747,10 +747,9 @@ uint64_t CMovieSource::Signature() const {
     return h;
 }
 
-// The restart starts at or before the key frame's packet: the key frame is the first or the
-// second key frame that comes out, recognised by its signature.
-bool CMovieSource::RestartAt(const Checkpoint& point) {
-    if (av_seek_frame(m_pFormat.get(), -1, point.pos, AVSEEK_FLAG_BYTE) < 0) {
+// Counting goes on from there: the frame that comes out next is not known yet.
+bool CMovieSource::SeekToByte(int64_t pos) {
+    if (av_seek_frame(m_pFormat.get(), -1, pos, AVSEEK_FLAG_BYTE) < 0) {
         return false;
     }
     avcodec_flush_buffers(m_pCodec.get());
@@ -760,6 +759,15 @@ bool CMovieSource::RestartAt(const Checkpoint& point) {
     ClearMayMiss();
     m_vDamaged.clear();
     m_nLastPos = m_nKeyPos[0] = m_nKeyPos[1] = -1;
+    return true;
+}
+
+// The restart starts at or before the key frame's packet: the key frame is the first or the
+// second key frame that comes out, recognised by its signature.
+bool CMovieSource::RestartAt(const Checkpoint& point) {
+    if (!SeekToByte(point.pos)) {
+        return false;
+    }
     int keys = 0;
     for (int i = 0; i < kRestartReach && keys < 2; ++i) {
         if (DecodeNext() < 0) {
@@ -780,16 +788,9 @@ bool CMovieSource::RestartAt(const Checkpoint& point) {
 // with that packet's timestamp (leading pictures that refer to the group before may come out
 // first), and it looks as it did the first time.
 bool CMovieSource::RestartAtKey(CountKey& key) {
-    if (key.bad || av_seek_frame(m_pFormat.get(), -1, key.before, AVSEEK_FLAG_BYTE) < 0) {
+    if (key.bad || !SeekToByte(key.before)) {
         return false;
     }
-    avcodec_flush_buffers(m_pCodec.get());
-    m_bFlushed = false;
-    m_bSeenKey = true;
-    m_nNext = -1;
-    ClearMayMiss();
-    m_vDamaged.clear();
-    m_nLastPos = m_nKeyPos[0] = m_nKeyPos[1] = -1;
     for (int i = 0; i < kRestartReach; ++i) {
         if (DecodeNext() < 0) {
             break;

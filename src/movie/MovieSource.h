@@ -83,6 +83,7 @@ private:
     };
     void Remember(int64_t pos, int64_t index, uint64_t signature);
     uint64_t Signature() const;
+    bool SeekToByte(int64_t pos);
     bool RestartAt(const Checkpoint& point);
     // Counting restarts at a key frame whose packet the index knows, numbered by the timestamp
     // of that packet.
