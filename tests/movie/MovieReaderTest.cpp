@@ -229,20 +229,20 @@ TEST_F(MovieReaderTest, AFetchEndsInBlackWhenDecodingFails) {
     EXPECT_EQ(reader.FrameStatus(), "");
 }
 
-// Random frames, then every frame backwards and forwards: each shown is the one asked for, or
+// Random frames, every frame backwards, every other forwards: each shown is the one asked for, or
 // none with its status line; never another frame under this one's number. Returns how many
 // could not be decoded. Frame n shows the number n + `first`.
 int SeekEverywhere(CMovieReader& reader, const std::string& name, int first = 0) {
     const int64_t count = reader.GetFrameCount();
     std::vector<int64_t> order;
     std::mt19937 random(uint32_t(count) * 31u);
-    for (int i = 0; i < 40; ++i) {
+    for (int i = 0; i < 24; ++i) {
         order.push_back(int64_t(random() % uint64_t(count)));
     }
     for (int64_t n = count - 1; n >= 0; --n) {
         order.push_back(n);
     }
-    for (int64_t n = 0; n < count; ++n) {
+    for (int64_t n = 1; n < count; n += 2) {
         order.push_back(n);
     }
     int undecodable = 0;
