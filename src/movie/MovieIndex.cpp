@@ -117,6 +117,7 @@ std::vector<CMovieIndex::KeyPacket> KeyPackets(const std::string& path, int trac
     std::vector<int64_t> pts; // of every packet, in decoding order
     std::vector<CMovieIndex::KeyPacket> keys;
     int64_t before = -1;
+    bool reordered = false; // some packet is shown at another time than it is decoded
     while (packet && av_read_frame(format.get(), packet.get()) >= 0) {
         if (packet->stream_index == track) {
             if ((packet->flags & AV_PKT_FLAG_KEY) && packet->pos >= 0 &&
@@ -130,6 +131,7 @@ std::vector<CMovieIndex::KeyPacket> KeyPackets(const std::string& path, int trac
                 keys.push_back({packet->pos, packet->pts, frame, before});
             }
             before = packet->pos;
+            reordered = reordered || packet->pts != packet->dts;
             pts.push_back(packet->pts);
         }
         av_packet_unref(packet.get());
@@ -139,7 +141,10 @@ std::vector<CMovieIndex::KeyPacket> KeyPackets(const std::string& path, int trac
     }
     std::vector<int64_t> order = pts;
     std::sort(order.begin(), order.end());
-    const bool ordered = order.front() != AV_NOPTS_VALUE &&
+    // Timestamps that merely repeat the decoding times of a stream with delayed pictures (as
+    // some containers write them) do not tell where a picture is shown.
+    const bool delayed = format->streams[track]->codecpar->video_delay > 0;
+    const bool ordered = order.front() != AV_NOPTS_VALUE && (reordered || !delayed) &&
                          std::adjacent_find(order.begin(), order.end()) == order.end();
     std::vector<CMovieIndex::KeyPacket> known;
     for (CMovieIndex::KeyPacket key : keys) {
