@@ -2,9 +2,11 @@
 // of a 12-megapixel output.
 #include "NoisePicture.h"
 #include "document/KeltDoc.h"
+#include "picture/RowPool.h"
 #include "support/ScriptedPlatform.h"
 
 #include <benchmark/benchmark.h>
+#include <thread>
 
 using namespace vx;
 
@@ -36,6 +38,7 @@ void BM_RenderPassStep1(benchmark::State& state) {
 BENCHMARK(BM_RenderPassStep1)
     ->Args({1920, 1080})
     ->Args({3840, 2160})
+    ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
 void BM_RenderPassCoarse(benchmark::State& state) {
@@ -48,9 +51,12 @@ void BM_RenderPassCoarse(benchmark::State& state) {
         doc.RequestRender(2); // the first response to a drag step
     }
 }
-BENCHMARK(BM_RenderPassCoarse)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderPassCoarse)->UseRealTime()->Unit(benchmark::kMillisecond);
 
+// At 1 and at 2 threads (the machine's cores): what the division tables give alone, and the rows
+// shared out.
 void BM_RenderFull12MP(benchmark::State& state) {
+    CRowPool::SetSharedThreads(int(state.range(0)));
     QuietPlatform ui;
     CKeltDoc doc(ui, ui);
     doc.InstallPicture(ESlot::Source, Noise(4000, 3000));
@@ -62,7 +68,13 @@ void BM_RenderFull12MP(benchmark::State& state) {
         benchmark::DoNotOptimize(out.Bits());
     }
     state.counters["out_w"] = size.width;
+    CRowPool::SetSharedThreads(int(std::thread::hardware_concurrency()));
 }
-BENCHMARK(BM_RenderFull12MP)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderFull12MP)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -25,6 +25,8 @@ constexpr unsigned ID_TARGET_VIDEO = 32809;
 constexpr unsigned ID_BLEND = 32810;
 constexpr unsigned ID_ADD_TWAIN_FILE = 32811;
 constexpr unsigned ID_SCAN_ADD_DEVICE = 32855;
+constexpr unsigned ID_VIEW_DIFFERENCE = 32970;
+constexpr unsigned ID_VIEW_GUIDES = 32971;
 constexpr unsigned ID_SCAN_SOURCE_FIRST = 32858; // ... 32867
 constexpr unsigned ID_SCAN_SOURCE_LAST = 32867;
 constexpr unsigned ID_SCAN_TARGET_FIRST = 32868; // ... 32877
@@ -147,7 +149,8 @@ constexpr unsigned IDS_REASON_NO_MEMORY = 203;
 constexpr unsigned IDS_REASON_NO_MEMORY_SIZE = 204;
 constexpr unsigned IDS_MILLION = 205;
 constexpr unsigned IDS_REASON_NOT_A_MOVIE = 206;
-// The status line under a movie frame that did not come out of the decoder.
-constexpr unsigned IDS_FRAME_CANT_DECODE = 280;
+// The Choose Frame dialog's marks on the shown frame.
+constexpr unsigned IDS_KEY_FRAME_SHOWN = 260;
+constexpr unsigned IDS_FRAME_NOT_DECODED = 261;
 
 } // namespace res

@@ -62,6 +62,9 @@ const std::vector<MenuItem>& MainMenu() {
                   Item("&Status bar", ID_VIEW_STATUS_BAR),
                   Item("Show &Preview window", ID_VIEW_PREVIEW),
                   Item("Show Project &window", ID_VIEW_PROJECT),
+                  Separator(),
+                  Item("&Difference\tCtrl+D", ID_VIEW_DIFFERENCE),
+                  Item("&Guides\tCtrl+G", ID_VIEW_GUIDES),
               }),
         Popup("&Help",
               {
@@ -76,17 +79,27 @@ const std::vector<MenuItem>& MainMenu() {
 const std::vector<Accelerator>& Accelerators() {
     // Ctrl+I and Ctrl+Shift+I appear in the menu only; they have no entry here.
     static const std::vector<Accelerator> table = {
-        {"Ctrl+Z", ID_EDIT_ZOOM},   {"Ctrl+M", ID_EDIT_MOVE},    {"Ctrl+R", ID_EDIT_ROTATE},
-        {"Ctrl+S", ID_EDIT_SOURCE}, {"Ctrl+T", ID_EDIT_TARGET},  {"Ctrl+Q", ID_EDIT_QUICK},
-        {"Ctrl+N", ID_FILE_NEW},    {"F5", ID_EDIT_RESTORE_ALL}, {"F1", ID_HELP_FINDER},
+        {"Ctrl+Z", ID_EDIT_ZOOM},       {"Ctrl+M", ID_EDIT_MOVE},    {"Ctrl+R", ID_EDIT_ROTATE},
+        {"Ctrl+S", ID_EDIT_SOURCE},     {"Ctrl+T", ID_EDIT_TARGET},  {"Ctrl+Q", ID_EDIT_QUICK},
+        {"Ctrl+N", ID_FILE_NEW},        {"F5", ID_EDIT_RESTORE_ALL}, {"F1", ID_HELP_FINDER},
+        {"Ctrl+D", ID_VIEW_DIFFERENCE}, {"Ctrl+G", ID_VIEW_GUIDES},
     };
     return table;
 }
 
 const std::vector<unsigned>& ToolBar(unsigned id) {
-    static const std::vector<unsigned> preview = {
-        ID_EDIT_ZOOM,    ID_EDIT_MOVE, ID_EDIT_ROTATE, 0, ID_EDIT_SOURCE, ID_EDIT_TARGET, 0,
-        ID_BLEND_SLIDER, ID_EDIT_QUICK};
+    static const std::vector<unsigned> preview = {ID_EDIT_ZOOM,
+                                                  ID_EDIT_MOVE,
+                                                  ID_EDIT_ROTATE,
+                                                  0,
+                                                  ID_EDIT_SOURCE,
+                                                  ID_EDIT_TARGET,
+                                                  0,
+                                                  ID_BLEND_SLIDER,
+                                                  ID_EDIT_QUICK,
+                                                  0,
+                                                  ID_VIEW_DIFFERENCE,
+                                                  ID_VIEW_GUIDES};
     static const std::vector<unsigned> project = {ID_SOURCE_IMAGE, ID_TARGET_IMAGE, 0,
                                                   ID_FILE_SAVE_SOURCE, ID_FILE_SAVE_TARGET};
     static const std::vector<unsigned> none;
@@ -108,6 +121,8 @@ std::string ButtonImage(unsigned id) {
         {ID_EDIT_TARGET, "edit-target"},
         {ID_BLEND_SLIDER, "blend"},
         {ID_EDIT_QUICK, "quick"},
+        {ID_VIEW_DIFFERENCE, "difference"},
+        {ID_VIEW_GUIDES, "guides"},
         {ID_SOURCE_IMAGE, "load-source"},
         {ID_TARGET_IMAGE, "load-target"},
         {ID_FILE_SAVE_SOURCE, "save-source"},

@@ -8,6 +8,7 @@
 #include "scanner/TwainDevices.h"
 #include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
+#include "ui/DisplayPixels.h"
 #include "ui/MainFrame.h"
 #include "ui/ViewPreview.h"
 
@@ -60,37 +61,46 @@ BENCHMARK(BM_StartUpToEventLoop)->Iterations(3)->Unit(benchmark::kMillisecond);
 // One mouse move of a Move drag: the frame changes, the coarse pass renders, the Preview paints.
 void BM_PreviewDragStep(benchmark::State& state) {
     QuietPlatform ui;
-    ui.previewSize = ViewSize{1920, 1080};
     CKeltDoc doc(ui, ui);
     doc.InstallPicture(ESlot::Source, Noise(4000, 3000));
     doc.InstallPicture(ESlot::Target, Noise(3000, 4000));
     ui::CViewPreview view(doc, nullptr);
     view.resize(1920, 1080);
-    doc.CreatePreviewBuffers(1920, 1080);
+    const QSize device = ui::DeviceSize(view);
+    ui.previewSize = ViewSize{device.width(), device.height()};
+    doc.CreatePreviewBuffers(device.width(), device.height());
     doc.m_nEditMode = res::EDIT_MODE_MOVE;
-    QImage screen(view.size(), QImage::Format_RGB32);
-    view.OnLButtonDown(960, 540);
+    QImage screen(device, QImage::Format_RGB32);
+    screen.setDevicePixelRatio(view.devicePixelRatioF());
+    view.render(&screen); // the view's pending resize renders once, before the clock starts
+    const int x = device.width() / 2;
+    const int y = device.height() / 2;
+    view.OnLButtonDown(x, y);
     int step = 0;
     for (auto _ : state) {
-        view.OnMouseMove(960 + (step % 40), 540 + (step % 30));
+        view.OnMouseMove(x + (step % 40), y + (step % 30));
         view.render(&screen);
         ++step;
     }
 }
 BENCHMARK(BM_PreviewDragStep)->Unit(benchmark::kMillisecond);
 
-// The paint alone of a full-HD Preview whose pass is complete: the buffer shown upright.
+// The paint alone of a full-HD Preview whose pass is complete: the buffer shown upright. At a
+// scale factor (QT_SCALE_FACTOR) the view keeps its points and the buffer has the screen's pixels.
 void BM_PreviewPaint(benchmark::State& state) {
     QuietPlatform ui;
-    ui.previewSize = ViewSize{1920, 1080};
     CKeltDoc doc(ui, ui);
     doc.InstallPicture(ESlot::Source, Noise(1600, 1200));
     doc.InstallPicture(ESlot::Target, Noise(1200, 1600));
     ui::CViewPreview view(doc, nullptr);
     view.resize(1920, 1080);
-    doc.CreatePreviewBuffers(1920, 1080);
+    const QSize device = ui::DeviceSize(view);
+    ui.previewSize = ViewSize{device.width(), device.height()};
+    doc.CreatePreviewBuffers(device.width(), device.height());
     doc.RenderPass(0);
-    QImage screen(view.size(), QImage::Format_RGB32);
+    QImage screen(device, QImage::Format_RGB32);
+    screen.setDevicePixelRatio(view.devicePixelRatioF());
+    view.render(&screen); // the view's pending resize renders once, before the clock starts
     for (auto _ : state) {
         view.render(&screen);
     }

@@ -10,6 +10,7 @@
 #include "ui/AboutDialog.h"
 #include "ui/InstalledFiles.h"
 #include "ui/MainFrame.h"
+#include "ui/ScreenFit.h"
 
 #include <QApplication>
 #include <QTextBrowser>
@@ -141,6 +142,7 @@ void CKeltApp::WinHelp() {
         help = m_pHelp.get();
         m_pDialogHelp = nullptr;
     }
+    ui::KeepOnScreen(*help);
     // Above whatever asked for it, with the keyboard.
     help->show();
     help->raise();

@@ -2,7 +2,10 @@
 // the title and the two modal dialogs of its commands. Only the document calls these.
 #pragma once
 
+#include "picture/DibImage.h"
+
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -11,6 +14,13 @@ namespace vx {
 struct ViewSize {
     int width = 0;
     int height = 0;
+};
+
+// What the Choose Frame dialog answers on OK: the 0-based frame and, when the dialog kept it,
+// the frame's picture as it was shown (null: the document reads the frame itself).
+struct ChosenFrame {
+    int64_t frame = 0;
+    std::unique_ptr<CDibImage> picture;
 };
 
 class IDocumentHost {
@@ -32,9 +42,9 @@ public:
     // leaves the chosen terms (each 1 ... 10000) in width and height.
     virtual bool RunAspectDialog(int& width, int& height) = 0;
 
-    // The Choose Frame dialog on a movie: the 0-based frame chosen with OK, nullopt otherwise.
+    // The Choose Frame dialog on a movie: the frame chosen with OK, nullopt otherwise.
     // A movie that cannot be opened is reported by the dialog, once, and the dialog closes.
-    virtual std::optional<int64_t> RunChooseFrameDialog(const std::string& moviePath) = 0;
+    virtual std::optional<ChosenFrame> RunChooseFrameDialog(const std::string& moviePath) = 0;
 };
 
 } // namespace vx

@@ -8,6 +8,7 @@
 #include "movie/DecodingProbe.h"
 #include "picture/CropGeometry.h"
 #include "picture/FrameSampler.h"
+#include "picture/RowPool.h"
 #include "profile/ProfileFile.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
@@ -38,6 +39,14 @@ void CKeltDoc::RegisterCommands() {
     OnCommand(ID_EDIT_ROTATE, [this] { m_nEditMode = EDIT_MODE_ROTATE; });
     OnCommand(ID_EDIT_QUICK, [this] { m_bQuickMode = !m_bQuickMode; });
     OnCommand(ID_EDIT_RESTORE_ALL, [this] { RestoreAll(); });
+    OnCommand(ID_VIEW_DIFFERENCE, [this] {
+        m_bDifference = !m_bDifference;
+        RequestRender(1);
+    });
+    OnCommand(ID_VIEW_GUIDES, [this] {
+        m_bGuides = !m_bGuides;
+        RequestRender(1);
+    });
     OnCommand(ID_BLEND, [this] {
         m_nBlend = std::clamp(m_host.SliderPosition(), 0, 100);
         RequestRender(1);
@@ -56,6 +65,8 @@ void CKeltDoc::RegisterCommands() {
     OnUpdate(ID_EDIT_MOVE, [this](CCmdUI& ui) { ui.SetCheck(m_nEditMode == EDIT_MODE_MOVE); });
     OnUpdate(ID_EDIT_ROTATE, [this](CCmdUI& ui) { ui.SetCheck(m_nEditMode == EDIT_MODE_ROTATE); });
     OnUpdate(ID_EDIT_QUICK, [this](CCmdUI& ui) { ui.SetCheck(m_bQuickMode); });
+    OnUpdate(ID_VIEW_DIFFERENCE, [this](CCmdUI& ui) { ui.SetCheck(m_bDifference); });
+    OnUpdate(ID_VIEW_GUIDES, [this](CCmdUI& ui) { ui.SetCheck(m_bGuides); });
     auto bothLoaded = [this](CCmdUI& ui) { ui.Enable(BothLoaded()); };
     OnUpdate(ID_FILE_SAVE_SOURCE, bothLoaded);
     OnUpdate(ID_FILE_SAVE_TARGET, bothLoaded);
@@ -291,14 +302,18 @@ void CKeltDoc::RenderPass(int which) {
         }
     }
 
-    const std::size_t bytes = m_pPreview->RasterBytes();
+    const std::size_t stride = std::size_t(m_pPreview->Stride());
     const uint8_t* s = m_pSourceRender->Bits();
     const uint8_t* t = m_pTargetRender->Bits();
     uint8_t* p = m_pPreview->Bits();
     const int blend = m_nBlend;
-    for (std::size_t i = 0; i < bytes; ++i) {
-        p[i] = uint8_t(s[i] + ((t[i] - s[i]) * blend) / 100);
-    }
+    const bool difference = m_bDifference;
+    CRowPool::Shared().Run(H, [&](int begin, int end) {
+        for (std::size_t i = begin * stride; i < end * stride; ++i) {
+            p[i] = difference ? uint8_t(std::abs(s[i] - t[i]))
+                              : uint8_t(s[i] + ((t[i] - s[i]) * blend) / 100);
+        }
+    });
 
     auto green = [&](int x, int y) {
         if (x >= 0 && x < W && y >= 0 && y < H) {
@@ -316,6 +331,9 @@ void CKeltDoc::RenderPass(int which) {
         green(rect.left, y);
         green(rect.right, y);
     }
+    if (m_bGuides) {
+        DrawGuides(rect);
+    }
 
     m_bPreviewReady = true;
     if (m_nSourceStep == 1 && m_nTargetStep == 1) {
@@ -324,6 +342,29 @@ void CKeltDoc::RenderPass(int which) {
         m_ui.SetTimer(kRenderTimerId, kRenderTimerMs, [this] { OnRenderTimer(); });
     }
     UpdatePreviewViews();
+}
+
+void CKeltDoc::DrawGuides(const CRect& outline) {
+    const int W = m_pPreview->Width();
+    const int H = m_pPreview->Height();
+    auto magenta = [&](int x, int y) {
+        if (x >= 0 && x < W && y >= 0 && y < H) {
+            uint8_t* px = m_pPreview->Row(y) + 3 * x;
+            px[0] = 255;
+            px[1] = 0;
+            px[2] = 255;
+        }
+    };
+    const int cx = (outline.left + outline.right) / 2;
+    const int cy = (outline.top + outline.bottom) / 2;
+    // The horizontal line spans the outline; the cross's upright arm is a tenth of its height.
+    for (int x = outline.left + 1; x < outline.right; ++x) {
+        magenta(x, cy);
+    }
+    const int arm = std::max(2, outline.Height() / 20);
+    for (int y = cy - arm; y <= cy + arm; ++y) {
+        magenta(cx, y);
+    }
 }
 
 void CKeltDoc::UpdatePreviewViews() {
@@ -439,12 +480,16 @@ void CKeltDoc::OnLoadMovie(ESlot slot) {
     if (!file || file->path.empty()) {
         return;
     }
-    const std::optional<int64_t> frame = m_host.RunChooseFrameDialog(file->path);
-    if (!frame) {
+    std::optional<ChosenFrame> chosen = m_host.RunChooseFrameDialog(file->path);
+    if (!chosen) {
         return;
     }
     try {
-        InstallPicture(slot, std::make_unique<CDibImage>(file->path, *frame));
+        std::unique_ptr<CDibImage> picture = std::move(chosen->picture);
+        if (!picture) {
+            picture = std::make_unique<CDibImage>(file->path, chosen->frame);
+        }
+        InstallPicture(slot, std::move(picture));
     } catch (const CMyException& e) {
         e.Report(m_ui);
         UpdatePreviewViews();

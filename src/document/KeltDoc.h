@@ -135,6 +135,11 @@ public:
     bool m_bPreviewReady = true;
     int m_nLastSelector = 0;
     bool m_bQuickMode = true;
+    // The Preview shows |source - target| per channel instead of the blend: black where the
+    // pictures match, the usual check of an alignment by eye.
+    bool m_bDifference = false;
+    // The Preview draws a centre cross and a horizontal line through the crop centre.
+    bool m_bGuides = false;
     int m_nBlend = 50;
     int m_nEditMode;
     std::unique_ptr<CDibImage> m_pSource;
@@ -172,6 +177,8 @@ private:
     // The new picture and its fitted frame in the slot, the slot unsaved; no view is told.
     void ReplaceSlot(ESlot slot, std::unique_ptr<CDibImage> picture);
     void RenderSlot(const CPictFrame& frame, int step, CDibImage& render);
+    // The guides over the Preview buffer, inside the crop outline.
+    void DrawGuides(const CRect& outline);
     // A file dialog's proposal: `folder` (else the picture's own), the picture's name (else
     // `otherwise`, else "picture"), `suffix`.
     std::string ProposedPath(const std::string& folder, const CDibImage& picture,

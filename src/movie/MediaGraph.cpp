@@ -266,11 +266,9 @@ void CMediaGraph::Stream() {
         }
         if (Failed(hr)) {
             Fail(hr, m_pSource->Error());
+            Notify(EC_ERRORABORT, hr, 0);
             lock.lock();
             m_bHalted = true;
-            lock.unlock();
-            m_pRenderer->EndOfStream(EC_ERRORABORT, hr);
-            lock.lock();
             continue;
         }
         const MediaSample sample{m_vSample.data(), int32_t(m_vSample.size())};

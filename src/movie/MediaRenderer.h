@@ -36,10 +36,8 @@ public:
     virtual void SetStreaming(bool streaming) = 0;
     // A new position: requests and the end-of-stream mark of the old one are dropped.
     virtual void Flush() = 0;
-    // Streaming thread: no sample follows until the next position, because the stream ended
-    // (EC_COMPLETE) or failed (EC_ERRORABORT with the failure's result). Told again at every
-    // request until then.
-    virtual void EndOfStream(long code = EC_COMPLETE, intptr_t param = 0) = 0;
+    // Streaming thread: no sample follows until the next position.
+    virtual void EndOfStream() = 0;
 };
 
 } // namespace vx

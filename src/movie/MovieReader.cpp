@@ -2,9 +2,8 @@
 
 #include "movie/MediaGraph.h"
 #include "movie/MovieError.h"
+#include "movie/MovieSource.h"
 #include "movie/VideoReaderFilter.h"
-#include "res/Resource.h"
-#include "res/StringTable.h"
 
 #include <cstring>
 #include <new>
@@ -125,16 +124,24 @@ void CMovieReader::Close() {
 
 void CMovieReader::Seek(int64_t index) {
     CheckFor(m_pFilter->SetSkip(true), "SetSkip");
-    const int64_t position = int64_t(__int128(m_nDuration) * index / m_nFrameCount);
+    const int64_t position = FrameTime(index);
     m_pGraph->Pause();
     m_pGraph->SetPositions(position, m_nDuration);
     // A frame signalled for the old position must not answer the next fetch.
     m_pFrameReady->Reset();
+    m_bStalled = false;
     CheckFor(m_pFilter->SetSkip(false), "SetSkip");
     m_pGraph->Run();
     FilterState state;
     m_pGraph->GetState(&state);
-    m_nFetchFrame = index;
+}
+
+int64_t CMovieReader::KeyFrameAtOrBefore(int64_t index) const {
+    return m_pGraph->Source()->KeyFrameAtOrBefore(index);
+}
+
+int64_t CMovieReader::FrameTime(int64_t index) const {
+    return int64_t(__int128(m_nDuration) * index / m_nFrameCount);
 }
 
 void CMovieReader::GetFrameSize(int& width, int& height) const {
@@ -144,8 +151,12 @@ void CMovieReader::GetFrameSize(int& width, int& height) const {
 
 int32_t CMovieReader::FetchFrame() {
     int32_t length = 0;
+    // No error event comes twice: waiting for one more frame would be waiting for ever. The
+    // reason of the failure stands.
+    if (m_bStalled) {
+        return 0;
+    }
     m_strFailure.clear();
-    m_strStatus.clear();
     CheckFor(m_pFilter->RequestFrame(), "RequestFrame");
     FilterState state;
     CheckFor(m_pGraph->GetState(&state), "GetState");
@@ -162,8 +173,7 @@ int32_t CMovieReader::FetchFrame() {
             // An error ends the fetch like the end of the stream: no frame came.
             if (code == EC_ERRORABORT) {
                 m_strFailure = m_pGraph->Error();
-                m_strStatus = res::FormatString(res::IDS_FRAME_CANT_DECODE,
-                                                {std::to_string(m_nFetchFrame + 1)});
+                m_bStalled = true;
             }
             if (code == EC_COMPLETE || code == EC_ERRORABORT) {
                 break;
@@ -171,9 +181,6 @@ int32_t CMovieReader::FetchFrame() {
         }
     }
     CheckFor(m_pFilter->GetDataLength(true, &length), "GetDataLength");
-    if (length > 0) {
-        ++m_nFetchFrame;
-    }
     return length;
 }
 

@@ -29,6 +29,11 @@ public:
     void Seek(int64_t index);
     void GetFrameSize(int& width, int& height) const;
     int64_t GetFrameCount() const { return m_nFrameCount; }
+    // The key frame that decoding frame `index` starts from. Safe from any thread: the index of a
+    // movie does not change while it is open.
+    int64_t KeyFrameAtOrBefore(int64_t index) const;
+    // Where frame `index` starts, in 100 ns units: the position Seek goes to.
+    int64_t FrameTime(int64_t index) const;
     // Asks for one frame; its length, 0 when none came (end of the stream, decoding failed).
     int32_t FetchFrame();
     const uint8_t* GetFrame(int32_t* length);
@@ -42,9 +47,6 @@ public:
     // Why the last failure happened: the reason of the last error raised, or why the last fetch
     // got no frame when decoding failed (empty when that fetch met no error).
     const std::string& FailureReason() const { return m_strFailure; }
-    // The status line for the frame the last fetch brought: "Frame N cannot be decoded" (N
-    // 1-based) when decoding failed within the movie, empty when a frame came or the movie ended.
-    const std::string& FrameStatus() const { return m_strStatus; }
 
 protected:
     // Raises CMovieError: code 0 for a cancelled indexing, code 9 for any other failure.
@@ -67,14 +69,13 @@ private:
     std::unique_ptr<uint8_t[]> m_pBuffer;
     int32_t m_nBufferSize = 0;
     bool m_bRunning = false;
+    bool m_bStalled = false; // decoding failed; the graph gives nothing until the next Seek
     VideoInfoHeader m_videoFormat{};
     int64_t m_nFrameCount = 0;
     std::unique_ptr<CMediaGraph> m_pGraph;
     IVideoReader* m_pFilter = nullptr; // owned by the graph
     std::string m_strPending;          // the reason the next failed Check raises
     std::string m_strFailure;
-    std::string m_strStatus;
-    int64_t m_nFetchFrame = 0; // the frame the next fetch brings
 };
 
 } // namespace vx

@@ -173,6 +173,17 @@ HRESULT CMovieSource::Open(const std::string& path, const IndexProgress& progres
     return S_OK;
 }
 
+// Where frames are counted, the index's own key marks may be in decoding order; the key frames
+// numbered from their packets are the ones a seek starts from. Neither changes once open.
+int64_t CMovieSource::KeyFrameAtOrBefore(int64_t n) const {
+    if (m_bTimestampContainer || m_vCountKeys.empty()) {
+        return m_pIndex->KeyAtOrBefore(n);
+    }
+    const auto key = std::upper_bound(m_vCountKeys.begin(), m_vCountKeys.end(), n,
+                                      [](int64_t f, const CountKey& k) { return f < k.frame; });
+    return key == m_vCountKeys.begin() ? 0 : std::prev(key)->frame;
+}
+
 CMovieSource::~CMovieSource() {
     m_vKept.clear();
     CloseDecoder();

@@ -41,6 +41,8 @@ public:
     // Length in 100 ns units: from the first frame's start to the last frame's end.
     int64_t Duration() const { return m_nDuration; }
     int64_t AvgTimePerFrame() const { return m_nAvgTimePerFrame; }
+    // The key frame a seek to frame `n` starts from. Safe from any thread.
+    int64_t KeyFrameAtOrBefore(int64_t n) const;
     // True while frames are identified by their timestamps.
     bool IdentifiesByTimestamp() const { return m_bByTimestamp; }
 

@@ -36,11 +36,11 @@ HRESULT CVideoReaderFilter::SetSkip(bool skip) {
 
 HRESULT CVideoReaderFilter::RequestFrame() {
     m_evOneFrame.Set();
-    // After the end or a failure no sample will answer: tell the reader again, so a second
-    // fetch there does not wait for ever.
+    // At the end of the stream no sample will answer: tell the reader again that the stream
+    // is complete, so a second fetch past the end does not wait for ever.
     std::lock_guard lock(m_eosLock);
-    if (m_nEndCode != 0 && m_pSink) {
-        m_pSink->Notify(m_nEndCode, m_nEndParam, 0);
+    if (m_bEndOfStream && m_pSink) {
+        m_pSink->Notify(EC_COMPLETE, 0, 0);
     }
     return S_OK;
 }
@@ -151,16 +151,14 @@ void CVideoReaderFilter::SetStreaming(bool streaming) {
 void CVideoReaderFilter::Flush() {
     m_evOneFrame.Reset();
     std::lock_guard lock(m_eosLock);
-    m_nEndCode = 0;
-    m_nEndParam = 0;
+    m_bEndOfStream = false;
 }
 
-void CVideoReaderFilter::EndOfStream(long code, intptr_t param) {
+void CVideoReaderFilter::EndOfStream() {
     std::lock_guard lock(m_eosLock);
-    m_nEndCode = code;
-    m_nEndParam = param;
+    m_bEndOfStream = true;
     if (m_pSink) {
-        m_pSink->Notify(code, param, 0);
+        m_pSink->Notify(EC_COMPLETE, 0, 0);
     }
 }
 

@@ -39,7 +39,7 @@ public:
     HRESULT DoRenderSample(const MediaSample* sample) override;
     void SetStreaming(bool streaming) override;
     void Flush() override;
-    void EndOfStream(long code = EC_COMPLETE, intptr_t param = 0) override;
+    void EndOfStream() override;
 
 private:
     std::mutex m_lock; // the object lock: guards the connection type and the setters' fields
@@ -57,8 +57,7 @@ private:
     std::optional<int32_t> m_nAllocatorSize; // under m_lock
     IMediaEventSink* m_pSink = nullptr;      // under m_eosLock
     std::mutex m_eosLock;
-    long m_nEndCode = 0;      // under m_eosLock: why the stream halted, 0 while it goes on
-    intptr_t m_nEndParam = 0; // under m_eosLock
+    bool m_bEndOfStream = false; // under m_eosLock
 };
 
 } // namespace vx

@@ -1,6 +1,7 @@
 #include "picture/DibImage.h"
 
 #include "base/MyException.h"
+#include "picture/RowPool.h"
 
 #include <algorithm>
 #include <cstring>
@@ -147,27 +148,28 @@ void CDibImage::Resize(int dw, int dh) {
         cols[i] = {3 * col, 3 * col1, int(sx % 16)};
     }
     const uint8_t* table = s_pTable;
-    int64_t runningSy = 0;
-    for (int j = 0; j < dh; ++j, runningSy += int64_t(sh) * 16) {
-        const int64_t sy = runningSy / dh;
-        const int r = int(std::min<int64_t>(sy / 16, std::max(sh - 2, 0)));
-        const int r1 = std::min(r + 1, sh - 1);
-        const int fy = int(sy % 16);
-        const uint8_t* row0 = old.get() + std::size_t(oldStride) * r;
-        const uint8_t* row1 = old.get() + std::size_t(oldStride) * r1;
-        uint8_t* out = Row(j);
-        for (int i = 0; i < dw; ++i) {
-            const Tap& t = cols[i];
-            const int w00 = (15 - t.f) * (15 - fy);
-            const int w10 = t.f * (15 - fy);
-            const int w01 = (15 - t.f) * fy;
-            const int w11 = t.f * fy;
-            for (int c = 0; c < 3; ++c) {
-                out[3 * i + c] = table[w00 * row0[t.offset0 + c] + w10 * row0[t.offset1 + c] +
-                                       w01 * row1[t.offset0 + c] + w11 * row1[t.offset1 + c]];
+    CRowPool::Shared().Run(dh, [&](int begin, int end) {
+        for (int j = begin; j < end; ++j) {
+            const int64_t sy = int64_t(j) * sh * 16 / dh;
+            const int r = int(std::min<int64_t>(sy / 16, std::max(sh - 2, 0)));
+            const int r1 = std::min(r + 1, sh - 1);
+            const int fy = int(sy % 16);
+            const uint8_t* row0 = old.get() + std::size_t(oldStride) * r;
+            const uint8_t* row1 = old.get() + std::size_t(oldStride) * r1;
+            uint8_t* out = Row(j);
+            for (int i = 0; i < dw; ++i) {
+                const Tap& t = cols[i];
+                const int w00 = (15 - t.f) * (15 - fy);
+                const int w10 = t.f * (15 - fy);
+                const int w01 = (15 - t.f) * fy;
+                const int w11 = t.f * fy;
+                for (int c = 0; c < 3; ++c) {
+                    out[3 * i + c] = table[w00 * row0[t.offset0 + c] + w10 * row0[t.offset1 + c] +
+                                           w01 * row1[t.offset0 + c] + w11 * row1[t.offset1 + c]];
+                }
             }
         }
-    }
+    });
 }
 
 } // namespace vx

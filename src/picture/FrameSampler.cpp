@@ -2,6 +2,7 @@
 
 #include "picture/CropGeometry.h"
 #include "picture/DibImage.h"
+#include "picture/RowPool.h"
 
 #include <cstring>
 
@@ -48,39 +49,56 @@ void CFrameSampler::RenderGrid(int step, int cols, int rows, CDibImage& out) con
 
     const CropSize crop = CropSizeIn(m_nW, m_nH, m_dA);
     const bool empty = crop.width <= 0 || crop.height <= 0 || fw == 0 || fh == 0 || !bits;
-    for (int y = 0; y < rows; ++y) {
-        uint8_t* dst = out.Row(y);
-        std::memset(dst, 0, std::size_t(3) * cols);
-        if (empty) { // no crop rectangle or no picture: nothing to show
-            continue;
-        }
-        for (int x = 0; x < cols; ++x) {
-            const int ux = int((colX[x] + rowX[y]) + m02);
-            const int uy = int((colY[x] + rowY[y]) + m12);
-            if (ux < -hw || ux > hw || uy < -hh || uy > hh) {
-                continue;
-            }
+    // The picture position takes one of fw + 1 (fh + 1) values, one per frame unit inside the
+    // frame: worked out once, the division leaves the pixel loop. -1 marks a unit off the picture.
+    std::vector<int64_t> toQx, toQy;
+    if (!empty) {
+        toQx.resize(std::size_t(2 * hw + 1));
+        for (int ux = -hw; ux <= hw; ++ux) {
             const int64_t qx = ux * W1024 / fw + W1024 / 2;
+            toQx[std::size_t(ux + hw)] = qx < 0 || qx >= maxX ? -1 : qx;
+        }
+        toQy.resize(std::size_t(2 * hh + 1));
+        for (int uy = -hh; uy <= hh; ++uy) {
             const int64_t qy = uy * H1024 / fh + H1024 / 2;
-            if (qx < 0 || qx >= maxX || qy < 0 || qy >= maxY) {
-                continue;
-            }
-            const int col = int(qx >> 10);
-            const int row = int(qy >> 10);
-            const int fx = int(qx >> 6) & 15;
-            const int fy = int(qy >> 6) & 15;
-            const int w00 = (15 - fx) * (15 - fy);
-            const int w10 = fx * (15 - fy);
-            const int w01 = (15 - fx) * fy;
-            const int w11 = fx * fy;
-            const uint8_t* p0 = bits + std::size_t(stride) * row + 3 * col;
-            const uint8_t* p1 = p0 + stride;
-            uint8_t* d = dst + 3 * x;
-            for (int c = 0; c < 3; ++c) {
-                d[c] = table[w00 * p0[c] + w10 * p0[c + 3] + w01 * p1[c] + w11 * p1[c + 3]];
-            }
+            toQy[std::size_t(uy + hh)] = qy < 0 || qy >= maxY ? -1 : qy;
         }
     }
+    CRowPool::Shared().Run(rows, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            uint8_t* dst = out.Row(y);
+            std::memset(dst, 0, std::size_t(3) * cols);
+            if (empty) { // no crop rectangle or no picture: nothing to show
+                continue;
+            }
+            for (int x = 0; x < cols; ++x) {
+                const int ux = int((colX[x] + rowX[y]) + m02);
+                const int uy = int((colY[x] + rowY[y]) + m12);
+                if (ux < -hw || ux > hw || uy < -hh || uy > hh) {
+                    continue;
+                }
+                const int64_t qx = toQx[std::size_t(ux + hw)];
+                const int64_t qy = toQy[std::size_t(uy + hh)];
+                if (qx < 0 || qy < 0) {
+                    continue;
+                }
+                const int col = int(qx >> 10);
+                const int row = int(qy >> 10);
+                const int fx = int(qx >> 6) & 15;
+                const int fy = int(qy >> 6) & 15;
+                const int w00 = (15 - fx) * (15 - fy);
+                const int w10 = fx * (15 - fy);
+                const int w01 = (15 - fx) * fy;
+                const int w11 = fx * fy;
+                const uint8_t* p0 = bits + std::size_t(stride) * row + 3 * col;
+                const uint8_t* p1 = p0 + stride;
+                uint8_t* d = dst + 3 * x;
+                for (int c = 0; c < 3; ++c) {
+                    d[c] = table[w00 * p0[c] + w10 * p0[c + 3] + w01 * p1[c] + w11 * p1[c + 3]];
+                }
+            }
+        }
+    });
 }
 
 } // namespace vx

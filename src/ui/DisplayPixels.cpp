@@ -2,6 +2,8 @@
 
 #include "movie/DrawTarget.h"
 
+#include <QWidget>
+#include <cmath>
 #include <vector>
 
 namespace vx::ui {
@@ -61,6 +63,17 @@ void StretchUpright(const CDibImage& picture, QImage& out, const QRect& target) 
     }
     StretchUpright(out, target.x(), target.y(), target.width(), target.height(), 0, 0,
                    picture.Width(), picture.Height(), picture.Bits(), *picture.Header());
+}
+
+QSize DeviceSize(const QWidget& widget) {
+    // Rounded as the window system sizes the backing store, so that the two agree.
+    return (QSizeF(widget.size()) * widget.devicePixelRatioF()).toSize();
+}
+
+QPoint ToDevice(const QWidget& widget, QPointF point) {
+    const qreal ratio = widget.devicePixelRatioF();
+    return QPoint(static_cast<int>(std::floor(point.x() * ratio)),
+                  static_cast<int>(std::floor(point.y() * ratio)));
 }
 
 } // namespace vx::ui

@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QRect>
 
+class QWidget;
+
 namespace vx::ui {
 
 // Stretches the bitmap's (srcX, srcY, srcW, srcH), y up from the bottom row of a bottom-up
@@ -18,5 +20,11 @@ void StretchUpright(QImage& out, int x, int y, int w, int h, int srcX, int srcY,
 
 // The whole picture stretched upright into `target` of the image.
 void StretchUpright(const CDibImage& picture, QImage& out, const QRect& target);
+
+// The widget's size in the screen's own pixels: at a scale factor of 2 a view of 800 x 600 shows
+// 1600 x 1200 of them, and a picture drawn at that size is crisp.
+QSize DeviceSize(const QWidget& widget);
+// A point of the widget, in its pixels as above.
+QPoint ToDevice(const QWidget& widget, QPointF point);
 
 } // namespace vx::ui

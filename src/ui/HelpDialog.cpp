@@ -3,6 +3,7 @@
 #include "res/Resource.h"
 #include "ui/CommandActions.h"
 #include "ui/MainFrame.h"
+#include "ui/ScreenFit.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -44,6 +45,12 @@ void CHelpDialog::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void CHelpDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // A dialog larger than a small or scaled screen would open with its buttons out of reach.
+    KeepOnScreen(*this);
 }
 
 void CHelpDialog::contextMenuEvent(QContextMenuEvent* event) {

@@ -1,5 +1,5 @@
 // Dialog base with the help behaviour: F1 and the context-help request open the help page;
-// a right-click brings no menu.
+// a right-click brings no menu; the dialog opens inside the screen.
 #pragma once
 
 #include <QDialog>
@@ -15,6 +15,7 @@ protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void Help();

@@ -100,8 +100,8 @@ CMainFrame::CMainFrame(CKeltDoc& doc, CCmdTarget& app, CQtPlatform& ui, std::str
     // Project window: Source and Target panes side by side.
     m_pProjectFrame = new CProjectFrame(*this);
     m_pMdiArea->addSubWindow(m_pProjectFrame);
-    m_pProjectFrame->resize(640, 320);
     m_pProjectFrame->show();
+    m_pProjectFrame->PlaceInArea(QRect(0, 0, 640, 320));
 
     // Preview window, created last and therefore the active one.
     m_pPreviewFrame = new CMyFramePreview(*this);

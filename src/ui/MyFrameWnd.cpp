@@ -49,17 +49,6 @@ Placement ComputePlacement(int x, int y, int width, int height, QSize screen, QS
     return p;
 }
 
-QRect KeepInside(QRect rect, QSize area, QSize minimum) {
-    if (area.isEmpty()) {
-        return rect;
-    }
-    const QSize size = rect.size().boundedTo(area).expandedTo(minimum);
-    // Where the area is smaller than the frame, its top-left corner (title and toolbar) wins.
-    const int x = std::max(0, std::min(rect.x(), area.width() - size.width()));
-    const int y = std::max(0, std::min(rect.y(), area.height() - size.height()));
-    return QRect(QPoint(x, y), size);
-}
-
 void CMyFrameWnd::SetScreenSizeOverride(QSize size) {
     s_screenOverride = size;
 }
@@ -146,6 +135,16 @@ void CMyFrameWnd::changeEvent(QEvent* event) {
 
 void CMyFrameWnd::ApplyPlacement(const std::string& profile) {
     m_stored = GetPrivateProfileInts("", {"X", "Y", "WIDTH", "HEIGHT"}, -1, profile);
+    m_fixed.reset();
+    FollowArea();
+}
+
+void CMyFrameWnd::PlaceInArea(QRect rect) {
+    m_fixed = rect;
+    FollowArea();
+}
+
+void CMyFrameWnd::FollowArea() {
     // The frame area reaches its final size only once the window manager has maximised the main
     // frame: until the user moves or sizes this frame, it is placed again on each change.
     if (!m_bFollowArea && mdiArea()) {
@@ -157,6 +156,11 @@ void CMyFrameWnd::ApplyPlacement(const std::string& profile) {
 
 void CMyFrameWnd::FitPlacement() {
     const QSize area = mdiArea() ? mdiArea()->viewport()->size() : QSize();
+    if (m_fixed) {
+        setGeometry(KeepInside(*m_fixed, area, minimumSize()));
+        m_placed = geometry();
+        return;
+    }
     const Placement p =
         ComputePlacement(m_stored[0], m_stored[1], m_stored[2], m_stored[3], ScreenSize(), area);
     QRect rect = p.rect;

@@ -2,10 +2,12 @@
 #pragma once
 
 #include "base/CmdTarget.h"
+#include "ui/ScreenFit.h"
 
 #include <QMdiSubWindow>
 #include <QRect>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QToolBar;
@@ -23,8 +25,6 @@ struct Placement {
     QRect rect;
 };
 Placement ComputePlacement(int x, int y, int width, int height, QSize screen, QSize area);
-// `rect` moved, and shrunk no further than `minimum`, to lie inside an area of size `area`.
-QRect KeepInside(QRect rect, QSize area, QSize minimum);
 
 class CMyFrameWnd : public QMdiSubWindow, public CCmdTarget {
     Q_OBJECT
@@ -45,6 +45,8 @@ public:
     // Placement in the settings file (section with the empty name). What is applied stays
     // inside the frame area, and follows that area's size until the frame is moved or sized.
     void ApplyPlacement(const std::string& profile);
+    // A placement of the program's own, kept inside the frame area in the same way.
+    void PlaceInArea(QRect rect);
     void SavePlacement(const std::string& profile);
     QRect RestoreRect() const { return m_restoreRect; }
 
@@ -72,8 +74,10 @@ private:
     // The stored X, Y, WIDTH, HEIGHT and the geometry they gave, while the area is followed.
     std::vector<int> m_stored;
     QRect m_placed;
+    std::optional<QRect> m_fixed;
     bool m_bFollowArea = false;
 
+    void FollowArea();
     void FitPlacement();
 };
 

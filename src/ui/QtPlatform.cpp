@@ -6,6 +6,7 @@
 #include "res/StringTable.h"
 #include "ui/AspectDlg.h"
 #include "ui/ChooseFrameDlg.h"
+#include "ui/DisplayPixels.h"
 #include "ui/FocusReturn.h"
 #include "ui/MainFrame.h"
 #include "ui/ProgressDlg.h"
@@ -177,8 +178,8 @@ std::optional<ViewSize> CQtPlatform::PreviewViewSize() {
     if (!m_pMainFrame || !m_pMainFrame->PreviewView()) {
         return std::nullopt;
     }
-    QWidget* view = m_pMainFrame->PreviewView();
-    return ViewSize{view->width(), view->height()};
+    const QSize device = DeviceSize(*m_pMainFrame->PreviewView());
+    return ViewSize{device.width(), device.height()};
 }
 
 void CQtPlatform::RepaintPreviewView() {
@@ -210,14 +211,14 @@ bool CQtPlatform::RunAspectDialog(int& width, int& height) {
     return true;
 }
 
-std::optional<int64_t> CQtPlatform::RunChooseFrameDialog(const std::string& moviePath) {
+std::optional<ChosenFrame> CQtPlatform::RunChooseFrameDialog(const std::string& moviePath) {
     CFocusReturn focus;
     CChooseFrameDlg dialog(*this, m_pMainFrame);
     dialog.m_strMoviePath = moviePath;
     if (dialog.DoModal() != QDialog::Accepted) {
         return std::nullopt;
     }
-    return dialog.m_nFrame;
+    return ChosenFrame{dialog.m_nFrame, dialog.TakeChosenPicture()};
 }
 
 } // namespace vx::ui

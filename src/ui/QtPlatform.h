@@ -41,7 +41,7 @@ public:
     void RepaintPreviewView() override;
     int SliderPosition() override;
     bool RunAspectDialog(int& width, int& height) override;
-    std::optional<int64_t> RunChooseFrameDialog(const std::string& moviePath) override;
+    std::optional<ChosenFrame> RunChooseFrameDialog(const std::string& moviePath) override;
     std::unique_ptr<IProgressDialog> OpenProgressDialog(const std::string& text,
                                                         bool cancelAllowed) override;
 

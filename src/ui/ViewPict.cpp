@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStatusBar>
+#include <cmath>
 
 namespace vx::ui {
 
@@ -70,14 +71,21 @@ QRect CViewPict::FittedRect(int w, int h, int W, int H) {
 void CViewPict::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const CDibImage* picture = m_doc.GetPicture(Slot());
-    if (!picture || picture->Width() <= 0 || picture->Height() <= 0 || width() <= 0 ||
-        height() <= 0) {
+    const QSize device = DeviceSize(*this);
+    if (!picture || picture->Width() <= 0 || picture->Height() <= 0 || device.isEmpty()) {
         painter.fillRect(event->rect(), Qt::white);
         return;
     }
-    const QRect drawn = FittedRect(picture->Width(), picture->Height(), width(), height());
-    QRegion bands = QRegion(event->rect()).subtracted(drawn);
-    for (const QRect& band : bands) {
+    // Stretched at the screen's pixels, so that a scale factor above 1 keeps the picture sharp.
+    const QRect drawn =
+        FittedRect(picture->Width(), picture->Height(), device.width(), device.height());
+    const qreal ratio = devicePixelRatioF();
+    const QRectF shown(QPointF(drawn.topLeft()) / ratio, QSizeF(drawn.size()) / ratio);
+    // The bands around it; a band's edge on a fraction of a point is covered by the picture.
+    const QRect inner(
+        QPoint(int(std::ceil(shown.left())), int(std::ceil(shown.top()))),
+        QPoint(int(std::floor(shown.right())) - 1, int(std::floor(shown.bottom())) - 1));
+    for (const QRect& band : QRegion(event->rect()).subtracted(inner)) {
         painter.fillRect(band, Qt::white);
     }
     if (drawn.isEmpty()) {
@@ -87,17 +95,20 @@ void CViewPict::paintEvent(QPaintEvent* event) {
         m_drawn = QImage(drawn.size(), QImage::Format_RGB32);
     }
     StretchUpright(*picture, m_drawn, m_drawn.rect());
-    painter.drawImage(drawn.topLeft(), m_drawn);
+    m_drawn.setDevicePixelRatio(ratio);
+    painter.drawImage(shown.topLeft(), m_drawn);
 }
 
 void CViewPict::OnLButtonDown(int x, int y) {
-    if (m_doc.BeginDrag(Slot(), x, y, width(), height())) {
+    const QSize device = DeviceSize(*this);
+    if (m_doc.BeginDrag(Slot(), x, y, device.width(), device.height())) {
         m_bDragging = true;
     }
 }
 
 void CViewPict::OnMouseMove(int x, int y) {
-    if (m_bDragging && !m_doc.DragTo(x, y, width(), height())) {
+    const QSize device = DeviceSize(*this);
+    if (m_bDragging && !m_doc.DragTo(x, y, device.width(), device.height())) {
         OnCaptureChanged();
     }
 }
@@ -127,7 +138,7 @@ void CViewPict::mousePressEvent(QMouseEvent* event) {
         return;
     }
     setFocus(Qt::MouseFocusReason);
-    const QPoint p = event->position().toPoint();
+    const QPoint p = ToDevice(*this, event->position());
     OnLButtonDown(p.x(), p.y());
 }
 
@@ -136,7 +147,7 @@ void CViewPict::mouseMoveEvent(QMouseEvent* event) {
         OnCaptureChanged(); // the release went elsewhere
         return;
     }
-    const QPoint p = event->position().toPoint();
+    const QPoint p = ToDevice(*this, event->position());
     OnMouseMove(p.x(), p.y());
 }
 

@@ -24,7 +24,8 @@ public:
     CKeltDoc& Doc() const { return m_doc; }
     ESlot Slot() const;
 
-    // The gestures, in client pixels, handed to the document; the Qt events call them.
+    // The gestures, in the screen's pixels over the view (DeviceSize), handed to the document;
+    // the Qt events call them.
     void OnLButtonDown(int x, int y);
     void OnMouseMove(int x, int y);
     void OnCaptureChanged();

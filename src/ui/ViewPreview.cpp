@@ -6,6 +6,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
 #include <memory>
 
 namespace vx::ui {
@@ -28,7 +29,8 @@ CViewPreview::CViewPreview(CKeltDoc& doc, QWidget* parent) : CViewPict(doc, true
 }
 
 void CViewPreview::OnInitialUpdate() {
-    Doc().GetOutputFrame(width(), height());
+    const QSize device = DeviceSize(*this);
+    Doc().GetOutputFrame(device.width(), device.height());
 }
 
 const QImage* CViewPreview::OffscreenImage() {
@@ -45,11 +47,27 @@ void CViewPreview::paintEvent(QPaintEvent* event) {
     if (!doc.m_pPreview) {
         return;
     }
+    // One buffer pixel for each pixel of the screen: at a scale factor of 2 the Preview is
+    // rendered at twice the view's size in points, and drawn back at it.
+    const QSize device = DeviceSize(*this);
+    const CDibImage& buffer = *doc.m_pPreview;
+    if (buffer.Width() != device.width() || buffer.Height() != device.height()) {
+        // The scale factor changed without a resize (another screen): render for the new one.
+        if (!m_bResizePending) {
+            m_bResizePending = true;
+            QTimer::singleShot(0, this, [this] {
+                m_bResizePending = false;
+                ResizeBuffers();
+            });
+        }
+        return;
+    }
     std::unique_ptr<QImage>& offscreen = Offscreen();
-    if (!offscreen || offscreen->size() != size()) {
-        offscreen = std::make_unique<QImage>(size(), QImage::Format_RGB32);
+    if (!offscreen || offscreen->size() != device) {
+        offscreen = std::make_unique<QImage>(device, QImage::Format_RGB32);
         offscreen->fill(Qt::black);
     }
+    offscreen->setDevicePixelRatio(devicePixelRatioF());
     // Until a pass is complete the screen keeps the previous picture.
     if (!doc.m_bPreviewReady) {
         return;
@@ -59,14 +77,18 @@ void CViewPreview::paintEvent(QPaintEvent* event) {
         memory.fillRect(event->rect(), Qt::black);
     }
     // Pixel for pixel from the top-left corner.
-    const CDibImage& buffer = *doc.m_pPreview;
     StretchUpright(buffer, *offscreen, QRect(0, 0, buffer.Width(), buffer.Height()));
-    painter.drawImage(QPoint(0, 0), *offscreen);
+    painter.drawImage(QPointF(0, 0), *offscreen);
 }
 
 void CViewPreview::resizeEvent(QResizeEvent* event) {
     CViewPict::resizeEvent(event);
-    Doc().CreatePreviewBuffers(width(), height());
+    ResizeBuffers();
+}
+
+void CViewPreview::ResizeBuffers() {
+    const QSize device = DeviceSize(*this);
+    Doc().CreatePreviewBuffers(device.width(), device.height());
     Doc().RequestRender(0);
 }
 

@@ -1,5 +1,5 @@
-// The Preview window's view: paints the blended framed pictures 1:1 and edits the chosen slot
-// with the gestures of the picture view.
+// The Preview window's view: paints the blended framed pictures 1:1 at the screen's pixels, and
+// edits the chosen slot with the gestures of the picture view.
 #pragma once
 
 #include "ui/ViewPict.h"
@@ -22,6 +22,12 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     // The Preview has its own window title.
     QString Caption() const override { return {}; }
+
+private:
+    // The buffers follow the view's size in the screen's pixels, and the Preview renders anew.
+    void ResizeBuffers();
+
+    bool m_bResizePending = false;
 };
 
 } // namespace vx::ui

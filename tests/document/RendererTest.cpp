@@ -1,5 +1,6 @@
 #include "document/KeltDoc.h"
 #include "picture/FrameSampler.h"
+#include "res/Resource.h"
 #include "support/ReferenceSampler.h"
 #include "support/ScriptedPlatform.h"
 
@@ -182,6 +183,36 @@ TEST_F(RenderOutput, BlendRoundsTowardZeroAndKeepsEndpoints) {
     doc.m_nBlend = 100;
     doc.RenderPass(1);
     EXPECT_EQ(doc.m_pPreview->Row(20)[3 * 20 + 2], doc.m_pTargetRender->Row(20)[3 * 20 + 2]);
+}
+
+// Difference shows |source - target| in place of the blend, whatever the slider, and the guides
+// cross the crop centre inside the outline; both are off until toggled and re-blend at once.
+TEST_F(RenderOutput, DifferenceAndGuides) {
+    ui.previewSize = ViewSize{150, 100};
+    doc.InstallPicture(ESlot::Source, Filled(8, 8, 10, 200, 30));
+    doc.InstallPicture(ESlot::Target, Filled(8, 8, 40, 20, 30));
+    ui.RunTimerOut(CKeltDoc::kRenderTimerId);
+    const CDibImage& out = *doc.m_pPreview;
+    auto at = [&](int x, int y) {
+        return std::vector<int>(out.Row(y) + 3 * x, out.Row(y) + 3 * x + 3);
+    };
+    EXPECT_EQ(at(60, 40), (std::vector<int>{25, 110, 30}));
+    EXPECT_TRUE(doc.OnCmdMsg(res::ID_VIEW_DIFFERENCE));
+    EXPECT_EQ(at(60, 40), (std::vector<int>{30, 180, 0}));
+    EXPECT_TRUE(IsGreen(out, 30, 50)) << "the outline stays";
+
+    // Crop 100 x 100 from x = 25, outlined at x 30..120 and y 5..95: centre (75, 50).
+    EXPECT_TRUE(doc.OnCmdMsg(res::ID_VIEW_GUIDES));
+    const std::vector<int> magenta{255, 0, 255};
+    for (int x = 31; x < 120; ++x) {
+        ASSERT_EQ(at(x, 50), magenta) << x;
+    }
+    EXPECT_TRUE(IsGreen(out, 30, 50));
+    EXPECT_EQ(at(75, 47), magenta); // the upright arm: a tenth of the outline's height
+    EXPECT_NE(at(75, 40), magenta);
+    EXPECT_TRUE(doc.OnCmdMsg(res::ID_VIEW_GUIDES));
+    EXPECT_TRUE(doc.OnCmdMsg(res::ID_VIEW_DIFFERENCE));
+    EXPECT_EQ(at(60, 50), (std::vector<int>{25, 110, 30}));
 }
 
 TEST_F(RenderOutput, OutlineOfANarrowCropSitsOnItsEdges) {

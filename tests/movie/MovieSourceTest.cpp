@@ -144,6 +144,7 @@ TEST_F(MovieSourceTest, CountingSeeksStartAtTheKeyFrameBeforeTheFrame) {
             ASSERT_EQ(source->ReadFrame(n, frame.data(), kStride), S_OK) << kind.name << " " << n;
             EXPECT_EQ(FrameNumberOf(frame.data(), kMovieWidth, kMovieHeight), n) << kind.name;
             const int64_t key = n / 80 * 80;
+            EXPECT_EQ(source->KeyFrameAtOrBefore(n), key) << kind.name;
             EXPECT_LE(source->FramesDecoded() - before, n - key + 8) << kind.name << " " << n;
         }
     }

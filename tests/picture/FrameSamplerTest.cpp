@@ -1,11 +1,15 @@
 #include "picture/FrameSampler.h"
 #include "picture/DibImage.h"
 #include "picture/PictFrame.h"
+#include "picture/RowPool.h"
 #include "support/ReferenceSampler.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
+#include <stdexcept>
+#include <thread>
+#include <vector>
 
 using namespace vx;
 
@@ -68,4 +72,78 @@ TEST(FrameSampler, EdgeOfPictureIsBlackAndJustInsideUsesLastPair) {
     EXPECT_EQ(out.Row(1)[3 * 6], 0);
     EXPECT_EQ(out.Row(1)[3 * 5], test::ReferenceSample(frame, pict, 5, 1, 8, 4, 0.5)[0]);
     EXPECT_EQ(out.Row(1)[3 * 5], (105 * 130 + 120 * 190 + 112) / 225); // fractions 8 and 8
+}
+
+// Rows are shared out among threads: whatever their number, the same bytes as the literal sampler,
+// for pictures, outputs and bands of many sizes, edges included.
+TEST(FrameSampler, SameBytesAtAnyThreadCount) {
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> side(1, 400);
+    std::uniform_real_distribution<double> zoom(0.4, 2.5), angle(-30.0, 30.0);
+    std::uniform_int_distribution<int> offset(-300, 300);
+    for (int round = 0; round < 6; ++round) {
+        const double A = round % 2 ? 0.75 : 1.5;
+        CDibImage pict(side(rng), side(rng));
+        FillRandom(pict, rng);
+        CPictFrame frame(&pict, A);
+        frame.SetZoom(zoom(rng));
+        frame.SetAngle(angle(rng));
+        frame.SetOffset(offset(rng), offset(rng));
+        const int W = side(rng) + 1, H = side(rng) + 1, s = 1 << (round % 3);
+        const int cols = W / s, rows = H / s;
+        std::vector<std::vector<uint8_t>> results;
+        for (int threads : {1, 2, 7}) {
+            CRowPool::SetSharedThreads(threads);
+            CDibImage out(std::max(cols, 1), std::max(rows, 1));
+            CFrameSampler(frame, pict, W, H, A).RenderGrid(s, cols, rows, out);
+            out.Resize(W, H); // the coarse pass's enlargement shares its rows out too
+            results.emplace_back(out.Bits(), out.Bits() + out.RasterBytes());
+        }
+        EXPECT_EQ(results[0], results[1]) << "round " << round;
+        EXPECT_EQ(results[0], results[2]) << "round " << round;
+        // And the single-threaded bytes are the literal sampler's.
+        CRowPool::SetSharedThreads(1);
+        CDibImage out(std::max(cols, 1), std::max(rows, 1));
+        CFrameSampler(frame, pict, W, H, A).RenderGrid(s, cols, rows, out);
+        for (int y = 0; y < rows; ++y) {
+            for (int x = 0; x < cols; ++x) {
+                auto want = test::ReferenceSample(frame, pict, s * x, s * y, W, H, A);
+                const uint8_t* got = out.Row(y) + 3 * x;
+                ASSERT_TRUE(got[0] == want[0] && got[1] == want[1] && got[2] == want[2])
+                    << "round " << round << " pixel " << x << "," << y;
+            }
+        }
+    }
+    CRowPool::SetSharedThreads(int(std::thread::hardware_concurrency()));
+}
+
+// Every row once, whatever the bands; a failing band is reported to the caller and the pool
+// stays usable; a nested call runs in place instead of waiting for itself.
+TEST(RowPool, EveryRowOnceFailuresReachTheCallerNestingRunsInPlace) {
+    CRowPool pool(7);
+    for (int rows : {1, 15, 16, 17, 100, 1001}) {
+        std::vector<int> seen(std::size_t(rows), 0);
+        pool.Run(rows, [&](int begin, int end) {
+            for (int r = begin; r < end; ++r) {
+                ++seen[std::size_t(r)];
+            }
+        });
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), rows) << rows;
+    }
+    EXPECT_THROW(pool.Run(500,
+                          [](int begin, int) {
+                              if (begin > 200) {
+                                  throw std::runtime_error("band");
+                              }
+                          }),
+                 std::runtime_error);
+    int total = 0;
+    std::mutex lock;
+    pool.Run(64, [&](int begin, int end) {
+        pool.Run(100, [&](int b, int e) {
+            std::lock_guard<std::mutex> guard(lock);
+            total += (e - b) * (end - begin);
+        });
+    });
+    EXPECT_EQ(total, 6400);
 }

@@ -70,14 +70,17 @@ bool ScriptedPlatform::RunAspectDialog(int& width, int& height) {
     return true;
 }
 
-std::optional<int64_t> ScriptedPlatform::RunChooseFrameDialog(const std::string& moviePath) {
+std::optional<ChosenFrame> ScriptedPlatform::RunChooseFrameDialog(const std::string& moviePath) {
     chooseFrameDialogs.push_back(moviePath);
     if (frameAnswers.empty()) {
         return std::nullopt;
     }
     const std::optional<int64_t> answer = frameAnswers.front();
     frameAnswers.pop_front();
-    return answer;
+    if (!answer) {
+        return std::nullopt;
+    }
+    return ChosenFrame{*answer, nullptr};
 }
 
 void ScriptedPlatform::SetTimer(unsigned id, unsigned ms, std::function<void()> onTick) {

@@ -70,7 +70,7 @@ public:
     void RepaintPreviewView() override { ++previewRepaints; }
     int SliderPosition() override { return sliderPos; }
     bool RunAspectDialog(int& width, int& height) override;
-    std::optional<int64_t> RunChooseFrameDialog(const std::string& moviePath) override;
+    std::optional<ChosenFrame> RunChooseFrameDialog(const std::string& moviePath) override;
     std::unique_ptr<IProgressDialog> OpenProgressDialog(const std::string& text,
                                                         bool cancelAllowed) override;
 

@@ -1,11 +1,13 @@
 // The application shell through its real windows, headless.
 #include "app/KeltApp.h"
+#include "document/KeltDoc.h"
 #include "profile/PrivateProfile.h"
 #include "res/Resource.h"
 #include "res/UiTables.h"
 #include "support/TempDir.h"
 #include "ui/CommandActions.h"
 #include "ui/FixedSplitter.h"
+#include "ui/HelpDialog.h"
 #include "ui/InstalledFiles.h"
 #include "ui/MainFrame.h"
 #include "ui/MyFramePreview.h"
@@ -18,6 +20,8 @@
 #include <QImage>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTest>
@@ -90,7 +94,8 @@ TEST(Shell, AcceleratorsBindTheTableOnly) {
             bound[action->shortcut().toString().toStdString()] = id;
         }
     }
-    EXPECT_EQ(bound.size(), 9u);
+    EXPECT_EQ(bound.size(), 11u);
+    EXPECT_EQ(bound["Ctrl+D"], res::ID_VIEW_DIFFERENCE);
     EXPECT_EQ(bound["Ctrl+S"], res::ID_EDIT_SOURCE);
     EXPECT_EQ(bound["Ctrl+T"], res::ID_EDIT_TARGET);
     EXPECT_EQ(bound["Ctrl+N"], res::ID_FILE_NEW);
@@ -432,6 +437,81 @@ TEST(InstalledFiles, FoundBesideTheProgramElseBuiltIn) {
     EXPECT_TRUE(page.isLocalFile());
     EXPECT_EQ(page.toLocalFile().toStdString(), (share / "vexel-helper/help/index.html").string());
     EXPECT_EQ(ui::ApplicationIcon(bin).availableSizes(), QList<QSize>{QSize(32, 32)});
+}
+
+// At any scale factor (the suite runs these once more at 2): the Preview renders one buffer pixel
+// for each pixel of the screen and shows them unscaled, so that its one-pixel outline stays one
+// pixel wide; a drag follows the pointer whatever the scale.
+TEST(Scale, PreviewIsRenderedAtTheScreensPixels) {
+    test::TempDir dir;
+    Shell shell(dir.File("app.INI"));
+    shell.Shown();
+    CKeltDoc& doc = shell.app.Doc();
+    auto grey = [](uint8_t level) {
+        auto picture = std::make_unique<CDibImage>(300, 200);
+        std::fill(picture->Bits(), picture->Bits() + picture->RasterBytes(), level);
+        return picture;
+    };
+    doc.InstallPicture(ESlot::Source, grey(20));
+    doc.InstallPicture(ESlot::Target, grey(200));
+    QWidget& view = *shell.Main().PreviewView();
+    const qreal ratio = view.devicePixelRatioF();
+    const QSize device = (QSizeF(view.size()) * ratio).toSize();
+    doc.RequestRender(0);
+    while (doc.m_nSourceStep > 1 || doc.m_nTargetStep > 1) {
+        doc.RenderPass(0);
+    }
+    ASSERT_TRUE(doc.m_pPreview);
+    EXPECT_EQ(QSize(doc.m_pPreview->Width(), doc.m_pPreview->Height()), device);
+
+    const QImage shown = view.grab().toImage();
+    ASSERT_EQ(shown.size(), device);
+    const int y = device.height() / 2;
+    std::vector<int> green;
+    for (int x = 0; x < device.width(); ++x) {
+        if (shown.pixel(x, y) == qRgb(0, 255, 0)) {
+            green.push_back(x);
+        }
+    }
+    ASSERT_EQ(green.size(), 2u) << "the outline crosses the middle row twice, one pixel each";
+    EXPECT_GT(green[1] - green[0], device.width() / 4);
+
+    // From the crop's centre to its left edge in points: half the crop, 512 crop units.
+    const CRect crop = doc.GetCropRect(*doc.GetOutputFrame(device.width(), device.height()),
+                                       device.width(), device.height());
+    const QPointF from =
+        QPointF(crop.left + crop.Width() / 2, crop.top + crop.Height() / 2) / ratio;
+    const QPointF to = from - QPointF(crop.Width() / 2 / ratio, 0);
+    doc.m_nEditMode = res::EDIT_MODE_MOVE;
+    auto send = [&](QEvent::Type type, QPointF at, Qt::MouseButtons held) {
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent event(type, at, view.mapToGlobal(at), button, held, Qt::NoModifier);
+        QApplication::sendEvent(&view, &event);
+    };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    send(QEvent::MouseMove, to, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+    EXPECT_NEAR(doc.GetSourceFrame()->offset.x, 512, 2);
+    EXPECT_NEAR(doc.GetSourceFrame()->offset.y, 0, 2);
+}
+
+// However small the screen in points (a scale factor of 2 halves it), the Project window and the
+// dialogs open inside it with their title bars and buttons in reach.
+TEST(Scale, WindowsOpenInsideTheScreen) {
+    test::TempDir dir;
+    Shell shell(dir.File("app.INI"));
+    shell.Shown();
+    const QRect area = shell.Area();
+    EXPECT_TRUE(area.contains(shell.Main().ProjectFrame()->geometry()))
+        << "area " << area.width() << " x " << area.height();
+    EXPECT_TRUE(area.contains(shell.Main().PreviewFrame()->geometry()));
+
+    ui::CHelpDialog dialog(&shell.Main());
+    dialog.resize(5000, 4000);
+    dialog.show();
+    QCoreApplication::processEvents();
+    const QRect screen = dialog.screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(dialog.frameGeometry()));
 }
 
 } // namespace
