@@ -812,6 +812,7 @@ bool CMovieSource::RestartAtKey(CountKey& key) {
             const uint64_t signature = Signature();
             if (key.signature == 0 || key.signature == signature) {
                 key.signature = signature;
+                m_nLastError = 0; // what failed before the key frame concerns no frame after it
                 return true;
             }
         }
