@@ -4,6 +4,10 @@
 #include "res/Resource.h"
 #include "res/StringTable.h"
 
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
 #include <ffms.h>
 
 #include <algorithm>
@@ -59,6 +63,101 @@ std::string FfmsReason(const char* what, const FFMS_ErrorInfo& error) {
         text += error.Buffer;
     }
     return text;
+}
+
+// An H.264 or HEVC access unit (start codes) that holds an instantaneous decoder refresh: no
+// picture after it in decoding order is shown before it.
+bool HoldsIdr(const AVPacket* packet, AVCodecID codec) {
+    for (int i = 0; i + 3 < packet->size; ++i) {
+        const uint8_t* p = packet->data + i;
+        if (p[0] != 0 || p[1] != 0 || p[2] != 1) {
+            continue;
+        }
+        const int h264 = p[3] & 0x1f;
+        const int hevc = (p[3] >> 1) & 0x3f;
+        if ((codec == AV_CODEC_ID_H264 && h264 == 5) ||
+            (codec == AV_CODEC_ID_HEVC && (hevc == 19 || hevc == 20))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The temporal reference of the I picture an MPEG-1 or MPEG-2 key packet starts: how many
+// pictures of its group are shown before it. -1 when there is none.
+int TemporalReference(const AVPacket* packet) {
+    for (int i = 0; i + 5 < packet->size; ++i) {
+        const uint8_t* p = packet->data + i;
+        if (p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0) {
+            return ((p[5] >> 3) & 7) == 1 ? (p[4] << 2) | (p[5] >> 6) : -1;
+        }
+    }
+    return -1;
+}
+
+// The key packets, read once with the index: a seek that counts frames starts at the key frame
+// before the wanted one instead of the start of the file. A key frame's number is the rank of
+// its timestamp among all packets', or where timestamps do not order the packets, its place in
+// decoding order when it is an IDR, or that place plus its temporal reference in MPEG video.
+std::vector<CMovieIndex::KeyPacket> KeyPackets(const std::string& path, int track, int64_t frames) {
+    FormatContextPtr format;
+    if (OpenInput(path, &format) < 0 || avformat_find_stream_info(format.get(), nullptr) < 0 ||
+        track >= int(format->nb_streams)) {
+        return {};
+    }
+    const std::string name = format->iformat->name;
+    if (name.find("mp4") != std::string::npos || name.find("matroska") != std::string::npos) {
+        return {}; // timestamps name the frames there
+    }
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        format->streams[i]->discard = int(i) == track ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    }
+    const AVCodecID codec = format->streams[track]->codecpar->codec_id;
+    PacketPtr packet(av_packet_alloc());
+    std::vector<int64_t> pts; // of every packet, in decoding order
+    std::vector<CMovieIndex::KeyPacket> keys;
+    int64_t before = -1;
+    bool reordered = false; // some packet is shown at another time than it is decoded
+    while (packet && av_read_frame(format.get(), packet.get()) >= 0) {
+        if (packet->stream_index == track) {
+            if ((packet->flags & AV_PKT_FLAG_KEY) && packet->pos >= 0 &&
+                (keys.empty() || packet->pos > keys.back().pos)) {
+                const int64_t at = int64_t(pts.size());
+                int64_t frame = HoldsIdr(packet.get(), codec) ? at : -1;
+                if (codec == AV_CODEC_ID_MPEG1VIDEO || codec == AV_CODEC_ID_MPEG2VIDEO) {
+                    const int tr = TemporalReference(packet.get());
+                    frame = tr >= 0 ? at + tr : -1;
+                }
+                keys.push_back({packet->pos, packet->pts, frame, before});
+            }
+            before = packet->pos;
+            reordered = reordered || packet->pts != packet->dts;
+            pts.push_back(packet->pts);
+        }
+        av_packet_unref(packet.get());
+    }
+    if (int64_t(pts.size()) != frames) {
+        return {};
+    }
+    std::vector<int64_t> order = pts;
+    std::sort(order.begin(), order.end());
+    // Timestamps that merely repeat the decoding times of a stream with delayed pictures (as
+    // some containers write them) do not tell where a picture is shown.
+    const bool delayed = format->streams[track]->codecpar->video_delay > 0;
+    const bool ordered = order.front() != AV_NOPTS_VALUE && (reordered || !delayed) &&
+                         std::adjacent_find(order.begin(), order.end()) == order.end();
+    std::vector<CMovieIndex::KeyPacket> known;
+    for (CMovieIndex::KeyPacket key : keys) {
+        if (ordered) {
+            key.frame = std::lower_bound(order.begin(), order.end(), key.pts) - order.begin();
+        } else {
+            key.pts = AV_NOPTS_VALUE;
+        }
+        if (key.frame >= 0 && (known.empty() || key.frame > known.back().frame)) {
+            known.push_back(key);
+        }
+    }
+    return known;
 }
 
 } // namespace
@@ -139,12 +238,23 @@ HRESULT CMovieIndex::Get(const std::string& path, const IndexProgress& progress,
         result->m_vPts.push_back(info->PTS);
         result->m_vKey.push_back(info->KeyFrame ? 1 : 0);
     }
+    // A stream cut in the middle of a group of pictures starts with packets that refer to
+    // pictures it lacks: nothing decodes them, so the frames start at the first key frame.
+    const auto firstKey = std::find(result->m_vKey.begin(), result->m_vKey.end(), 1);
+    if (firstKey != result->m_vKey.end() && firstKey != result->m_vKey.begin()) {
+        const auto lead = firstKey - result->m_vKey.begin();
+        result->m_nLeading = int64_t(lead);
+        result->m_vKey.erase(result->m_vKey.begin(), firstKey);
+        result->m_vPts.erase(result->m_vPts.begin(), result->m_vPts.begin() + lead);
+    }
     const FFMS_TrackTimeBase* tb = FFMS_GetTimeBase(t);
     result->m_nTimeBaseNum = tb->Num;
     result->m_nTimeBaseDen = tb->Den;
     result->m_bPtsIncreasing =
         std::adjacent_find(result->m_vPts.begin(), result->m_vPts.end(),
                            [](int64_t a, int64_t b) { return b <= a; }) == result->m_vPts.end();
+
+    result->m_vKeyPackets = KeyPackets(path, track, count);
 
     std::lock_guard lock(g_cacheLock);
     Cache()[key] = result;

@@ -22,6 +22,18 @@ public:
     int64_t m_nTimeBaseNum = 1;  // the stream's time base: milliseconds = pts * num / den
     int64_t m_nTimeBaseDen = 1000;
     bool m_bPtsIncreasing = false; // every frame has its own, strictly rising timestamp
+    int64_t m_nLeading = 0;        // undecodable packets before the first key frame, left out
+    // Key packets whose frame is known, in file order, where frames are counted rather than
+    // named by timestamps (empty elsewhere): file position, timestamp (AV_NOPTS_VALUE where the
+    // stream's timestamps do not order its frames) and frame number, the undecodable leading
+    // frames included.
+    struct KeyPacket {
+        int64_t pos;
+        int64_t pts;
+        int64_t frame;
+        int64_t before; // position of the packet before it, -1 when none
+    };
+    std::vector<KeyPacket> m_vKeyPackets;
 
     int64_t FrameCount() const { return int64_t(m_vPts.size()); }
     // Index of the frame with this timestamp, -1 when there is none.

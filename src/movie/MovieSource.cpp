@@ -3,6 +3,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/display.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
@@ -22,6 +23,10 @@ constexpr int64_t kForwardReach = 8;
 constexpr int kSeekTries = 4;
 // Frames a restart at a noted key frame may take before that frame comes out.
 constexpr int kRestartReach = 64;
+// Decoding errors in a row, with no packet sent between them, before a decoder is given up.
+constexpr int kDecodeErrorsInARow = 16;
+// Seeks in a row where timestamps could not identify the frame before they are given up.
+constexpr int kTimestampMisses = 3;
 // Recent frames kept decoded, so that stepping back does not decode from the key frame again.
 constexpr size_t kKeptFrames = 16;
 constexpr size_t kKeptBytes = size_t(64) << 20;
@@ -81,6 +86,39 @@ int64_t PacketPosition(const AVFrame* frame) {
 #endif
 }
 
+// The size the container's own index gives the packet at this position, 0 when it has none.
+// Packets near the end are looked for from the end.
+int StoredSize(AVStream* stream, int64_t pos) {
+    for (int i = avformat_index_get_entries_count(stream) - 1; i >= 0 && pos >= 0; --i) {
+        const AVIndexEntry* entry = avformat_index_get_entry(stream, i);
+        if (entry->pos == pos) {
+            return entry->size;
+        }
+        if (entry->pos < pos) {
+            break;
+        }
+    }
+    return 0;
+}
+
+// The container's display matrix (side data of the stream), null when it has none.
+const int32_t* DisplayMatrix(const AVStream* stream) {
+#if LIBAVFORMAT_VERSION_MAJOR >= 61
+    const AVPacketSideData* data =
+        av_packet_side_data_get(stream->codecpar->coded_side_data,
+                                stream->codecpar->nb_coded_side_data, AV_PKT_DATA_DISPLAYMATRIX);
+    return data && data->size >= 36 ? reinterpret_cast<const int32_t*>(data->data) : nullptr;
+#else
+    size_t size = 0;
+    const uint8_t* data = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+    return data && size >= 36 ? reinterpret_cast<const int32_t*>(data) : nullptr;
+#endif
+}
+
+int Sign(int32_t v) {
+    return v > 0 ? 1 : v < 0 ? -1 : 0;
+}
+
 std::string CodecName(AVCodecID id) {
     return avcodec_get_name(id);
 }
@@ -102,15 +140,25 @@ HRESULT CMovieSource::Open(const std::string& path, const IndexProgress& progres
         return hr;
     }
     const CMovieIndex& index = *s->m_pIndex;
-    const int64_t count = index.FrameCount();
+    s->m_bTimestampContainer = index.m_bPtsIncreasing && s->TimestampsAreFrames();
+    s->m_bByTimestamp = s->m_bTimestampContainer;
+    s->m_nFrameCount = s->DeliverableCount();
+    for (const CMovieIndex::KeyPacket& key : index.m_vKeyPackets) {
+        const int64_t frame = key.frame - index.m_nLeading;
+        if (frame > 0 && frame < s->m_nFrameCount) {
+            s->m_vCountKeys.push_back(
+                {frame, key.pos, key.before >= 0 ? key.before : key.pos, key.pts, 0, false});
+        }
+    }
+    const int64_t count = s->m_nFrameCount;
     // Read for every codec: a decoder that puts out nothing for a damaged packet leaves a gap too.
-    s->m_vMayMiss.assign(size_t(count), 0);
+    s->m_vMayMiss.assign(size_t(index.FrameCount()), 0);
     const AVRational tb = s->m_pFormat->streams[s->m_nStream]->time_base;
     const auto toUnits = [&](int64_t ticks) {
         return av_rescale_q(ticks, tb, AVRational{1, 10000000});
     };
     if (count > 1) {
-        const int64_t span = toUnits(index.m_vPts.back() - index.m_vPts.front());
+        const int64_t span = toUnits(index.m_vPts[size_t(count - 1)] - index.m_vPts.front());
         s->m_nAvgTimePerFrame = std::max<int64_t>(1, span / (count - 1));
         s->m_nDuration = span + s->m_nAvgTimePerFrame;
     } else {
@@ -121,9 +169,19 @@ HRESULT CMovieSource::Open(const std::string& path, const IndexProgress& progres
     }
     // Positions map back to frames only while every frame has at least one unit of time.
     s->m_nDuration = std::max(s->m_nDuration, count);
-    s->m_bByTimestamp = index.m_bPtsIncreasing && s->TimestampsAreFrames();
     *source = std::move(s);
     return S_OK;
+}
+
+// Where frames are counted, the index's own key marks may be in decoding order; the key frames
+// numbered from their packets are the ones a seek starts from. Neither changes once open.
+int64_t CMovieSource::KeyFrameAtOrBefore(int64_t n) const {
+    if (m_bTimestampContainer || m_vCountKeys.empty()) {
+        return m_pIndex->KeyAtOrBefore(n);
+    }
+    const auto key = std::upper_bound(m_vCountKeys.begin(), m_vCountKeys.end(), n,
+                                      [](int64_t f, const CountKey& k) { return f < k.frame; });
+    return key == m_vCountKeys.begin() ? 0 : std::prev(key)->frame;
 }
 
 CMovieSource::~CMovieSource() {
@@ -134,6 +192,14 @@ CMovieSource::~CMovieSource() {
 HRESULT CMovieSource::Fail(HRESULT hr, std::string cause) {
     m_strError = std::move(cause);
     return hr;
+}
+
+std::string CMovieSource::LostFailure() const {
+    std::string text = "the decoder gave no picture for it (damaged data)";
+    if (m_nLastError != 0) {
+        text += " (after: " + AvErrorText(m_nLastError) + ")";
+    }
+    return text;
 }
 
 std::string CMovieSource::DecodeFailure(int result) const {
@@ -155,6 +221,61 @@ bool CMovieSource::TimestampsAreFrames() const {
     }
     const AVCodecParameters* par = m_pFormat->streams[m_nStream]->codecpar;
     return format == "avi" && par->video_delay == 0 && m_pCodec->has_b_frames == 0;
+}
+
+// A file cut short can end inside the last packet the index counted: its picture never comes
+// out. The demuxer tells where a packet is shorter than the container says or unreadable; only
+// then are the last frames decoded to see which of them come out.
+int64_t CMovieSource::DeliverableCount() {
+    const CMovieIndex& index = *m_pIndex;
+    const int64_t count = index.FrameCount();
+    if (count == 0) {
+        return count;
+    }
+    const int64_t key = index.KeyAtOrBefore(count - 1);
+    if (Failed(SeekToKey(key))) {
+        return count;
+    }
+    AVStream* stream = m_pFormat->streams[m_nStream];
+    bool cut = false;
+    for (;;) {
+        const int r = av_read_frame(m_pFormat.get(), m_pPacket.get());
+        if (r < 0) {
+            cut = cut || r != AVERROR_EOF;
+            break;
+        }
+        if (m_pPacket->stream_index == m_nStream) {
+            cut = cut || (m_pPacket->flags & AV_PKT_FLAG_CORRUPT) ||
+                  m_pPacket->size < StoredSize(stream, m_pPacket->pos);
+        }
+        av_packet_unref(m_pPacket.get());
+    }
+    int64_t delivered = count;
+    if (cut && !Failed(SeekToKey(key))) {
+        int64_t out = 0;
+        int64_t last = -1;
+        while (DecodeNext() == 0) {
+            if (!m_bSeenKey && IsKeyFrame(m_pFrame.get())) {
+                m_bSeenKey = true;
+            }
+            if (m_bSeenKey) {
+                ++out;
+                if (m_bByTimestamp && m_pFrame->pts != AV_NOPTS_VALUE) {
+                    last = std::max(last, index.FindPts(m_pFrame->pts));
+                }
+            }
+            av_frame_unref(m_pFrame.get());
+        }
+        const int64_t seen = m_bByTimestamp ? last + 1 : key + out;
+        if (seen > key && seen < count) {
+            delivered = seen;
+        }
+    }
+    // The next read seeks, or in counting mode starts the file afresh.
+    avcodec_flush_buffers(m_pCodec.get());
+    m_bFlushed = false;
+    m_nNext = -1;
+    return delivered;
 }
 
 HRESULT CMovieSource::OpenDecoder() {
@@ -196,7 +317,7 @@ HRESULT CMovieSource::OpenDecoder() {
     }
     // Frame threads, one more than the cores: on two cores this decoded the run from a key frame
     // to a sought frame faster than one thread, two threads or slice threads.
-    m_pCodec->thread_count = 0;
+    m_pCodec->thread_count = m_bOneThread ? 1 : 0;
 #ifdef AV_CODEC_FLAG_COPY_OPAQUE
     m_pCodec->flags |= AV_CODEC_FLAG_COPY_OPAQUE;
 #endif
@@ -205,16 +326,31 @@ HRESULT CMovieSource::OpenDecoder() {
         return Fail(E_FAIL, "libavcodec cannot open the decoder for codec " +
                                 CodecName(par->codec_id) + ": " + AvErrorText(r));
     }
-    m_nWidth = par->width;
-    m_nHeight = par->height;
+    m_nCodedWidth = par->width;
+    m_nCodedHeight = par->height;
+    m_turn = Turn{};
+    // Phones store the picture as the sensor saw it and say in the matrix how to show it: the
+    // matrix maps (x, y) to (a x + c y, b x + d y). Only quarter turns and mirrors are applied.
+    if (const int32_t* m = DisplayMatrix(m_pFormat->streams[m_nStream])) {
+        const int a = Sign(m[0]), b = Sign(m[1]), c = Sign(m[3]), d = Sign(m[4]);
+        if (b == 0 && c == 0 && a != 0 && d != 0) {
+            m_turn = Turn{false, a, b, c, d};
+        } else if (a == 0 && d == 0 && b != 0 && c != 0) {
+            m_turn = Turn{true, a, b, c, d};
+        }
+    }
+    m_nWidth = m_turn.swap ? m_nCodedHeight : m_nCodedWidth;
+    m_nHeight = m_turn.swap ? m_nCodedWidth : m_nCodedHeight;
     m_bFlushed = false;
-    m_bSeenKey = true; // the start of the stream needs no key frame to be right
+    // The start of the stream needs no key frame to be right, unless it was cut before one.
+    m_bSeenKey = m_pIndex->m_nLeading == 0;
     m_nLastPos = m_nKeyPos[0] = m_nKeyPos[1] = -1;
     m_nLastKeySignature = 0;
     m_nNext = 0;
     m_bCanDiscard = DiscardsOnlyUnreferenced(par);
     m_nDiscardBefore = 0;
     ClearMayMiss();
+    m_vDamaged.clear();
     return S_OK;
 }
 
@@ -227,10 +363,22 @@ void CMovieSource::CloseDecoder() {
 }
 
 int CMovieSource::DecodeNext() {
-    for (;;) {
+    for (int errors = 0;;) {
         int r = avcodec_receive_frame(m_pCodec.get(), m_pFrame.get());
         if (r == 0) {
             ++m_nDecoded;
+            if (m_pFrame->decode_error_flags != 0 || (m_pFrame->flags & AV_FRAME_FLAG_CORRUPT)) {
+                MarkDamaged(PacketPosition(m_pFrame.get()));
+            }
+            return r;
+        }
+        if (r != AVERROR(EAGAIN) && r != AVERROR_EOF) {
+            // One picture failed; those queued behind it still come out.
+            m_nLastError = r;
+            MarkDamaged(m_nLastPos);
+            if (++errors < kDecodeErrorsInARow) {
+                continue;
+            }
         }
         if (r != AVERROR(EAGAIN)) {
             return r;
@@ -254,13 +402,18 @@ int CMovieSource::DecodeNext() {
             if ((m_pPacket->flags & AV_PKT_FLAG_KEY) && m_nLastPos >= 0) {
                 m_nKeyPos[0] = m_nKeyPos[1];
                 m_nKeyPos[1] = m_nLastPos;
+                if (!m_vDamaged.empty() && m_vDamaged.back().second == INT64_MAX) {
+                    m_vDamaged.back().second = m_nLastPos;
+                }
             }
             m_pCodec->skip_frame = MayDiscard() ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
             TagWithPosition(m_pPacket.get());
+            errors = 0;
             r = avcodec_send_packet(m_pCodec.get(), m_pPacket.get());
             // A damaged packet is dropped; the decoder goes on with the next one.
             if (r < 0) {
                 m_nLastError = r;
+                MarkDamaged(m_pPacket->pos);
             }
         }
         av_packet_unref(m_pPacket.get());
@@ -277,6 +430,7 @@ HRESULT CMovieSource::SeekToKey(int64_t key) {
     m_bSeenKey = false;
     m_nNext = -1;
     ClearMayMiss();
+    m_vDamaged.clear();
     return S_OK;
 }
 
@@ -320,7 +474,19 @@ HRESULT CMovieSource::ReadFrame(int64_t n, uint8_t* dst, int stride) {
         return Fail(E_INVALIDARG, "frame " + std::to_string(n) + " is not among the " +
                                       std::to_string(FrameCount()) + " frames");
     }
-    const HRESULT hr = ReadFrom(n, dst, stride);
+    HRESULT hr = ReadFrom(n, dst, stride);
+    if (m_nLastError != 0 && !m_bOneThread) {
+        // Damaged data. Frame threads may hand a patched-up picture out before the decoder marks
+        // it so: from now on the movie is decoded on one thread, where the mark comes with it.
+        m_bOneThread = true;
+        m_vKept.clear();
+        m_strError.clear();
+        m_nLastError = 0;
+        hr = OpenDecoder();
+        if (!Failed(hr)) {
+            hr = ReadFrom(n, dst, stride);
+        }
+    }
     if (Failed(hr)) {
         m_strError = "frame " + std::to_string(n) + ": " +
                      (m_strError.empty() ? std::string("could not be read") : m_strError);
@@ -333,13 +499,19 @@ HRESULT CMovieSource::ReadFrom(int64_t n, uint8_t* dst, int stride) {
     if (m_bByTimestamp) {
         HRESULT hr = ReadByTimestamp(n, dst, stride);
         if (hr != S_FALSE) {
+            m_nTimestampMisses = 0;
             return hr;
         }
-        // Timestamps do not tell the frames apart: count them from now on, and trust no frame
-        // they named.
-        m_bByTimestamp = false;
+        // Timestamps did not tell this frame apart: count it, and trust no frame they named.
+        // Only when that keeps happening are they given up for good.
         m_nNext = -1;
         m_vKept.clear();
+        if (++m_nTimestampMisses < kTimestampMisses) {
+            hr = ReadByCount(n, dst, stride);
+            m_nNext = -1;
+            return hr;
+        }
+        m_bByTimestamp = false;
     }
     return ReadByCount(n, dst, stride);
 }
@@ -348,7 +520,7 @@ HRESULT CMovieSource::ReadFrom(int64_t n, uint8_t* dst, int stride) {
 HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
     for (const KeptFrame& kept : m_vKept) {
         if (kept.index == n) {
-            return Convert(kept.frame.get(), dst, stride);
+            return Deliver(kept.frame.get(), dst, stride);
         }
     }
     const CMovieIndex& index = *m_pIndex;
@@ -370,8 +542,12 @@ HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
     for (int tries = 0;;) {
         const int r = DecodeNext();
         if (r < 0) {
-            // The stream ended (or broke) before the frame: the index promised it, so counting
-            // may still find it.
+            // The stream ended (or broke) before the frame. Frames named on the way to it show
+            // where the decoder was: the frame is lost. Otherwise counting may still find it.
+            if (m_nNext >= 0 && m_nNext <= n) {
+                m_nNext = -1;
+                return Fail(E_FAIL, DecodeFailure(r));
+            }
             return S_FALSE;
         }
         if (!m_bSeenKey) {
@@ -383,10 +559,17 @@ HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
         }
         const int64_t ts = m_pFrame->pts;
         const int64_t got = ts == AV_NOPTS_VALUE ? -1 : index.FindPts(ts);
-        // Only frames whose packets the decoder was allowed to leave out may be missing.
-        if (got < 0 || (m_nNext >= 0 && (got < m_nNext || !OnlyDiscardableMissing(m_nNext, got)))) {
+        if (got < 0 || (m_nNext >= 0 && got < m_nNext)) {
             av_frame_unref(m_pFrame.get());
             return S_FALSE;
+        }
+        // Only frames whose packets the decoder was allowed to leave out may be missing; any
+        // other gap is a picture lost to damaged data.
+        const bool lost = m_nNext >= 0 && !OnlyDiscardableMissing(m_nNext, got);
+        if (lost && m_nNext <= n && n < got) {
+            av_frame_unref(m_pFrame.get());
+            m_nNext = got + 1;
+            return Fail(E_FAIL, LostFailure());
         }
         m_nNext = got + 1;
         // A field pair from a packet the decoder could leave out may lack the field that
@@ -397,7 +580,7 @@ HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
             Keep(got);
         }
         if (got == n) {
-            const HRESULT hr = Convert(m_pFrame.get(), dst, stride);
+            const HRESULT hr = Deliver(m_pFrame.get(), dst, stride);
             av_frame_unref(m_pFrame.get());
             return hr;
         }
@@ -423,14 +606,39 @@ HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
     if (m_vFramePos.empty()) {
         m_vFramePos.assign(size_t(FrameCount()), -1);
     }
-    bool pending = false;   // m_pFrame already holds frame m_nNext
-    bool restarted = false; // counting goes on from a noted key frame
+    bool pending = false;    // m_pFrame already holds frame m_nNext
+    bool restarted = false;  // counting goes on from a noted key frame
+    int64_t restartKey = -1; // the key frame it went on from, when found by its position
     auto point = m_vCheckpoints.end();
     for (auto it = m_vCheckpoints.begin(); it != m_vCheckpoints.end() && it->index <= n; ++it) {
         point = it;
     }
     const bool behind = m_nNext < 0 || n < m_nNext;
-    if (behind || (point != m_vCheckpoints.end() && point->index > m_nNext + kForwardReach)) {
+    if (!m_vCountKeys.empty()) {
+        // The nearest key frame before the frame, or an earlier one when that one cannot be
+        // found again; the start of the file only for frames before the first one known.
+        auto key = std::upper_bound(m_vCountKeys.begin(), m_vCountKeys.end(), n,
+                                    [](int64_t f, const CountKey& k) { return f < k.frame; });
+        const int64_t nearest = key == m_vCountKeys.begin() ? 0 : std::prev(key)->frame;
+        if (behind || nearest > m_nNext + kForwardReach) {
+            for (int tries = 0; key != m_vCountKeys.begin() && tries < kSeekTries; ++tries) {
+                --key;
+                if (RestartAtKey(*key)) {
+                    m_nNext = key->frame;
+                    pending = restarted = true;
+                    restartKey = key - m_vCountKeys.begin();
+                    break;
+                }
+            }
+            if (!restarted) {
+                const HRESULT hr = OpenDecoder();
+                if (Failed(hr)) {
+                    return hr;
+                }
+            }
+        }
+    } else if (behind ||
+               (point != m_vCheckpoints.end() && point->index > m_nNext + kForwardReach)) {
         const bool usable = point != m_vCheckpoints.end();
         if (usable && RestartAt(*point)) {
             m_nNext = point->index;
@@ -451,6 +659,13 @@ HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
     for (;;) {
         bool wrong = false;
         const int r = pending ? 0 : DecodeNext();
+        if (r == 0 && !pending && !m_bSeenKey) {
+            if (!IsKeyFrame(m_pFrame.get())) {
+                av_frame_unref(m_pFrame.get());
+                continue;
+            }
+            m_bSeenKey = true;
+        }
         if (r < 0) {
             wrong = restarted;
             if (!wrong) {
@@ -475,7 +690,12 @@ HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
                 return Fail(E_FAIL, "the decoder gave more frames than the index holds");
             }
             // The restart point gave other frames than counting did: never use it again.
-            m_vCheckpoints.erase(point);
+            if (restartKey >= 0) {
+                m_vCountKeys[size_t(restartKey)].bad = true;
+                restartKey = -1;
+            } else {
+                m_vCheckpoints.erase(point);
+            }
             const HRESULT hr = OpenDecoder();
             if (Failed(hr)) {
                 return hr;
@@ -483,6 +703,16 @@ HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
             restarted = false;
             point = m_vCheckpoints.end();
             continue;
+        }
+        // Where timestamps name frames, a count that disagrees with them is off: the decoder
+        // lost pictures on the way, and no frame is shown under another one's number.
+        if (m_bByTimestamp && m_pFrame->pts != AV_NOPTS_VALUE) {
+            const int64_t named = m_pIndex->FindPts(m_pFrame->pts);
+            if (named >= 0 && named != got) {
+                av_frame_unref(m_pFrame.get());
+                m_nNext = -1;
+                return Fail(E_FAIL, LostFailure());
+            }
         }
         ++m_nNext;
         if (!restarted && IsKeyFrame(m_pFrame.get())) {
@@ -493,7 +723,7 @@ HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
             }
         }
         if (got == n) {
-            const HRESULT hr = Convert(m_pFrame.get(), dst, stride);
+            const HRESULT hr = Deliver(m_pFrame.get(), dst, stride);
             av_frame_unref(m_pFrame.get());
             return hr;
         }
@@ -528,17 +758,27 @@ uint64_t CMovieSource::Signature() const {
     return h;
 }
 
-// The restart starts at or before the key frame's packet: the key frame is the first or the
-// second key frame that comes out, recognised by its signature.
-bool CMovieSource::RestartAt(const Checkpoint& point) {
-    if (av_seek_frame(m_pFormat.get(), -1, point.pos, AVSEEK_FLAG_BYTE) < 0) {
+// Counting goes on from there: the frame that comes out next is not known yet.
+bool CMovieSource::SeekToByte(int64_t pos) {
+    if (av_seek_frame(m_pFormat.get(), -1, pos, AVSEEK_FLAG_BYTE) < 0) {
         return false;
     }
     avcodec_flush_buffers(m_pCodec.get());
     m_bFlushed = false;
+    m_bSeenKey = true;
     m_nNext = -1;
     ClearMayMiss();
+    m_vDamaged.clear();
     m_nLastPos = m_nKeyPos[0] = m_nKeyPos[1] = -1;
+    return true;
+}
+
+// The restart starts at or before the key frame's packet: the key frame is the first or the
+// second key frame that comes out, recognised by its signature.
+bool CMovieSource::RestartAt(const Checkpoint& point) {
+    if (!SeekToByte(point.pos)) {
+        return false;
+    }
     int keys = 0;
     for (int i = 0; i < kRestartReach && keys < 2; ++i) {
         if (DecodeNext() < 0) {
@@ -555,6 +795,37 @@ bool CMovieSource::RestartAt(const Checkpoint& point) {
     return false;
 }
 
+// A byte seek to the key frame's packet: it is the key frame that comes out from that packet
+// with that packet's timestamp (leading pictures that refer to the group before may come out
+// first), and it looks as it did the first time.
+bool CMovieSource::RestartAtKey(CountKey& key) {
+    if (key.bad || !SeekToByte(key.before)) {
+        return false;
+    }
+    for (int i = 0; i < kRestartReach; ++i) {
+        if (DecodeNext() < 0) {
+            break;
+        }
+        const int64_t at = PacketPosition(m_pFrame.get());
+        if (at == key.pos && IsKeyFrame(m_pFrame.get()) &&
+            (key.pts == AV_NOPTS_VALUE || m_pFrame->pts == key.pts)) {
+            const uint64_t signature = Signature();
+            if (key.signature == 0 || key.signature == signature) {
+                key.signature = signature;
+                m_nLastError = 0; // what failed before the key frame concerns no frame after it
+                return true;
+            }
+        }
+        const bool passed = at == key.pos || (at > key.pos && IsKeyFrame(m_pFrame.get()));
+        av_frame_unref(m_pFrame.get());
+        if (passed) {
+            break;
+        }
+    }
+    key.bad = true;
+    return false;
+}
+
 // The oldest kept frame makes room: the newest ones are nearest to the frames asked for next.
 void CMovieSource::Keep(int64_t index) {
     if (m_nKeepLimit == 0) {
@@ -568,6 +839,9 @@ void CMovieSource::Keep(int64_t index) {
             return;
         }
     }
+    if (Damaged(m_pFrame.get())) {
+        return;
+    }
     FramePtr frame(av_frame_clone(m_pFrame.get()));
     if (!frame) {
         return; // no memory to spare: the frame is decoded again when asked for
@@ -578,10 +852,35 @@ void CMovieSource::Keep(int64_t index) {
     m_vKept.push_back(KeptFrame{index, std::move(frame)});
 }
 
+// Every picture decoded after damaged data up to the next key frame may refer to what was lost:
+// the decoder patches such pictures up from their neighbours, and would show them under this
+// frame's number.
+void CMovieSource::MarkDamaged(int64_t pos) {
+    if (pos >= 0 && (m_vDamaged.empty() || m_vDamaged.back().second != INT64_MAX)) {
+        m_vDamaged.emplace_back(pos, INT64_MAX);
+    }
+}
+
+bool CMovieSource::Damaged(const AVFrame* frame) const {
+    if (frame->decode_error_flags != 0 || (frame->flags & AV_FRAME_FLAG_CORRUPT)) {
+        return true;
+    }
+    const int64_t pos = PacketPosition(frame);
+    return std::any_of(m_vDamaged.begin(), m_vDamaged.end(),
+                       [&](const auto& range) { return pos >= range.first && pos < range.second; });
+}
+
+HRESULT CMovieSource::Deliver(const AVFrame* frame, uint8_t* dst, int stride) {
+    if (Damaged(frame)) {
+        return Fail(E_FAIL, "its picture depends on damaged data");
+    }
+    return Convert(frame, dst, stride);
+}
+
 HRESULT CMovieSource::Convert(const AVFrame* frame, uint8_t* dst, int stride) {
     // The cached context frees the one it is given when it makes another.
     m_pSws.reset(sws_getCachedContext(m_pSws.release(), frame->width, frame->height,
-                                      AVPixelFormat(frame->format), m_nWidth, m_nHeight,
+                                      AVPixelFormat(frame->format), m_nCodedWidth, m_nCodedHeight,
                                       AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!m_pSws) {
         const char* format = av_get_pix_fmt_name(AVPixelFormat(frame->format));
@@ -593,10 +892,10 @@ HRESULT CMovieSource::Convert(const AVFrame* frame, uint8_t* dst, int stride) {
     // The converter writes whole blocks of pixels, up to 24 bytes past a row's end, and when
     // a row leaves no room for that it does not convert the last pixels at all. It gets top-down
     // rows with room to spare; they are copied bottom row first.
-    const size_t rowBytes = size_t(3) * size_t(m_nWidth);
+    const size_t rowBytes = size_t(3) * size_t(m_nCodedWidth);
     const int scratchStride = int((rowBytes + 63) / 64 * 64 + 64);
     try {
-        m_vScratch.resize(size_t(scratchStride) * size_t(m_nHeight));
+        m_vScratch.resize(size_t(scratchStride) * size_t(m_nCodedHeight));
     } catch (const std::bad_alloc&) {
         // On the streaming thread: an error event, not an exception.
         return Fail(E_OUTOFMEMORY, "no memory for the converted picture");
@@ -608,9 +907,27 @@ HRESULT CMovieSource::Convert(const AVFrame* frame, uint8_t* dst, int stride) {
     if (rows <= 0) {
         return Fail(E_FAIL, "libswscale converted no rows");
     }
+    if (!m_turn.Turns()) {
+        for (int y = 0; y < m_nHeight; ++y) {
+            std::memcpy(dst + ptrdiff_t(stride) * (m_nHeight - 1 - y),
+                        m_vScratch.data() + ptrdiff_t(scratchStride) * y, rowBytes);
+        }
+        return S_OK;
+    }
+    // Upright pixel (X, Y) comes from origin + X stepX + Y stepY; a step backwards starts at the
+    // far end of its axis.
+    const ptrdiff_t stepX = m_turn.swap ? m_turn.c * ptrdiff_t(scratchStride) : 3 * m_turn.a;
+    const ptrdiff_t stepY = m_turn.swap ? 3 * m_turn.b : m_turn.d * ptrdiff_t(scratchStride);
+    const ptrdiff_t origin =
+        (stepX < 0 ? -stepX * (m_nWidth - 1) : 0) + (stepY < 0 ? -stepY * (m_nHeight - 1) : 0);
     for (int y = 0; y < m_nHeight; ++y) {
-        std::memcpy(dst + ptrdiff_t(stride) * (m_nHeight - 1 - y),
-                    m_vScratch.data() + ptrdiff_t(scratchStride) * y, rowBytes);
+        uint8_t* out = dst + ptrdiff_t(stride) * (m_nHeight - 1 - y);
+        const uint8_t* in = m_vScratch.data() + origin + stepY * y;
+        for (int x = 0; x < m_nWidth; ++x, in += stepX, out += 3) {
+            out[0] = in[0];
+            out[1] = in[1];
+            out[2] = in[2];
+        }
     }
     return S_OK;
 }

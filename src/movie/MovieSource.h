@@ -35,12 +35,14 @@ public:
 
     int Width() const { return m_nWidth; }
     int Height() const { return m_nHeight; }
-    int64_t FrameCount() const { return m_pIndex->FrameCount(); }
+    // Frames that can be delivered: those of the index but a last one the file holds only in
+    // part.
+    int64_t FrameCount() const { return m_nFrameCount; }
     // Length in 100 ns units: from the first frame's start to the last frame's end.
     int64_t Duration() const { return m_nDuration; }
     int64_t AvgTimePerFrame() const { return m_nAvgTimePerFrame; }
-    // The key frame a seek to frame `n` starts from.
-    int64_t KeyFrameAtOrBefore(int64_t n) const { return m_pIndex->KeyAtOrBefore(n); }
+    // The key frame a seek to frame `n` starts from. Safe from any thread.
+    int64_t KeyFrameAtOrBefore(int64_t n) const;
     // True while frames are identified by their timestamps.
     bool IdentifiesByTimestamp() const { return m_bByTimestamp; }
 
@@ -60,12 +62,18 @@ private:
     HRESULT Fail(HRESULT hr, std::string cause);
     // Why decoding stopped short of a frame: the decoder's result and what broke before it.
     std::string DecodeFailure(int result) const;
+    // Why a frame the decoder went past did not come out.
+    std::string LostFailure() const;
+    int64_t DeliverableCount();
     // Next decoded frame into m_pFrame: 0, AVERROR_EOF at the end, or another error.
     int DecodeNext();
     HRESULT SeekToKey(int64_t key);
     HRESULT ReadFrom(int64_t n, uint8_t* dst, int stride);
     HRESULT ReadByTimestamp(int64_t n, uint8_t* dst, int stride);
     HRESULT ReadByCount(int64_t n, uint8_t* dst, int stride);
+    void MarkDamaged(int64_t pos);
+    bool Damaged(const AVFrame* frame) const;
+    HRESULT Deliver(const AVFrame* frame, uint8_t* dst, int stride);
     HRESULT Convert(const AVFrame* frame, uint8_t* dst, int stride);
     // Keeps a reference to the decoded m_pFrame, which is frame `index`.
     void Keep(int64_t index);
@@ -77,7 +85,20 @@ private:
     };
     void Remember(int64_t pos, int64_t index, uint64_t signature);
     uint64_t Signature() const;
+    bool SeekToByte(int64_t pos);
     bool RestartAt(const Checkpoint& point);
+    // Counting restarts at a key frame whose packet the index knows, numbered by the timestamp
+    // of that packet.
+    struct CountKey {
+        int64_t frame;
+        int64_t pos;
+        int64_t before; // where a restart starts: the packet before, which primes the parser
+        int64_t pts;
+        uint64_t signature; // of its picture once restarted at, 0 before
+        bool bad;           // a restart there did not give it
+    };
+    std::vector<CountKey> m_vCountKeys; // by frame number
+    bool RestartAtKey(CountKey& key);
 
     std::string m_strPath;
     std::shared_ptr<const CMovieIndex> m_pIndex;
@@ -90,20 +111,36 @@ private:
     int m_nLastError = 0; // the last read or decoding error of this ReadFrame, 0 when none
     std::vector<uint8_t> m_vScratch; // the converter's output, top row first
     int m_nStream = -1;
-    int m_nWidth = 0;
+    int m_nWidth = 0; // upright, as shown
     int m_nHeight = 0;
+    int m_nCodedWidth = 0; // as decoded
+    int m_nCodedHeight = 0;
+    // How the decoded picture is turned upright: shown (x, y) = (a x + c y, b x + d y) with the
+    // axes swapped or not, each of a, b, c, d -1, 0 or 1.
+    struct Turn {
+        bool swap = false;
+        int a = 1, b = 0, c = 0, d = 1;
+        bool Turns() const { return swap || a < 0 || d < 0; }
+    };
+    Turn m_turn;
     int64_t m_nDuration = 0;
     int64_t m_nAvgTimePerFrame = 0;
+    int64_t m_nFrameCount = 0;
+    bool m_bTimestampContainer = false; // the container names every frame by its timestamp
     bool m_bByTimestamp = true;
-    bool m_bFlushed = false;                // the demuxer ended and the decoder was told so
-    bool m_bSeenKey = false;                // a key frame came out since the last seek
-    int64_t m_nNext = -1;                   // frame the decoder gives next; -1 when not known
-    int64_t m_nDecoded = 0;                 // pictures the decoder put out
+    int m_nTimestampMisses = 0; // seeks in a row that timestamps could not place
+    bool m_bOneThread = false;  // the decoder runs on one thread, since data was damaged
+    bool m_bFlushed = false;    // the demuxer ended and the decoder was told so
+    bool m_bSeenKey = false;    // a key frame came out since the last seek
+    int64_t m_nNext = -1;       // frame the decoder gives next; -1 when not known
+    int64_t m_nDecoded = 0;     // pictures the decoder put out
     std::vector<Checkpoint> m_vCheckpoints; // key frames passed while counting, by number
     int64_t m_nLastPos = -1;                // newest known packet position sent to the decoder
     int64_t m_nKeyPos[2] = {-1, -1};        // that position at the last two key packets sent
     uint64_t m_nLastKeySignature = 0;
     std::vector<int64_t> m_vFramePos; // packet position of each frame counted, or -1
+    // Packet positions from damaged data to the next key packet, since the last seek.
+    std::vector<std::pair<int64_t, int64_t>> m_vDamaged;
 
     struct KeptFrame {
         int64_t index;

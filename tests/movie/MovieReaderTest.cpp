@@ -10,6 +10,7 @@
 #include "movie/MovieReader.h"
 
 #include <algorithm>
+#include <fstream>
 #include <random>
 
 namespace vx::test {
@@ -203,11 +204,13 @@ TEST_F(MovieReaderTest, IndexingShowsProgressAndCanBeCancelled) {
 }
 
 TEST_F(MovieReaderTest, AFetchEndsInBlackWhenDecodingFails) {
-    // The movie is cut short after it was opened: the frames the index promised are gone.
+    // The movie is cut short after it was opened: the frames the index promised are gone. The
+    // first frame is read before, so that the demuxer holds the start of the file, not its end.
     const std::string path = Movie("mjpeg.avi");
     const std::string copy = s_pDir->File("cut.avi");
     std::filesystem::copy_file(path, copy);
     CMovieReader reader(copy);
+    ASSERT_EQ(FrameShown(reader), 0);
     std::filesystem::resize_file(copy, std::filesystem::file_size(copy) / 3);
     reader.Seek(60);
     int32_t length = -1;
@@ -223,6 +226,137 @@ TEST_F(MovieReaderTest, AFetchEndsInBlackWhenDecodingFails) {
     reader.Seek(1);
     EXPECT_EQ(FrameShown(reader), 1);
     EXPECT_EQ(reader.FailureReason(), "");
+}
+
+// Random frames, every frame backwards, every other forwards: each shown is the one asked for, or
+// none with the reason; never another frame under this one's number. Returns how many
+// could not be decoded. Frame n shows the number n + `first`.
+int SeekEverywhere(CMovieReader& reader, const std::string& name, int first = 0) {
+    const int64_t count = reader.GetFrameCount();
+    std::vector<int64_t> order;
+    std::mt19937 random(uint32_t(count) * 31u);
+    for (int i = 0; i < 24; ++i) {
+        order.push_back(int64_t(random() % uint64_t(count)));
+    }
+    for (int64_t n = count - 1; n >= 0; --n) {
+        order.push_back(n);
+    }
+    for (int64_t n = 1; n < count; n += 2) {
+        order.push_back(n);
+    }
+    int undecodable = 0;
+    int wrong = 0;
+    for (const int64_t n : order) {
+        reader.Seek(n);
+        const int shown = FrameShown(reader);
+        if (shown == -2) {
+            ++undecodable;
+            EXPECT_EQ(reader.FailureReason().rfind("frame " + std::to_string(n) + ": ", 0), 0u)
+                << name << ": " << reader.FailureReason();
+        } else if (shown != -1 && shown != int(n) + first && ++wrong <= 5) {
+            ADD_FAILURE() << name << ": asked for " << n << ", got " << shown;
+        }
+    }
+    return undecodable;
+}
+
+// Broken files made from valid ones: a last packet cut short, bytes overwritten in the middle,
+// a transport stream that starts inside a group of pictures.
+TEST_F(MovieReaderTest, BrokenMoviesNeverShowAFrameUnderAnotherNumber) {
+    const std::string whole = Movie(MovieKind{
+        "whole.mp4", "-c:v libx264 -preset veryfast -bf 0 -g 12 -movflags +faststart", 30});
+    const std::string truncated = s_pDir->File("truncated.mp4");
+    std::filesystem::copy_file(whole, truncated);
+    std::filesystem::resize_file(truncated, std::filesystem::file_size(whole) - 12);
+    {
+        CMovieReader reader(truncated);
+        EXPECT_EQ(reader.GetFrameCount(), 29);
+        EXPECT_EQ(SeekEverywhere(reader, "truncated.mp4"), 0);
+    }
+
+    const std::string intact =
+        Movie(MovieKind{"intact.mp4", "-c:v libx264 -preset veryfast -bf 3 -g 24", 48});
+    const std::string damaged = s_pDir->File("damaged.mp4");
+    std::filesystem::copy_file(intact, damaged);
+    {
+        std::fstream file(damaged, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(std::streamoff(std::filesystem::file_size(damaged) * 2 / 5));
+        for (int i = 0; i < 120; ++i) {
+            file.put(char(i * 37 + 11));
+        }
+    }
+    {
+        CMovieReader reader(damaged);
+        // Into the damage, then well after it: the later frame is itself.
+        for (int64_t n = 10; n < 30; ++n) {
+            reader.Seek(n);
+            FrameShown(reader);
+        }
+        reader.Seek(45);
+        EXPECT_EQ(FrameShown(reader), 45);
+        EXPECT_GT(SeekEverywhere(reader, "damaged.mp4"), 0);
+    }
+
+    const std::string ts = Movie(MovieKind{
+        "whole.ts", "-c:v libx264 -preset veryfast -bf 3 -x264-params keyint=12:scenecut=0", 36});
+    const std::string cut = s_pDir->File("cut.ts");
+    {
+        const std::string bytes = ReadWholeFile(ts);
+        // Whole transport packets from a third of the way in.
+        WriteWholeFile(cut, bytes.substr(bytes.size() / 3 / 188 * 188));
+    }
+    CMovieReader reader(cut);
+    reader.Seek(0);
+    const int first = FrameShown(reader);
+    EXPECT_EQ(first % 12, 0) << "frame 0 is the first key frame, not " << first;
+    EXPECT_EQ(reader.GetFrameCount(), 36 - first);
+    EXPECT_EQ(SeekEverywhere(reader, "cut.ts", first), 0);
+}
+
+// A phone's movie: the picture stored turned, with the matrix that turns it upright written
+// into the track header (a, b, c, d in 16.16; the shift in x).
+std::string TurnedMovie(const std::string& name, const char* turn, int a, int b, int c, int d,
+                        int shiftX, const TempDir& dir) {
+    const std::string stored = RunFfmpeg(
+        dir, "stored_" + name,
+        "-f lavfi -i \"color=c=black:s=160x120:r=25,format=yuv420p,geq=lum='if(eq(lt(Y,60),"
+        "mod(floor(N/pow(2,floor(X/20))),2)),235,16)':cb=128:cr=128\" -frames:v 6 -vf " +
+            std::string(turn) + " -c:v libx264 -preset veryfast -bf 2");
+    std::string bytes = ReadWholeFile(stored);
+    const size_t tkhd = bytes.find("tkhd");
+    if (stored.empty() || tkhd == std::string::npos) {
+        return "";
+    }
+    const int32_t values[] = {a << 16, b << 16, 0, c << 16, d << 16, 0, shiftX << 16, 0, 1 << 30};
+    for (int i = 0; i < 9; ++i) {
+        for (int k = 0; k < 4; ++k) {
+            bytes[tkhd + 44 + 4 * i + k] = char(uint32_t(values[i]) >> (24 - 8 * k));
+        }
+    }
+    WriteWholeFile(dir.File(name), bytes);
+    return dir.File(name);
+}
+
+TEST_F(MovieReaderTest, TurnedMoviesComeOutUpright) {
+    // Stored a quarter turn anticlockwise, shown a quarter turn clockwise; stored mirrored
+    // across the diagonal, shown mirrored back.
+    for (const std::string& path :
+         {TurnedMovie("turned.mp4", "transpose=cclock", 0, 1, -1, 0, 120, *s_pDir),
+          TurnedMovie("mirrored.mp4", "transpose=cclock_flip", 0, 1, 1, 0, 0, *s_pDir)}) {
+        ASSERT_FALSE(path.empty());
+        CMovieReader reader(path);
+        int w, h;
+        reader.GetFrameSize(w, h);
+        EXPECT_EQ(w, kMovieWidth) << path;
+        EXPECT_EQ(h, kMovieHeight) << path;
+        for (const int64_t n : {4, 1, 5}) {
+            reader.Seek(n);
+            EXPECT_EQ(FrameShown(reader), n) << path;
+        }
+        CDibImage picture(path, 3);
+        EXPECT_EQ(picture.Width(), kMovieWidth);
+        EXPECT_EQ(FrameNumberOf(picture.Bits(), picture.Width(), picture.Height()), 3) << path;
+    }
 }
 
 TEST_F(MovieReaderTest, PictureFromAMovieFrame) {

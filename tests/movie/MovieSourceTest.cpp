@@ -125,5 +125,30 @@ TEST_F(MovieSourceTest, DecodingTowardsAFrameLeavesOutUnreferencedPicturesAndKee
     }
 }
 
+// Key frames further apart than a decoder's reach, in streams whose frames are counted: a seek
+// decodes from the key frame before the frame, not from the start of the file.
+TEST_F(MovieSourceTest, CountingSeeksStartAtTheKeyFrameBeforeTheFrame) {
+    const char* options = "-c:v libx264 -preset ultrafast -bf 3 -x264-params keyint=80:scenecut=0";
+    for (const MovieKind& kind :
+         {MovieKind{"long_gop.h264", options, 180}, MovieKind{"long_gop.ts", options, 180}}) {
+        const std::string path = Movie(kind);
+        ASSERT_FALSE(path.empty());
+        const auto source = Open(path);
+        ASSERT_TRUE(source);
+        EXPECT_FALSE(source->IdentifiesByTimestamp()) << kind.name;
+        ASSERT_EQ(source->FrameCount(), kind.frames);
+        std::vector<uint8_t> frame(size_t(kStride) * kMovieHeight);
+        // Backwards across key frames, then forwards and back again within a group.
+        for (const int64_t n : {175, 165, 120, 85, 170, 30, 161, 100, 99, 160, 81}) {
+            const int64_t before = source->FramesDecoded();
+            ASSERT_EQ(source->ReadFrame(n, frame.data(), kStride), S_OK) << kind.name << " " << n;
+            EXPECT_EQ(FrameNumberOf(frame.data(), kMovieWidth, kMovieHeight), n) << kind.name;
+            const int64_t key = n / 80 * 80;
+            EXPECT_EQ(source->KeyFrameAtOrBefore(n), key) << kind.name;
+            EXPECT_LE(source->FramesDecoded() - before, n - key + 8) << kind.name << " " << n;
+        }
+    }
+}
+
 } // namespace
 } // namespace vx::test

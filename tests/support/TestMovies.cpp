@@ -4,17 +4,54 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+
+#include <unistd.h>
 
 namespace vx::test {
+
+namespace {
+// ctest runs every test in a process of its own: the movies are made once for all of them, in a
+// folder of this user's, and each test gets a copy of its own.
+std::filesystem::path MovieCache() {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("vexel-test-movies-" + std::to_string(getuid()));
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    return ec ? std::filesystem::path() : dir;
+}
+} // namespace
 
 std::string RunFfmpeg(const TempDir& dir, const std::string& name, const std::string& arguments) {
     const std::string path = dir.File(name);
     if (std::filesystem::exists(path)) {
         return path;
     }
+    static const std::filesystem::path cache = MovieCache();
+    char key[32];
+    std::snprintf(key, sizeof key, "%016zx-", std::hash<std::string>{}(arguments));
+    // Arguments that name this test's folder write other files there: no cache for those.
+    const bool cached = !cache.empty() && arguments.find(dir.Path().string()) == std::string::npos;
+    const std::filesystem::path kept = cache / (key + name);
+    std::error_code ec;
+    if (cached && std::filesystem::exists(kept) && std::filesystem::copy_file(kept, path, ec) &&
+        !ec) {
+        return path;
+    }
     const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -y " + arguments +
                                 " '" + path + "' > /dev/null 2>&1";
-    return std::system(command.c_str()) == 0 && std::filesystem::exists(path) ? path : "";
+    if (std::system(command.c_str()) != 0 || !std::filesystem::exists(path)) {
+        return "";
+    }
+    if (cached) {
+        // Another process may make the same movie at the same time: each renames its own copy.
+        const std::filesystem::path part = cache / (key + std::to_string(getpid()) + ".part");
+        if (std::filesystem::copy_file(path, part, ec) && !ec) {
+            std::filesystem::rename(part, kept, ec);
+        }
+        std::filesystem::remove(part, ec);
+    }
+    return path;
 }
 
 std::string MovieTestName(const ::testing::TestParamInfo<MovieKind>& info) {
