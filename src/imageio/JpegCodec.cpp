@@ -1,6 +1,7 @@
 // JPEG through libjpeg-turbo, with the EXIF orientation applied so that photographs stand
 // upright. libjpeg reports errors by longjmp: objects with destructors live before setjmp.
 #include "imageio/Codecs.h"
+#include "picture/RowPool.h"
 
 #include <algorithm>
 #include <climits>
@@ -129,40 +130,35 @@ bool Orient(Decoded& img, int orientation) {
     } catch (const std::bad_alloc&) {
         return false;
     }
-    for (int y = 0; y < dh; ++y) {
-        for (int x = 0; x < dw; ++x) {
-            int sx = x, sy = y;
-            switch (orientation) {
-            case 2:
-                sx = w - 1 - x;
-                break;
-            case 3:
-                sx = w - 1 - x;
-                sy = h - 1 - y;
-                break;
-            case 4:
-                sy = h - 1 - y;
-                break;
-            case 5:
-                sx = y;
-                sy = x;
-                break;
-            case 6:
-                sx = y;
-                sy = h - 1 - x;
-                break;
-            case 7:
-                sx = w - 1 - y;
-                sy = h - 1 - x;
-                break;
-            case 8:
-                sx = w - 1 - y;
-                sy = x;
-                break;
+    // Source column and row of output pixel (x, y): sx = ax x + bx y + cx, sy = ay x + by y + cy.
+    struct Map {
+        int ax, bx, cx, ay, by, cy;
+    };
+    const Map maps[9] = {{},
+                         {1, 0, 0, 0, 1, 0},
+                         {-1, 0, w - 1, 0, 1, 0},
+                         {-1, 0, w - 1, 0, -1, h - 1},
+                         {1, 0, 0, 0, -1, h - 1},
+                         {0, 1, 0, 1, 0, 0},
+                         {0, 1, 0, -1, 0, h - 1},
+                         {0, -1, w - 1, -1, 0, h - 1},
+                         {0, -1, w - 1, 1, 0, 0}};
+    const Map& m = maps[orientation];
+    const std::ptrdiff_t step = 3 * (m.ax + std::ptrdiff_t(m.ay) * w);
+    const uint8_t* src = img.bgr.data();
+    uint8_t* out = dst.data();
+    CRowPool::Shared().Run(dh, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            const uint8_t* s = src + 3 * ((m.cx + std::ptrdiff_t(m.bx) * y) +
+                                          (m.cy + std::ptrdiff_t(m.by) * y) * w);
+            uint8_t* d = out + std::size_t(y) * dw * 3;
+            for (int x = 0; x < dw; ++x, s += step, d += 3) {
+                d[0] = s[0];
+                d[1] = s[1];
+                d[2] = s[2];
             }
-            std::memcpy(&dst[(size_t(y) * dw + x) * 3], &img.bgr[(size_t(sy) * w + sx) * 3], 3);
         }
-    }
+    });
     img.bgr.swap(dst);
     img.width = dw;
     img.height = dh;

@@ -177,6 +177,42 @@ TEST_F(ImageFiles, PngColourTypesDepthsAlphaAndInterlace) {
     EXPECT_EQ(Px(*plain, 8, 0)[2], (last[0] * last[3] + 255 * (255 - last[3]) + 127) / 255);
 }
 
+// Every orientation tag turns the very pixels of the untagged file as the tag says, pixel for
+// pixel, on a size with odd sides.
+TEST_F(ImageFiles, JpegOrientationsMoveEveryPixelExactly) {
+    const int w = 13, h = 7;
+    std::vector<uint8_t> rgb(std::size_t(w) * h * 3);
+    for (std::size_t i = 0; i < rgb.size(); ++i) {
+        rgb[i] = uint8_t(i * 37 % 251);
+    }
+    // Rows counted from the top, as the tag counts them.
+    auto at = [](const CDibImage& im, int x, int y) { return Px(im, x, im.Height() - 1 - y); };
+    std::unique_ptr<CDibImage> plain;
+    const std::string plainPath = dir.File("plain.jpg");
+    test::WriteJpeg(plainPath, w, h, 3, rgb, 1);
+    ASSERT_EQ(LoadCode(plainPath, &plain), 0);
+    for (int orientation = 2; orientation <= 8; ++orientation) {
+        const std::string path = dir.File("t" + std::to_string(orientation) + ".jpg");
+        test::WriteJpeg(path, w, h, 3, rgb, orientation);
+        std::unique_ptr<CDibImage> turned;
+        ASSERT_EQ(LoadCode(path, &turned), 0);
+        const bool swap = orientation >= 5;
+        ASSERT_EQ(turned->Width(), swap ? h : w);
+        ASSERT_EQ(turned->Height(), swap ? w : h);
+        for (int y = 0; y < turned->Height(); ++y) {
+            for (int x = 0; x < turned->Width(); ++x) {
+                // The tag's meaning, written out: where output pixel (x, y) comes from.
+                const int mx = w - 1 - x, my = h - 1 - y;
+                const int sx[9] = {0, x, mx, mx, x, y, y, w - 1 - y, w - 1 - y};
+                const int sy[9] = {0, y, y, my, my, x, h - 1 - x, h - 1 - x, x};
+                ASSERT_TRUE(std::equal(at(*turned, x, y), at(*turned, x, y) + 3,
+                                       at(*plain, sx[orientation], sy[orientation])))
+                    << "orientation " << orientation << " pixel " << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST_F(ImageFiles, JpegOrientationGreyCmykAndProgressive) {
     // 16 x 8: left half red, right half blue.
     std::vector<uint8_t> rgb(16 * 8 * 3);
