@@ -58,51 +58,50 @@ void BM_StartUpToEventLoop(benchmark::State& state) {
 }
 BENCHMARK(BM_StartUpToEventLoop)->Iterations(3)->Unit(benchmark::kMillisecond);
 
+// A Preview of 1920 x 1080 points over two pictures, its buffers at the screen's pixels (a scale
+// factor, QT_SCALE_FACTOR, keeps the points), and the image it paints into.
+struct FullHdPreview {
+    FullHdPreview(int w, int h) {
+        doc.InstallPicture(ESlot::Source, Noise(w, h));
+        doc.InstallPicture(ESlot::Target, Noise(h, w));
+        view.resize(1920, 1080);
+        device = ui::DeviceSize(view);
+        ui.previewSize = ViewSize{device.width(), device.height()};
+        doc.CreatePreviewBuffers(device.width(), device.height());
+        screen = QImage(device, QImage::Format_RGB32);
+        screen.setDevicePixelRatio(view.devicePixelRatioF());
+    }
+    QuietPlatform ui;
+    CKeltDoc doc{ui, ui};
+    ui::CViewPreview view{doc, nullptr};
+    QSize device;
+    QImage screen;
+};
+
 // One mouse move of a Move drag: the frame changes, the coarse pass renders, the Preview paints.
 void BM_PreviewDragStep(benchmark::State& state) {
-    QuietPlatform ui;
-    CKeltDoc doc(ui, ui);
-    doc.InstallPicture(ESlot::Source, Noise(4000, 3000));
-    doc.InstallPicture(ESlot::Target, Noise(3000, 4000));
-    ui::CViewPreview view(doc, nullptr);
-    view.resize(1920, 1080);
-    const QSize device = ui::DeviceSize(view);
-    ui.previewSize = ViewSize{device.width(), device.height()};
-    doc.CreatePreviewBuffers(device.width(), device.height());
-    doc.m_nEditMode = res::EDIT_MODE_MOVE;
-    QImage screen(device, QImage::Format_RGB32);
-    screen.setDevicePixelRatio(view.devicePixelRatioF());
-    view.render(&screen); // the view's pending resize renders once, before the clock starts
-    const int x = device.width() / 2;
-    const int y = device.height() / 2;
-    view.OnLButtonDown(x, y);
+    FullHdPreview p(4000, 3000);
+    p.doc.m_nEditMode = res::EDIT_MODE_MOVE;
+    p.view.render(&p.screen); // the view's pending resize renders once, before the clock starts
+    const int x = p.device.width() / 2;
+    const int y = p.device.height() / 2;
+    p.view.OnLButtonDown(x, y);
     int step = 0;
     for (auto _ : state) {
-        view.OnMouseMove(x + (step % 40), y + (step % 30));
-        view.render(&screen);
+        p.view.OnMouseMove(x + (step % 40), y + (step % 30));
+        p.view.render(&p.screen);
         ++step;
     }
 }
 BENCHMARK(BM_PreviewDragStep)->Unit(benchmark::kMillisecond);
 
-// The paint alone of a full-HD Preview whose pass is complete: the buffer shown upright. At a
-// scale factor (QT_SCALE_FACTOR) the view keeps its points and the buffer has the screen's pixels.
+// The paint alone of a full-HD Preview whose pass is complete: the buffer shown upright.
 void BM_PreviewPaint(benchmark::State& state) {
-    QuietPlatform ui;
-    CKeltDoc doc(ui, ui);
-    doc.InstallPicture(ESlot::Source, Noise(1600, 1200));
-    doc.InstallPicture(ESlot::Target, Noise(1200, 1600));
-    ui::CViewPreview view(doc, nullptr);
-    view.resize(1920, 1080);
-    const QSize device = ui::DeviceSize(view);
-    ui.previewSize = ViewSize{device.width(), device.height()};
-    doc.CreatePreviewBuffers(device.width(), device.height());
-    doc.RenderPass(0);
-    QImage screen(device, QImage::Format_RGB32);
-    screen.setDevicePixelRatio(view.devicePixelRatioF());
-    view.render(&screen); // the view's pending resize renders once, before the clock starts
+    FullHdPreview p(1600, 1200);
+    p.doc.RenderPass(0);
+    p.view.render(&p.screen); // the view's pending resize renders once, before the clock starts
     for (auto _ : state) {
-        view.render(&screen);
+        p.view.render(&p.screen);
     }
 }
 BENCHMARK(BM_PreviewPaint)->Unit(benchmark::kMillisecond);
