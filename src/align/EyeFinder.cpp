@@ -1,8 +1,8 @@
 #include "align/EyeFinder.h"
 
+#include "align/AlignSupport.h"
 #include "align/GreyProxy.h"
 #include "base/MyException.h"
-#include "base/Platform.h"
 #include "picture/DibImage.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
@@ -65,16 +65,6 @@ Turned Turn(const cv::Mat& grey, double degrees) {
     t.map(1, 2) += (h - 1) * 0.5 - centre.y;
     cv::warpAffine(grey, t.grey, t.map, cv::Size(w, h), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
     return t;
-}
-
-cv::Point2d Apply(const cv::Matx23d& m, const cv::Point2d& p) {
-    return {m(0, 0) * p.x + m(0, 1) * p.y + m(0, 2), m(1, 0) * p.x + m(1, 1) * p.y + m(1, 2)};
-}
-
-cv::Matx23d Invert(const cv::Matx23d& m) {
-    cv::Matx23d inverse;
-    cv::invertAffineTransform(m, inverse);
-    return inverse;
 }
 
 struct Face {
@@ -249,14 +239,6 @@ std::array<cv::Point2d, 2> Refine(const cv::Mat& grey, const std::array<cv::Poin
     return refined;
 }
 
-bool Step(IProgressDialog* progress, int done) {
-    if (progress == nullptr) {
-        return true;
-    }
-    progress->SetProgress(done, kStages);
-    return !progress->Cancelled();
-}
-
 } // namespace
 
 std::optional<std::array<PicturePoint, 2>>
@@ -272,7 +254,7 @@ FindEyes(const CDibImage& picture, IProgressDialog* progress, EAlignFailure* fai
     }
     cv::CascadeClassifier faces = LoadCascade("haarcascade_frontalface_alt2.xml");
     cv::CascadeClassifier eyeBoxes = LoadCascade("haarcascade_eye.xml");
-    if (!Step(progress, 0)) {
+    if (!StageDone(progress, 0, kStages)) {
         return fail(EAlignFailure::Cancelled);
     }
     if (picture.Width() < 24 || picture.Height() < 24) {
@@ -281,7 +263,7 @@ FindEyes(const CDibImage& picture, IProgressDialog* progress, EAlignFailure* fai
     const cv::Mat grey = UprightGrey(picture);
     GreyProxy proxy = ReducedGrey(grey, kSearchSide);
     cv::equalizeHist(proxy.grey, proxy.grey);
-    if (!Step(progress, 1)) {
+    if (!StageDone(progress, 1, kStages)) {
         return fail(EAlignFailure::Cancelled);
     }
 
@@ -296,7 +278,7 @@ FindEyes(const CDibImage& picture, IProgressDialog* progress, EAlignFailure* fai
         if (std::optional<Face> face = LargestFace(faces, turned.grey)) {
             candidates.push_back({*face, std::move(turned)});
         }
-        if (!Step(progress, int(i) + 2)) {
+        if (!StageDone(progress, int(i) + 2, kStages)) {
             return fail(EAlignFailure::Cancelled);
         }
     }
@@ -330,7 +312,7 @@ FindEyes(const CDibImage& picture, IProgressDialog* progress, EAlignFailure* fai
         if (inPicture[1].x < inPicture[0].x) {
             std::swap(inPicture[0], inPicture[1]);
         }
-        Step(progress, kStages);
+        StageDone(progress, kStages, kStages);
         return std::array<PicturePoint, 2>{PicturePoint{inPicture[0].x, inPicture[0].y},
                                            PicturePoint{inPicture[1].x, inPicture[1].y}};
     }

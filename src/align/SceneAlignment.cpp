@@ -1,7 +1,7 @@
 #include "align/SceneAlignment.h"
 
+#include "align/AlignSupport.h"
 #include "align/GreyProxy.h"
-#include "base/Platform.h"
 #include "picture/DibImage.h"
 
 #include <opencv2/calib3d.hpp>
@@ -77,12 +77,6 @@ std::optional<cv::Matx23d> FitSimilarity(const Features& source, const Features&
     return fit;
 }
 
-cv::Matx23d Invert(const cv::Matx23d& m) {
-    cv::Matx23d inverse;
-    cv::invertAffineTransform(m, inverse);
-    return inverse;
-}
-
 // How well the target, carried by `toTarget` (source pixels to target pixels), matches the
 // source where it covers it.
 double Correlation(const cv::Mat& source, const cv::Mat& target, const cv::Matx23d& toTarget) {
@@ -140,14 +134,6 @@ cv::Matx23d Refine(const cv::Mat& source, const cv::Mat& target, const cv::Matx2
     return refined;
 }
 
-bool Step(IProgressDialog* progress, int done) {
-    if (progress == nullptr) {
-        return true;
-    }
-    progress->SetProgress(done, kStages);
-    return !progress->Cancelled();
-}
-
 std::optional<PointPairs> Fail(EAlignFailure why, EAlignFailure* failure) {
     if (failure != nullptr) {
         *failure = why;
@@ -168,7 +154,7 @@ std::optional<PointPairs> FindSceneAlignment(const CDibImage& source, const CDib
     if (failure != nullptr) {
         *failure = EAlignFailure::None;
     }
-    if (!Step(progress, 0)) {
+    if (!StageDone(progress, 0, kStages)) {
         return Fail(EAlignFailure::Cancelled, failure);
     }
     if (source.Width() < 2 || source.Height() < 2 || target.Width() < 2 || target.Height() < 2) {
@@ -184,7 +170,7 @@ std::optional<PointPairs> FindSceneAlignment(const CDibImage& source, const CDib
             proxies[i] = ReducedGrey(UprightGrey(*pictures[i]), options.proxySide);
         }
     });
-    if (!Step(progress, 1)) {
+    if (!StageDone(progress, 1, kStages)) {
         return Fail(EAlignFailure::Cancelled, failure);
     }
     Features features[2];
@@ -195,20 +181,20 @@ std::optional<PointPairs> FindSceneAlignment(const CDibImage& source, const CDib
     });
     const GreyProxy& sourceProxy = proxies[0];
     const GreyProxy& targetProxy = proxies[1];
-    if (!Step(progress, 2)) {
+    if (!StageDone(progress, 2, kStages)) {
         return Fail(EAlignFailure::Cancelled, failure);
     }
     std::optional<cv::Matx23d> fit = FitSimilarity(features[0], features[1], options.features);
     if (!fit) {
         return Fail(EAlignFailure::TooFewMatches, failure);
     }
-    if (!Step(progress, 3)) {
+    if (!StageDone(progress, 3, kStages)) {
         return Fail(EAlignFailure::Cancelled, failure);
     }
     if (options.refine) {
         fit = Refine(sourceProxy.grey, targetProxy.grey, *fit);
     }
-    if (!Step(progress, 4)) {
+    if (!StageDone(progress, 4, kStages)) {
         return Fail(EAlignFailure::Cancelled, failure);
     }
     // Two points on the target's long axis, half its length apart.
