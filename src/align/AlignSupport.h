@@ -1,6 +1,7 @@
 // Small pieces both automatic alignments use: 2 x 3 maps and the progress between stages.
 #pragma once
 
+#include "base/MyException.h"
 #include "base/Platform.h"
 
 #include <opencv2/core.hpp>
@@ -25,6 +26,18 @@ inline bool StageDone(IProgressDialog* progress, int done, int total) {
     }
     progress->SetProgress(done, total);
     return !progress->Cancelled();
+}
+
+// Runs `work`, turning OpenCV's out-of-memory error into ours (the low-memory message).
+template <typename Work> auto WithOurMemoryError(Work&& work) {
+    try {
+        return work();
+    } catch (const cv::Exception& e) {
+        if (e.code == cv::Error::StsNoMem) {
+            throw CMyException(3);
+        }
+        throw;
+    }
 }
 
 } // namespace vx

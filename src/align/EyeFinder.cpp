@@ -239,10 +239,8 @@ std::array<cv::Point2d, 2> Refine(const cv::Mat& grey, const std::array<cv::Poin
     return refined;
 }
 
-} // namespace
-
-std::optional<std::array<PicturePoint, 2>>
-FindEyes(const CDibImage& picture, IProgressDialog* progress, EAlignFailure* failure) {
+std::optional<std::array<PicturePoint, 2>> Find(const CDibImage& picture, IProgressDialog* progress,
+                                                EAlignFailure* failure) {
     auto fail = [failure](EAlignFailure why) {
         if (failure != nullptr) {
             *failure = why;
@@ -317,6 +315,13 @@ FindEyes(const CDibImage& picture, IProgressDialog* progress, EAlignFailure* fai
                                            PicturePoint{inPicture[1].x, inPicture[1].y}};
     }
     return fail(EAlignFailure::NoEyes);
+}
+
+} // namespace
+
+std::optional<std::array<PicturePoint, 2>>
+FindEyes(const CDibImage& picture, IProgressDialog* progress, EAlignFailure* failure) {
+    return WithOurMemoryError([&] { return Find(picture, progress, failure); });
 }
 
 } // namespace vx

@@ -141,16 +141,9 @@ std::optional<PointPairs> Fail(EAlignFailure why, EAlignFailure* failure) {
     return std::nullopt;
 }
 
-} // namespace
-
-std::optional<PointPairs> FindSceneAlignment(const CDibImage& source, const CDibImage& target,
-                                             IProgressDialog* progress, EAlignFailure* failure) {
-    return FindSceneAlignment(source, target, progress, failure, SceneOptions());
-}
-
-std::optional<PointPairs> FindSceneAlignment(const CDibImage& source, const CDibImage& target,
-                                             IProgressDialog* progress, EAlignFailure* failure,
-                                             const SceneOptions& options) {
+std::optional<PointPairs> FindScene(const CDibImage& source, const CDibImage& target,
+                                    IProgressDialog* progress, EAlignFailure* failure,
+                                    const SceneOptions& options) {
     if (failure != nullptr) {
         *failure = EAlignFailure::None;
     }
@@ -214,6 +207,20 @@ std::optional<PointPairs> FindSceneAlignment(const CDibImage& source, const CDib
         pairs.source[i] = sourceProxy.ToPicture({q[0], q[1]});
     }
     return pairs;
+}
+
+} // namespace
+
+std::optional<PointPairs> FindSceneAlignment(const CDibImage& source, const CDibImage& target,
+                                             IProgressDialog* progress, EAlignFailure* failure) {
+    return FindSceneAlignment(source, target, progress, failure, SceneOptions());
+}
+
+std::optional<PointPairs> FindSceneAlignment(const CDibImage& source, const CDibImage& target,
+                                             IProgressDialog* progress, EAlignFailure* failure,
+                                             const SceneOptions& options) {
+    return WithOurMemoryError(
+        [&] { return FindScene(source, target, progress, failure, options); });
 }
 
 } // namespace vx
