@@ -112,7 +112,7 @@ std::optional<std::array<cv::Point2d, 2>> EyesOf(cv::CascadeClassifier& cascade,
     const int largest = int(face.width * enlarge / 2.5);
     cascade.detectMultiScale(roi, boxes, levels, weights, 1.05, 3, 0, cv::Size(smallest, smallest),
                              cv::Size(largest, largest), true);
-    const double middle = face.width * enlarge * 0.5;
+    const double middle = (face.x + face.width * 0.5 - band.x) * enlarge;
     int left = -1;
     int right = -1;
     for (int i = 0; i < int(boxes.size()); ++i) {
