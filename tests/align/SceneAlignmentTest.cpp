@@ -51,8 +51,12 @@ TEST(SceneAlignment, RefusesUnrelatedPicturesAndStopsWhenCancelled) {
         }
     }
     CDibImage black(300, 200);
+    const auto portrait = test::LoadAlignPicture("astronaut.jpg");
     EAlignFailure failure = EAlignFailure::None;
     EXPECT_FALSE(FindSceneAlignment(*photo, noise, nullptr, &failure));
+    EXPECT_EQ(failure, EAlignFailure::TooFewMatches);
+    failure = EAlignFailure::None;
+    EXPECT_FALSE(FindSceneAlignment(*portrait, *photo, nullptr, &failure));
     EXPECT_EQ(failure, EAlignFailure::TooFewMatches);
     failure = EAlignFailure::None;
     EXPECT_FALSE(FindSceneAlignment(black, *photo, nullptr, &failure));
