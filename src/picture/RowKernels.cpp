@@ -21,6 +21,13 @@ void MixRows(const uint16_t* a, const uint16_t* b, int wa, int wb, uint8_t* out,
 }
 
 VX_ROW_CLONES
+void FrameUnitsOfRow(const double* across, double down, double shift, int* out, std::size_t n) {
+    for (std::size_t k = 0; k < n; ++k) {
+        out[k] = int((across[k] + down) + shift);
+    }
+}
+
+VX_ROW_CLONES
 void BlendBytes(const uint8_t* s, const uint8_t* t, uint8_t* out, std::size_t n, int blend,
                 bool difference) {
     if (difference) {
