@@ -374,8 +374,10 @@ bool CViewPict::event(QEvent* event) {
     // The cursor follows the edit mode, which any command may change, and the markers.
     if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove ||
         event->type() == QEvent::MouseButtonPress) {
-        const auto* pointer = static_cast<QSinglePointEvent*>(event);
-        UpdateCursor(QPointF(ToDevice(*this, pointer->position())) + QPointF(0.5, 0.5));
+        const auto* pointer = dynamic_cast<QSinglePointEvent*>(event);
+        UpdateCursor(pointer ? std::optional(QPointF(ToDevice(*this, pointer->position())) +
+                                             QPointF(0.5, 0.5))
+                             : std::nullopt);
     }
     // The panes carry no title of their own: the status bar names them under the pointer.
     auto* main = qobject_cast<QMainWindow*>(window());
