@@ -134,21 +134,7 @@ PicturePoint CViewPict::OnPicture(PicturePoint p, const CDibImage& picture) {
             std::clamp(p.y, -0.5, picture.Height() - 0.5)};
 }
 
-std::optional<QPointF> CViewPict::PictureToDevice(ESlot slot, PicturePoint p) const {
-    const CDibImage* picture = m_doc.GetPicture(slot);
-    if (slot != Slot() || !picture || picture->Width() <= 0 || picture->Height() <= 0) {
-        return std::nullopt;
-    }
-    // Drawn pixel d shows the picture pixel under d w / dw (StretchUpright), the picture's
-    // edges counted from 0: so the centre of d stands for the picture at d w / dw.
-    const QSize device = DeviceSize(*this);
-    const QRect drawn =
-        FittedRect(picture->Width(), picture->Height(), device.width(), device.height());
-    return QPointF(drawn.left() + (p.x + 0.5) * drawn.width() / picture->Width() + 0.5,
-                   drawn.top() + (p.y + 0.5) * drawn.height() / picture->Height() + 0.5);
-}
-
-std::optional<PicturePoint> CViewPict::DeviceToPicture(ESlot slot, QPointF d) const {
+std::optional<std::pair<const CDibImage*, QRect>> CViewPict::DrawnPicture(ESlot slot) const {
     const CDibImage* picture = m_doc.GetPicture(slot);
     if (slot != Slot() || !picture || picture->Width() <= 0 || picture->Height() <= 0) {
         return std::nullopt;
@@ -159,8 +145,29 @@ std::optional<PicturePoint> CViewPict::DeviceToPicture(ESlot slot, QPointF d) co
     if (drawn.isEmpty()) {
         return std::nullopt;
     }
-    return OnPicture({(d.x() - 0.5 - drawn.left()) * picture->Width() / drawn.width() - 0.5,
-                      (d.y() - 0.5 - drawn.top()) * picture->Height() / drawn.height() - 0.5},
+    return std::pair(picture, drawn);
+}
+
+// Drawn pixel d shows the picture pixel under d w / dw (StretchUpright), the picture's edges
+// counted from 0: so the centre of d stands for the picture at d w / dw.
+std::optional<QPointF> CViewPict::PictureToDevice(ESlot slot, PicturePoint p) const {
+    const auto drawn = DrawnPicture(slot);
+    if (!drawn) {
+        return std::nullopt;
+    }
+    const auto& [picture, rect] = *drawn;
+    return QPointF(rect.left() + (p.x + 0.5) * rect.width() / picture->Width() + 0.5,
+                   rect.top() + (p.y + 0.5) * rect.height() / picture->Height() + 0.5);
+}
+
+std::optional<PicturePoint> CViewPict::DeviceToPicture(ESlot slot, QPointF d) const {
+    const auto drawn = DrawnPicture(slot);
+    if (!drawn) {
+        return std::nullopt;
+    }
+    const auto& [picture, rect] = *drawn;
+    return OnPicture({(d.x() - 0.5 - rect.left()) * picture->Width() / rect.width() - 0.5,
+                      (d.y() - 0.5 - rect.top()) * picture->Height() / rect.height() - 0.5},
                      *picture);
 }
 

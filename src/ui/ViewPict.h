@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QWidget>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace vx::ui {
@@ -71,6 +72,8 @@ protected:
     // The marker a click places while marking: the next one missing on the view's picture.
     virtual std::optional<CKeltDoc::MarkerId> MarkerToPlace() const;
     void DrawMarkers(QPainter& painter) const;
+    // The slot's picture and where the view draws it, in device pixels; nullopt when it does not.
+    std::optional<std::pair<const CDibImage*, QRect>> DrawnPicture(ESlot slot) const;
     // p moved onto the picture where it lies beyond its edge.
     static PicturePoint OnPicture(PicturePoint p, const CDibImage& picture);
 

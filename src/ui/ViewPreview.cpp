@@ -85,16 +85,24 @@ void CViewPreview::paintEvent(QPaintEvent* event) {
     DrawMarkers(painter);
 }
 
-std::optional<QPointF> CViewPreview::PictureToDevice(ESlot slot, PicturePoint p) const {
+std::optional<CViewPreview::Placed> CViewPreview::PlacedPicture(ESlot slot) const {
     CKeltDoc& doc = Doc();
     const CDibImage* picture = doc.GetPicture(slot);
     const CPictFrame* frame = doc.GetFrame(slot);
     if (!doc.BothLoaded() || !picture || !frame) {
         return std::nullopt;
     }
-    const QSize device = DeviceSize(*this);
+    return Placed{picture, frame, DeviceSize(*this)};
+}
+
+std::optional<QPointF> CViewPreview::PictureToDevice(ESlot slot, PicturePoint p) const {
+    const auto placed = PlacedPicture(slot);
+    if (!placed) {
+        return std::nullopt;
+    }
+    const auto& [picture, frame, device] = *placed;
     const PointF out = CropToOutputF(PictureToCrop(*frame, picture->Width(), picture->Height(), p),
-                                     device.width(), device.height(), doc.m_dAspect);
+                                     device.width(), device.height(), Doc().m_dAspect);
     if (!std::isfinite(out.x) || !std::isfinite(out.y)) {
         return std::nullopt;
     }
@@ -103,15 +111,13 @@ std::optional<QPointF> CViewPreview::PictureToDevice(ESlot slot, PicturePoint p)
 }
 
 std::optional<PicturePoint> CViewPreview::DeviceToPicture(ESlot slot, QPointF d) const {
-    CKeltDoc& doc = Doc();
-    const CDibImage* picture = doc.GetPicture(slot);
-    const CPictFrame* frame = doc.GetFrame(slot);
-    if (!doc.BothLoaded() || !picture || !frame) {
+    const auto placed = PlacedPicture(slot);
+    if (!placed) {
         return std::nullopt;
     }
-    const QSize device = DeviceSize(*this);
+    const auto& [picture, frame, device] = *placed;
     const PointF crop = OutputToCropF({d.x() - 0.5, device.height() - 1 - (d.y() - 0.5)},
-                                      device.width(), device.height(), doc.m_dAspect);
+                                      device.width(), device.height(), Doc().m_dAspect);
     const PicturePoint p = CropToPicture(*frame, picture->Width(), picture->Height(), crop);
     if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
         return std::nullopt;

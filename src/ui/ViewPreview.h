@@ -33,6 +33,13 @@ protected:
     std::optional<CKeltDoc::MarkerId> MarkerToPlace() const override;
 
 private:
+    // A slot's picture and frame and the view's size in device pixels, while both are loaded.
+    struct Placed {
+        const CDibImage* picture;
+        const CPictFrame* frame;
+        QSize device;
+    };
+    std::optional<Placed> PlacedPicture(ESlot slot) const;
     // The buffers follow the view's size in the screen's pixels, and the Preview renders anew.
     void ResizeBuffers();
 
