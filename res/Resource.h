@@ -202,6 +202,8 @@ constexpr unsigned IDS_RECENT_INTO_SOURCE = 235;
 constexpr unsigned IDS_RECENT_INTO_TARGET = 236;
 constexpr unsigned IDS_NO_RECENT_PICTURES = 237;
 constexpr unsigned IDS_NO_RECENT_PROJECTS = 238;
+// Aligning the target on the source: 270 ... 289.
+constexpr unsigned IDS_STEP_ALIGN = 270;
 // The Choose Frame dialog's marks on the shown frame.
 constexpr unsigned IDS_KEY_FRAME_SHOWN = 260;
 constexpr unsigned IDS_FRAME_NOT_DECODED = 261;

@@ -102,6 +102,7 @@ const std::unordered_map<unsigned, std::string>& Table() {
         {IDS_STEP_LOAD, "Load %s"},
         {IDS_STEP_SWAP, "Swap Source and Target"},
         {IDS_STEP_PLACEMENT, "Placement %s"},
+        {IDS_STEP_ALIGN, "Align %s"},
         {IDS_PLACEMENT_READOUT, "%s: zoom %s %, angle %s\u00b0, offset %s, %s"},
         {IDS_PLACEMENT_TITLE, "Placement"},
         {IDS_PLACEMENT_ZOOM, "Zoom (%):"},

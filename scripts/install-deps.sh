@@ -7,7 +7,7 @@ PACKAGES="build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmar
  qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev \
  libpng-dev libjpeg-dev libtiff-dev libwebp-dev libjpeg-turbo-progs \
  libffms2-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg \
- libsane-dev sane-utils xauth xvfb desktop-file-utils appstream ccache"
+ libopencv-dev opencv-data libsane-dev sane-utils xauth xvfb desktop-file-utils appstream ccache"
 # Skip apt when everything is already there: keeps repeated runs fast.
 missing=""
 for p in $PACKAGES; do

@@ -8,6 +8,7 @@
 #include "movie/DecodingProbe.h"
 #include "picture/CropGeometry.h"
 #include "picture/FrameSampler.h"
+#include "picture/PointAlignment.h"
 #include "picture/RowPool.h"
 #include "profile/ProfileFile.h"
 #include "profile/RecentFiles.h"
@@ -318,6 +319,21 @@ void CKeltDoc::Apply(ESlot slot, const FramePlacement& placement, EditKind kind,
     step.changes.push_back({slot, std::move(before), Snapshot(slot)});
     m_history.Record(std::move(step));
     NotifyPlacement({slot, kind, was, placement, gesture});
+}
+
+bool CKeltDoc::AlignTarget(const PointPairs& points) {
+    if (!BothLoaded()) {
+        return false;
+    }
+    const std::optional<FramePlacement> placement =
+        AlignByPoints(*m_pSourceFrame, m_pSource->Width(), m_pSource->Height(), *m_pTargetFrame,
+                      m_pTarget->Width(), m_pTarget->Height(), points);
+    if (!placement) {
+        return false;
+    }
+    EndDrag();
+    ApplyPlacement(ESlot::Target, *placement, EditKind::Align, NewGesture());
+    return true;
 }
 
 int CKeltDoc::AddPlacementObserver(PlacementObserver observer) {

@@ -9,6 +9,7 @@
 #include "document/ProjectFraming.h"
 #include "picture/DibImage.h"
 #include "picture/PictFrame.h"
+#include "picture/PicturePoint.h"
 
 #include <chrono>
 #include <functional>
@@ -90,6 +91,12 @@ public:
     // alignment, a log); the id returned removes one.
     int AddPlacementObserver(PlacementObserver observer);
     void RemovePlacementObserver(int id);
+
+    // The TARGET placed so that its two points land where the SOURCE shows the two matching
+    // points (x right, y down from the top-left, in pixels of each picture); the SOURCE stays. One
+    // undo step. False, and nothing changes, without both pictures or for points that fix no
+    // placement (a pair's points on one spot).
+    bool AlignTarget(const PointPairs& points);
 
     // The gestures of a view of W x H pixels showing `slot`, at its pixels, in the edit mode of the
     // moment. A press starts the one drag of the slot: false (nothing starts) unless both

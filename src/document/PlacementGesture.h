@@ -11,8 +11,8 @@ namespace vx {
 
 // What a change of placement did, to name and group it (an undo step, a log line): Placement is
 // typed in as numbers, Swap exchanges the slots, Undo puts back an earlier placement (an undo or
-// a redo).
-enum class EditKind { Move, Zoom, Rotate, Restore, Aspect, Placement, Swap, Undo };
+// a redo), Align places the TARGET on the SOURCE by matching points.
+enum class EditKind { Move, Zoom, Rotate, Restore, Aspect, Placement, Swap, Undo, Align };
 
 enum class EArrowKey { Left, Up, Right, Down };
 

@@ -1,0 +1,41 @@
+#include "align/GreyProxy.h"
+
+#include "picture/DibImage.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+namespace vx {
+
+cv::Mat UprightGrey(const CDibImage& picture) {
+    const int w = picture.Width();
+    const int h = picture.Height();
+    cv::Mat grey(h, w, CV_8UC1);
+    // Row by row into the mirrored row: the buffer keeps its bottom row first.
+    for (int r = 0; r < h; ++r) {
+        const cv::Mat row(1, w, CV_8UC3, const_cast<uint8_t*>(picture.Row(r)));
+        cv::Mat out = grey.row(h - 1 - r);
+        cv::cvtColor(row, out, cv::COLOR_BGR2GRAY);
+    }
+    return grey;
+}
+
+GreyProxy ReducedGrey(const cv::Mat& grey, int maxSide) {
+    GreyProxy proxy;
+    const int longSide = std::max(grey.cols, grey.rows);
+    if (longSide <= maxSide) {
+        proxy.grey = grey;
+        return proxy;
+    }
+    const double s = double(maxSide) / longSide;
+    const cv::Size size(std::max(1, int(std::lround(grey.cols * s))),
+                        std::max(1, int(std::lround(grey.rows * s))));
+    cv::resize(grey, proxy.grey, size, 0, 0, cv::INTER_AREA);
+    proxy.scaleX = double(size.width) / grey.cols;
+    proxy.scaleY = double(size.height) / grey.rows;
+    return proxy;
+}
+
+} // namespace vx
