@@ -119,9 +119,9 @@ const std::unordered_map<unsigned, std::string>& Table() {
         {IDS_CMD_EXPECT_WHOLE, "a whole number from %s to %s"},
         {IDS_CMD_EXPECT_PAIR, "X,Y, two whole numbers from %s to %s"},
         {IDS_CMD_EXPECT_RATIO, "W:H, two whole numbers from 1 to 10000"},
-        {IDS_CMD_EXPECT_ALIGN, "points:SX1,SY1,SX2,SY2:TX1,TY1,TX2,TY2, scene or eyes"},
+        {IDS_CMD_EXPECT_ALIGN, "points:SX1,SY1,SX2,SY2:TX1,TY1,TX2,TY2 (the two points of "
+                               "each picture a pixel or more apart), scene or eyes"},
         {IDS_CMD_TWICE, "%s is given twice"},
-        {IDS_CMD_NEEDS_BATCH, "%s works only with --batch"},
         {IDS_CMD_NEEDS_PICTURES, "--batch needs --source and --target, or --project instead "
                                  "of both"},
         {IDS_CMD_STRAY_ARGUMENT, "unexpected argument %s"},
@@ -131,6 +131,8 @@ const std::unordered_map<unsigned, std::string>& Table() {
                                   "pixels."},
         {IDS_BATCH_EXPORT_UNSAVED, "The project names the framed pictures as they were saved: "
                                    "save both with --save-source and --save-target first."},
+        {IDS_BATCH_NO_ALIGNMENT, "No placement of the target puts its points on the source's: "
+                                 "it would have to be zoomed beyond all measure."},
         {IDS_BATCH_ALIGN_UNAVAILABLE, "--align %s is not available in this build."},
         {IDS_CMD_GOES_WITH, "%s goes with %s"},
         {IDS_REASON_NO_FOLDER, "the folder %s is not there or cannot be written to"},

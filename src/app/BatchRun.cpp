@@ -137,7 +137,11 @@ private:
                 !PointsInside(ESlot::Target, m_job.points.target)) {
                 return false;
             }
-            return Unavailable("points");
+            if (!m_doc.AlignTarget(m_job.points)) {
+                m_platform.Print(res::LoadString(res::IDS_BATCH_NO_ALIGNMENT));
+                return false;
+            }
+            return true;
         case BatchAlign::Scene:
             return Unavailable("scene");
         case BatchAlign::Eyes:

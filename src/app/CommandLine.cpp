@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "document/PlacementGesture.h"
+#include "picture/PointAlignment.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 
@@ -207,7 +208,9 @@ private:
             for (int i = 0; ok && i < 8; ++i) {
                 ok = ToDouble(i < 4 ? s[i] : t[i - 4], v[i]);
             }
-            if (ok) {
+            // Marks closer than that fix no direction.
+            if (ok && std::hypot(v[2] - v[0], v[3] - v[1]) >= kMinPointDistance &&
+                std::hypot(v[6] - v[4], v[7] - v[5]) >= kMinPointDistance) {
                 m_job.align = BatchAlign::Points;
                 m_job.points = {{{{v[0], v[1]}, {v[2], v[3]}}}, {{{v[4], v[5]}, {v[6], v[7]}}}};
                 return true;
@@ -265,7 +268,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             line.action = CommandLine::Action::Fail;
             const std::string name = arg.substr(0, arg.find('='));
             line.error = CBatchParser::Takes(name)
-                             ? res::FormatString(res::IDS_CMD_NEEDS_BATCH, {name})
+                             ? res::FormatString(res::IDS_CMD_GOES_WITH, {name, "--batch"})
                              : res::FormatString(res::IDS_CMD_UNKNOWN_OPTION, {arg});
             return line;
         } else {

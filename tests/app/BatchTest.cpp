@@ -69,31 +69,24 @@ std::string PictureFile(const test::TempDir& dir, const std::string& name, int w
 }
 
 TEST(Batch, SavesAndExportsWhatTheMenuCommandsWrite) {
+    const std::string kPoints = "points:12,9.5,50,30:3,4,25,28";
     test::TempDir dir;
     PictureFile(dir, "a.png", 61, 43);
     const std::string movie = test::TestDataPath("movie/h264_30x32.mp4");
-    const Outcome run = RunProgram(dir.Path(), {"--batch",
-                                                "--source",
-                                                "a.png",
-                                                "--target",
-                                                movie,
-                                                "--target-frame",
-                                                "1",
-                                                "--aspect",
-                                                "4:3",
-                                                "--zoom-source",
-                                                "1.25",
-                                                "--angle-source",
-                                                "-12.5",
-                                                "--offset-source",
-                                                "+40,-17",
-                                                "--angle-target=7",
-                                                "--save-source",
-                                                "s.png",
-                                                "--save-target",
-                                                "t.jpg",
-                                                "--export",
-                                                "p"});
+    std::vector<std::string> job = {"--batch", "--source", "a.png", "--target", movie};
+    for (const char* option :
+         {"--target-frame 1", "--aspect 4:3", "--zoom-source 1.25", "--angle-source -12.5",
+          "--offset-source +40,-17", "--angle-target=7", "--save-source s.png",
+          "--save-target t.jpg", "--export p"}) {
+        const std::string words = option;
+        const size_t space = words.find(' ');
+        job.push_back(words.substr(0, space));
+        if (space != words.npos) {
+            job.push_back(words.substr(space + 1));
+        }
+    }
+    job.insert(job.end(), {"--align", kPoints});
+    const Outcome run = RunProgram(dir.Path(), job);
     ASSERT_EQ(run.status, 0) << run.errors;
     EXPECT_EQ(run.errors, "");
 
@@ -113,6 +106,10 @@ TEST(Batch, SavesAndExportsWhatTheMenuCommandsWrite) {
     FramePlacement target = doc.GetTargetFrame()->Placement();
     target.angle = 7 * std::numbers::pi / 180;
     doc.ApplyPlacement(ESlot::Target, target, EditKind::Placement);
+    // The alignment starts from the placements the options set.
+    ASSERT_TRUE(doc.AlignTarget(
+        ParseCommandLine({"--batch", "--project", "p", "--align", kPoints}).batch.points));
+    EXPECT_NE(doc.GetTargetFrame()->Placement(), target);
     ui.AnswerFile(dir.File("menu-s.png"));
     ASSERT_TRUE(doc.OnSaveAs(ESlot::Source));
     ui.AnswerFile(dir.File("menu-t.jpg"));
@@ -136,6 +133,7 @@ TEST(Batch, SavesAndExportsWhatTheMenuCommandsWrite) {
     EXPECT_EQ(framing->aspectX, 4);
     EXPECT_EQ(framing->source.placement, source);
     EXPECT_EQ(framing->target.frameIndex, 1);
+    EXPECT_EQ(framing->target.placement, doc.GetTargetFrame()->Placement());
 
     // Reopened, the project saves the same bytes again; changed, it must be saved before export.
     ASSERT_EQ(RunProgram(dir.Path(), {"--batch", "--project", "p.vpj", "--save-source", "s2.png",
@@ -184,6 +182,8 @@ TEST(Batch, FailuresAreReportedAndLoseNothing) {
           "--zoom-source: \"1e999\" is not a number from 0.0001 to 1000\n"
           "Try 'vexel-helper --help'.");
     fails(with({"--project", "gone.vpj"}), "Can't open the project.");
+    fails(with({"--source", "a.png", "--target", "a.png", "--align", "points:0,0,5,5:0,0,5,30"}),
+          "The point 5, 30 lies outside the target picture of 20 x 30 pixels.");
 }
 
 TEST(CommandLine, BatchOptionsAreReadStrictly) {
@@ -224,6 +224,7 @@ TEST(CommandLine, BatchOptionsAreReadStrictly) {
                                                {"--source-frame", "99999999999999999999"},
                                                {"--align", "points:1,2,3:4,5,6,7"},
                                                {"--align", "points:1,2,3,4:5,6,7,nan"},
+                                               {"--align", "points:1,2,1.5,2.5:5,6,7,8"},
                                                {"--align", "faces"},
                                                {"--save-source"},
                                                {"--export", ""},
