@@ -72,6 +72,10 @@ public:
                 value = name.substr(eq + 1);
                 name.resize(eq);
             }
+            if (name == "--help" && !value) {
+                m_line.action = CommandLine::Action::Help;
+                return true;
+            }
             if (name == "--batch") {
                 if (value) {
                     return Fail(res::FormatString(res::IDS_CMD_UNKNOWN_OPTION, {args[i]}));

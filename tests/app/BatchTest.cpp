@@ -206,6 +206,7 @@ TEST(CommandLine, BatchOptionsAreReadStrictly) {
     EXPECT_FALSE(line.batch.source.zoom);
     EXPECT_EQ(parse({"--align", "eyes"}).batch.align, BatchAlign::Eyes);
     EXPECT_EQ(ParseCommandLine({"--batch", "--project", "p.vpj"}).action, A::Batch);
+    EXPECT_EQ(ParseCommandLine({"--batch", "--help"}).action, A::Help);
 
     for (const std::vector<std::string>& bad :
          std::vector<std::vector<std::string>>{{"--zoom-source", "nan"},
