@@ -27,6 +27,11 @@ constexpr unsigned ID_ADD_TWAIN_FILE = 32811;
 constexpr unsigned ID_SCAN_ADD_DEVICE = 32855;
 constexpr unsigned ID_VIEW_DIFFERENCE = 32970;
 constexpr unsigned ID_VIEW_GUIDES = 32971;
+// Aligning the target on the source: 32980 ... 32989.
+constexpr unsigned ID_ALIGN_POINTS = 32980;
+constexpr unsigned ID_ALIGN_SCENE = 32981;
+constexpr unsigned ID_ALIGN_EYES = 32982;
+constexpr unsigned ID_ALIGN_CLEAR_POINTS = 32983;
 constexpr unsigned ID_SCAN_SOURCE_FIRST = 32858; // ... 32867
 constexpr unsigned ID_SCAN_SOURCE_LAST = 32867;
 constexpr unsigned ID_SCAN_TARGET_FIRST = 32868; // ... 32877
@@ -204,6 +209,16 @@ constexpr unsigned IDS_NO_RECENT_PICTURES = 237;
 constexpr unsigned IDS_NO_RECENT_PROJECTS = 238;
 // Aligning the target on the source: 270 ... 289.
 constexpr unsigned IDS_STEP_ALIGN = 270;
+constexpr unsigned IDS_MARK_PROMPT = 271;
+constexpr unsigned IDS_SOURCE_CAPS = 272;
+constexpr unsigned IDS_TARGET_CAPS = 273;
+constexpr unsigned IDS_POINTS_TOO_CLOSE = 274;
+constexpr unsigned IDS_POINTS_NO_PLACEMENT = 275;
+constexpr unsigned IDS_ALIGN_SCENE_PROGRESS = 276;
+constexpr unsigned IDS_ALIGN_TOO_FEW_MATCHES = 277;
+constexpr unsigned IDS_ALIGN_EYES_PROGRESS = 278;
+constexpr unsigned IDS_ALIGN_NO_FACE = 279;
+constexpr unsigned IDS_ALIGN_NO_EYES = 280;
 // The Choose Frame dialog's marks on the shown frame.
 constexpr unsigned IDS_KEY_FRAME_SHOWN = 260;
 constexpr unsigned IDS_FRAME_NOT_DECODED = 261;

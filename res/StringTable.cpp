@@ -103,6 +103,25 @@ const std::unordered_map<unsigned, std::string>& Table() {
         {IDS_STEP_SWAP, "Swap Source and Target"},
         {IDS_STEP_PLACEMENT, "Placement %s"},
         {IDS_STEP_ALIGN, "Align %s"},
+        {IDS_MARK_PROMPT, "Click point %s on the %s, in its pane or in the Preview (Esc: stop)"},
+        {IDS_SOURCE_CAPS, "SOURCE"},
+        {IDS_TARGET_CAPS, "TARGET"},
+        {IDS_POINTS_TOO_CLOSE, "Points 1 and 2 on the %s picture lie on the same spot, so they "
+                               "give no direction to align by.\nDrag one of them away from the "
+                               "other, then align again."},
+        {IDS_POINTS_NO_PLACEMENT, "These points would place the target far beyond any useful "
+                                  "zoom or position.\nCheck that points 1 and 2 mark the same "
+                                  "features, in the same order, on both pictures."},
+        {IDS_ALIGN_SCENE_PROGRESS, "Matching the target to the source..."},
+        {IDS_ALIGN_TOO_FEW_MATCHES, "The pictures have too few features in common to align "
+                                    "them.\nPlace points 1 and 2 on both pictures and use Align "
+                                    "by points."},
+        {IDS_ALIGN_EYES_PROGRESS, "Looking for the eyes in the %s picture..."},
+        {IDS_ALIGN_NO_FACE, "No face was found in the %s picture.\nPlace points 1 and 2 on its "
+                            "eyes by hand: the left eye as seen is point 1."},
+        {IDS_ALIGN_NO_EYES, "A face was found in the %s picture, but not both of its eyes.\n"
+                            "Place points 1 and 2 on its eyes by hand: the left eye as seen is "
+                            "point 1."},
         {IDS_PLACEMENT_READOUT, "%s: zoom %s %, angle %s\u00b0, offset %s, %s"},
         {IDS_PLACEMENT_TITLE, "Placement"},
         {IDS_PLACEMENT_ZOOM, "Zoom (%):"},
@@ -171,6 +190,14 @@ const std::unordered_map<unsigned, std::string>& Table() {
          "Show the difference of source and target instead of their blend\nDifference"},
         {ID_VIEW_GUIDES,
          "Show a centre cross and a horizontal line through the crop centre\nGuides"},
+        {ID_ALIGN_POINTS, "Place the target on the source by two points marked on each picture"
+                          "\nAlign by points"},
+        {ID_ALIGN_SCENE, "Place the target on the source by matching what both pictures show"
+                         "\nAlign target to source"},
+        {ID_ALIGN_EYES, "Place the target on the source by the eyes of a face on each picture"
+                        "\nAlign eyes"},
+        {ID_ALIGN_CLEAR_POINTS,
+         "Remove the points marked for Align by points\nClear alignment points"},
         {ID_EDIT_RESTORE_ALL,
          "Remove all image transformations both for source and target\nRestore all"},
         {ID_VIEW_PREVIEW, "Show or hide Preview window\nShow/hide Preview window"},

@@ -33,10 +33,6 @@ Complex Landing(Complex h, Complex offset, Complex u) {
     return h * u - offset * h / std::abs(h);
 }
 
-bool TooClose(PicturePoint a, PicturePoint b) {
-    return !(std::hypot(a.x - b.x, a.y - b.y) >= kMinPointDistance); // NaN too
-}
-
 // The crop positions c of the source points and the frame positions u of the target points.
 struct Marks {
     Complex c[2];
@@ -46,9 +42,9 @@ struct Marks {
 std::optional<Marks> MarksOf(const CPictFrame& sourceFrame, int sourceWidth, int sourceHeight,
                              const CPictFrame& targetFrame, int targetWidth, int targetHeight,
                              const PointPairs& points) {
-    if (TooClose(points.source[0], points.source[1]) ||
-        TooClose(points.target[0], points.target[1]) || targetWidth <= 0 || targetHeight <= 0 ||
-        targetFrame.FrameWidth() == 0 || targetFrame.FrameHeight() == 0) {
+    if (PointsTooClose(points.source[0], points.source[1]) ||
+        PointsTooClose(points.target[0], points.target[1]) || targetWidth <= 0 ||
+        targetHeight <= 0 || targetFrame.FrameWidth() == 0 || targetFrame.FrameHeight() == 0) {
         return std::nullopt;
     }
     Marks marks;
@@ -61,6 +57,10 @@ std::optional<Marks> MarksOf(const CPictFrame& sourceFrame, int sourceWidth, int
 }
 
 } // namespace
+
+bool PointsTooClose(PicturePoint a, PicturePoint b) {
+    return !(std::hypot(a.x - b.x, a.y - b.y) >= kMinPointDistance); // NaN too
+}
 
 PointF PictureToCrop(const CPictFrame& frame, int w, int h, PicturePoint p) {
     const Complex c = FrameToCrop(frame, PictureToFrame(frame, w, h, p));

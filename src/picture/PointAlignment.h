@@ -11,6 +11,8 @@ namespace vx {
 
 // Marks closer together than this, in pixels, fix no direction worth aligning on.
 constexpr double kMinPointDistance = 1.0;
+// True when a and b are closer than kMinPointDistance (or not numbers).
+bool PointsTooClose(PicturePoint a, PicturePoint b);
 
 // The crop position at which `frame` shows point p of its w x h picture, as the renderer samples
 // it (before the renderer's truncations).
