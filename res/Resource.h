@@ -240,7 +240,6 @@ constexpr unsigned IDS_BATCH_NOT_A_MOVIE = 323;
 constexpr unsigned IDS_BATCH_NO_SUCH_FRAME = 324;
 constexpr unsigned IDS_BATCH_POINT_OUTSIDE = 325;
 constexpr unsigned IDS_BATCH_EXPORT_UNSAVED = 326;
-constexpr unsigned IDS_BATCH_ALIGN_UNAVAILABLE = 327;
 constexpr unsigned IDS_REASON_NO_FOLDER = 328;
 constexpr unsigned IDS_CMD_GOES_WITH = 329;
 

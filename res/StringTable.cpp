@@ -152,7 +152,6 @@ const std::unordered_map<unsigned, std::string>& Table() {
                                    "save both with --save-source and --save-target first."},
         {IDS_BATCH_NO_ALIGNMENT, "No placement of the target puts its points on the source's: "
                                  "it would have to be zoomed beyond all measure."},
-        {IDS_BATCH_ALIGN_UNAVAILABLE, "--align %s is not available in this build."},
         {IDS_CMD_GOES_WITH, "%s goes with %s"},
         {IDS_REASON_NO_FOLDER, "the folder %s is not there or cannot be written to"},
         {IDS_PROJECT_FILTER, "Vexel project (*.vpj)|*.vpj"},

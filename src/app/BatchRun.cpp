@@ -129,6 +129,8 @@ private:
     }
 
     bool Align() {
+        const int messages = m_platform.Messages();
+        bool aligned = true;
         switch (m_job.align) {
         case BatchAlign::None:
             return true;
@@ -143,16 +145,17 @@ private:
             }
             return true;
         case BatchAlign::Scene:
-            return Unavailable("scene");
+            aligned = m_doc.AlignTargetToSource();
+            break;
         case BatchAlign::Eyes:
-            return Unavailable("eyes");
+            aligned = m_doc.AlignEyes();
+            break;
         }
-        return false;
-    }
-
-    bool Unavailable(const char* kind) {
-        m_platform.Print(res::FormatString(res::IDS_BATCH_ALIGN_UNAVAILABLE, {kind}));
-        return false;
+        // Each says why it did not align; a silent refusal must not pass for success either.
+        if (!aligned && m_platform.Messages() == messages) {
+            m_platform.Print(res::LoadString(res::IDS_COMMAND_FAILED));
+        }
+        return aligned;
     }
 
     bool Save(ESlot slot, const BatchSlot& s) {

@@ -53,12 +53,14 @@ Outcome RunProgram(const std::filesystem::path& folder, const std::vector<std::s
     return outcome;
 }
 
-// A picture whose every pixel differs from its neighbours, so that a placement off by one shows.
-std::string PictureFile(const test::TempDir& dir, const std::string& name, int w, int h) {
+// A picture whose every pixel differs from its neighbours, so that a placement off by one shows;
+// or one grey all over, where nothing can be found.
+std::string PictureFile(const test::TempDir& dir, const std::string& name, int w, int h,
+                        bool flat = false) {
     CDibImage image(w, h);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < 3 * w; ++x) {
-            image.Row(y)[x] = uint8_t(x * 7 + y * 13 + x * y);
+            image.Row(y)[x] = flat ? 128 : uint8_t(x * 7 + y * 13 + x * y);
         }
     }
     const std::string path = dir.File(name);
@@ -182,6 +184,11 @@ TEST(Batch, FailuresAreReportedAndLoseNothing) {
           "--zoom-source: \"1e999\" is not a number from 0.0001 to 1000\n"
           "Try 'vexel-helper --help'.");
     fails(with({"--project", "gone.vpj"}), "Can't open the project.");
+    PictureFile(dir, "flat.png", 40, 40, true);
+    fails(with({"--source", "a.png", "--target", "flat.png", "--align", "scene"}),
+          "The pictures have too few features in common to align them.");
+    fails(with({"--source", "flat.png", "--target", "a.png", "--align", "eyes"}),
+          "No face was found in the source picture.");
     fails(with({"--source", "a.png", "--target", "a.png", "--align", "points:0,0,5,5:0,0,5,30"}),
           "The point 5, 30 lies outside the target picture of 20 x 30 pixels.");
 }
