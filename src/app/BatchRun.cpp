@@ -56,12 +56,14 @@ private:
 
     bool Open() {
         if (!m_job.project.empty()) {
-            return m_doc.OpenProject(AbsolutePath(m_job.project)) && SetAspect();
+            if (!m_doc.OpenProject(AbsolutePath(m_job.project))) {
+                return false;
+            }
+            SetAspect(); // over the project's own
+            return true;
         }
         // Before the pictures, so that each is fitted to the ratio as a load under it fits it.
-        if (!SetAspect()) {
-            return false;
-        }
+        SetAspect();
         for (ESlot slot : {ESlot::Source, ESlot::Target}) {
             const BatchSlot& s = Of(slot);
             const std::string path = AbsolutePath(s.file);
@@ -81,12 +83,11 @@ private:
         return true;
     }
 
-    bool SetAspect() {
+    void SetAspect() {
         if (m_job.aspect) {
             m_platform.AnswerAspect(m_job.aspect->first, m_job.aspect->second);
             m_doc.OnSetAspectRatio();
         }
-        return true;
     }
 
     bool Place() {
