@@ -1,8 +1,8 @@
 #include "align/EyeFinder.h"
 
+#include "align/AlignSupport.h"
 #include "align/GreyProxy.h"
 #include "base/MyException.h"
-#include "base/Platform.h"
 #include "picture/DibImage.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
@@ -67,16 +67,6 @@ Turned Turn(const cv::Mat& grey, double degrees) {
     return t;
 }
 
-cv::Point2d Apply(const cv::Matx23d& m, const cv::Point2d& p) {
-    return {m(0, 0) * p.x + m(0, 1) * p.y + m(0, 2), m(1, 0) * p.x + m(1, 1) * p.y + m(1, 2)};
-}
-
-cv::Matx23d Invert(const cv::Matx23d& m) {
-    cv::Matx23d inverse;
-    cv::invertAffineTransform(m, inverse);
-    return inverse;
-}
-
 struct Face {
     cv::Rect box;
     double weight = 0;
@@ -122,7 +112,7 @@ std::optional<std::array<cv::Point2d, 2>> EyesOf(cv::CascadeClassifier& cascade,
     const int largest = int(face.width * enlarge / 2.5);
     cascade.detectMultiScale(roi, boxes, levels, weights, 1.05, 3, 0, cv::Size(smallest, smallest),
                              cv::Size(largest, largest), true);
-    const double middle = face.width * enlarge * 0.5;
+    const double middle = (face.x + face.width * 0.5 - band.x) * enlarge;
     int left = -1;
     int right = -1;
     for (int i = 0; i < int(boxes.size()); ++i) {
@@ -145,8 +135,45 @@ std::optional<std::array<cv::Point2d, 2>> EyesOf(cv::CascadeClassifier& cascade,
     return eyes;
 }
 
-// Moves each eye to the middle of the darkest spot near it (iris and pupil), looked for in a
-// view of the full picture turned so that the eyes are level and scaled to a fixed span.
+// The darkness of an iris-sized disc against the ring around it, at every pixel of `view`
+// (eyes kEyeSpan apart): low where a dark disc sits on brighter surroundings.
+cv::Mat IrisContrast(const cv::Mat& view) {
+    constexpr double inner = kEyeSpan * 0.07; // an iris is about a seventh of the eye span across
+    constexpr double outer = kEyeSpan * 0.11;
+    const int r = int(std::ceil(outer));
+    cv::Mat kernel(2 * r + 1, 2 * r + 1, CV_32F, cv::Scalar(0));
+    double discArea = 0;
+    double ringArea = 0;
+    for (int y = -r; y <= r; ++y) {
+        for (int x = -r; x <= r; ++x) {
+            const double d = std::hypot(x, y);
+            discArea += d <= inner;
+            ringArea += d > inner && d <= outer;
+        }
+    }
+    for (int y = -r; y <= r; ++y) {
+        for (int x = -r; x <= r; ++x) {
+            const double d = std::hypot(x, y);
+            kernel.at<float>(y + r, x + r) = d <= inner   ? float(1 / discArea)
+                                             : d <= outer ? float(-1 / ringArea)
+                                                          : 0.0f;
+        }
+    }
+    cv::Mat contrast;
+    view.convertTo(contrast, CV_32F);
+    cv::filter2D(contrast, contrast, CV_32F, kernel, cv::Point(-1, -1), 0, cv::BORDER_REPLICATE);
+    return contrast;
+}
+
+// Where a parabola through three samples has its extreme, relative to the middle one.
+double ParabolaPeak(double before, double at, double after) {
+    const double curve = before - 2 * at + after;
+    return curve > 0 ? std::clamp(0.5 * (before - after) / curve, -0.5, 0.5) : 0.0;
+}
+
+// Moves each eye to the middle of its iris: the darkest iris-sized disc near the detector's
+// centre, looked for in a view of the picture turned so that the eyes are level and scaled to a
+// fixed span (the same search for any roll and size).
 std::array<cv::Point2d, 2> Refine(const cv::Mat& grey, const std::array<cv::Point2d, 2>& eyes) {
     const cv::Point2d d = eyes[1] - eyes[0];
     const double span = std::hypot(d.x, d.y);
@@ -162,66 +189,58 @@ std::array<cv::Point2d, 2> Refine(const cv::Mat& grey, const std::array<cv::Poin
     const cv::Point2d at = Apply(toView, eyes[0]);
     toView(0, 2) = margin - at.x;
     toView(1, 2) = margin - at.y;
-    cv::Mat view;
-    cv::warpAffine(grey, view, toView, cv::Size(int(kEyeSpan + 2 * margin), int(2 * margin)),
-                   cv::INTER_AREA, cv::BORDER_REPLICATE);
-    cv::GaussianBlur(view, view, cv::Size(), 2.0);
+    // Smooth a large picture to the view's scale first, around the eyes only.
+    cv::Rect around = cv::Rect(cv::Point(int(std::min(eyes[0].x, eyes[1].x) - span),
+                                         int(std::min(eyes[0].y, eyes[1].y) - span)),
+                               cv::Point(int(std::max(eyes[0].x, eyes[1].x) + span) + 1,
+                                         int(std::max(eyes[0].y, eyes[1].y) + span) + 1)) &
+                      cv::Rect(0, 0, grey.cols, grey.rows);
+    if (around.empty()) {
+        return eyes;
+    }
     const cv::Matx23d fromView = Invert(toView);
+    cv::Mat part = grey(around);
+    if (s < 0.5) {
+        cv::Mat smooth;
+        cv::GaussianBlur(part, smooth, cv::Size(), 0.5 / s);
+        part = smooth;
+    }
+    cv::Matx23d partToView = toView;
+    partToView(0, 2) += toView(0, 0) * around.x + toView(0, 1) * around.y;
+    partToView(1, 2) += toView(1, 0) * around.x + toView(1, 1) * around.y;
+    cv::Mat view;
+    cv::warpAffine(part, view, partToView, cv::Size(int(kEyeSpan + 2 * margin), int(2 * margin)),
+                   cv::INTER_LINEAR, cv::BORDER_REPLICATE);
+    cv::GaussianBlur(view, view, cv::Size(), 1.0);
+    const cv::Mat contrast = IrisContrast(view);
     std::array<cv::Point2d, 2> refined = eyes;
-    const int halfW = int(kEyeSpan / 4);
-    const int halfH = int(kEyeSpan / 6);
+    // The detector's boxes are centred to within a few per cent of the span.
+    const int halfW = int(kEyeSpan * 0.12);
+    const int halfH = int(kEyeSpan * 0.08);
     for (int k = 0; k < 2; ++k) {
-        cv::Point2d centre(margin + k * kEyeSpan, margin);
-        for (int pass = 0; pass < 2; ++pass) {
-            const cv::Rect window =
-                cv::Rect(int(std::lround(centre.x)) - halfW, int(std::lround(centre.y)) - halfH,
-                         2 * halfW + 1, 2 * halfH + 1) &
-                cv::Rect(0, 0, view.cols, view.rows);
-            if (window.empty()) {
-                break;
-            }
-            const cv::Mat patch = view(window);
-            double darkest = 0;
-            double brightest = 0;
-            cv::minMaxLoc(patch, &darkest, &brightest);
-            if (brightest - darkest < 16) {
-                break; // nothing stands out: keep the detector's centre
-            }
-            // Pixels in the darkest fifth of the patch's range, weighted by how dark they are.
-            const double limit = darkest + 0.2 * (brightest - darkest);
-            double sum = 0;
-            double sx = 0;
-            double sy = 0;
-            for (int y = 0; y < patch.rows; ++y) {
-                const uint8_t* row = patch.ptr<uint8_t>(y);
-                for (int x = 0; x < patch.cols; ++x) {
-                    const double wgt = limit - row[x];
-                    if (wgt > 0) {
-                        sum += wgt;
-                        sx += wgt * x;
-                        sy += wgt * y;
-                    }
-                }
-            }
-            centre = {window.x + sx / sum, window.y + sy / sum};
+        const int cx = int(margin + k * kEyeSpan);
+        const int cy = int(margin);
+        const cv::Rect window(cx - halfW, cy - halfH, 2 * halfW + 1, 2 * halfH + 1);
+        cv::Point best;
+        double lowest = 0;
+        cv::minMaxLoc(contrast(window), &lowest, nullptr, &best);
+        best += window.tl();
+        // A minimum on the window's edge is no iris: keep the detector's centre.
+        if (best.x == window.x || best.y == window.y || best.x == window.br().x - 1 ||
+            best.y == window.br().y - 1 || lowest > -4) {
+            continue;
         }
+        const auto f = [&](int x, int y) { return double(contrast.at<float>(y, x)); };
+        const cv::Point2d centre(
+            best.x + ParabolaPeak(f(best.x - 1, best.y), f(best.x, best.y), f(best.x + 1, best.y)),
+            best.y + ParabolaPeak(f(best.x, best.y - 1), f(best.x, best.y), f(best.x, best.y + 1)));
         refined[k] = Apply(fromView, centre);
     }
     return refined;
 }
 
-bool Step(IProgressDialog* progress, int done) {
-    if (progress == nullptr) {
-        return true;
-    }
-    progress->SetProgress(done, kStages);
-    return !progress->Cancelled();
-}
-
-} // namespace
-
-std::optional<std::array<PicturePoint, 2>>
-FindEyes(const CDibImage& picture, IProgressDialog* progress, EAlignFailure* failure) {
+std::optional<std::array<PicturePoint, 2>> Find(const CDibImage& picture, IProgressDialog* progress,
+                                                EAlignFailure* failure) {
     auto fail = [failure](EAlignFailure why) {
         if (failure != nullptr) {
             *failure = why;
@@ -233,7 +252,7 @@ FindEyes(const CDibImage& picture, IProgressDialog* progress, EAlignFailure* fai
     }
     cv::CascadeClassifier faces = LoadCascade("haarcascade_frontalface_alt2.xml");
     cv::CascadeClassifier eyeBoxes = LoadCascade("haarcascade_eye.xml");
-    if (!Step(progress, 0)) {
+    if (!StageDone(progress, 0, kStages)) {
         return fail(EAlignFailure::Cancelled);
     }
     if (picture.Width() < 24 || picture.Height() < 24) {
@@ -242,7 +261,7 @@ FindEyes(const CDibImage& picture, IProgressDialog* progress, EAlignFailure* fai
     const cv::Mat grey = UprightGrey(picture);
     GreyProxy proxy = ReducedGrey(grey, kSearchSide);
     cv::equalizeHist(proxy.grey, proxy.grey);
-    if (!Step(progress, 1)) {
+    if (!StageDone(progress, 1, kStages)) {
         return fail(EAlignFailure::Cancelled);
     }
 
@@ -257,7 +276,7 @@ FindEyes(const CDibImage& picture, IProgressDialog* progress, EAlignFailure* fai
         if (std::optional<Face> face = LargestFace(faces, turned.grey)) {
             candidates.push_back({*face, std::move(turned)});
         }
-        if (!Step(progress, int(i) + 2)) {
+        if (!StageDone(progress, int(i) + 2, kStages)) {
             return fail(EAlignFailure::Cancelled);
         }
     }
@@ -291,11 +310,18 @@ FindEyes(const CDibImage& picture, IProgressDialog* progress, EAlignFailure* fai
         if (inPicture[1].x < inPicture[0].x) {
             std::swap(inPicture[0], inPicture[1]);
         }
-        Step(progress, kStages);
+        StageDone(progress, kStages, kStages);
         return std::array<PicturePoint, 2>{PicturePoint{inPicture[0].x, inPicture[0].y},
                                            PicturePoint{inPicture[1].x, inPicture[1].y}};
     }
     return fail(EAlignFailure::NoEyes);
+}
+
+} // namespace
+
+std::optional<std::array<PicturePoint, 2>>
+FindEyes(const CDibImage& picture, IProgressDialog* progress, EAlignFailure* failure) {
+    return WithOurMemoryError([&] { return Find(picture, progress, failure); });
 }
 
 } // namespace vx

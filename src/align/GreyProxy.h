@@ -12,7 +12,8 @@ class CDibImage;
 // The picture in grey, row 0 the top row as seen, at full size.
 cv::Mat UprightGrey(const CDibImage& picture);
 
-// A grey copy whose long side is at most `maxSide`, and how its pixels relate to the picture's.
+// A grey copy whose long side is at most `maxSide` (reduced by a whole factor), and how its
+// pixels relate to the picture's.
 struct GreyProxy {
     cv::Mat grey;
     double scaleX = 1.0; // proxy pixels per picture pixel

@@ -1,7 +1,7 @@
 #include "align/SceneAlignment.h"
 
+#include "align/AlignSupport.h"
 #include "align/GreyProxy.h"
-#include "base/Platform.h"
 #include "picture/DibImage.h"
 
 #include <opencv2/calib3d.hpp>
@@ -21,7 +21,9 @@ namespace {
 constexpr int kMinInliers = 16;
 constexpr double kRatio = 0.75;       // Lowe's ratio test on the two nearest descriptors
 constexpr double kRansacPixels = 3.0; // on the reduced copies
-constexpr int kStages = 5;
+constexpr int kStages = 4;
+// Enough for a reliable fit; more only slow the matching down.
+constexpr int kMaxFeatures = 2500;
 
 struct Features {
     std::vector<cv::KeyPoint> keys;
@@ -32,7 +34,7 @@ cv::Ptr<cv::Feature2D> MakeDetector(SceneOptions::EFeatures kind) {
     if (kind == SceneOptions::EFeatures::Akaze) {
         return cv::AKAZE::create();
     }
-    return cv::SIFT::create(4000);
+    return cv::SIFT::create(kMaxFeatures);
 }
 
 Features Detect(const cv::Mat& grey, SceneOptions::EFeatures kind) {
@@ -73,12 +75,6 @@ std::optional<cv::Matx23d> FitSimilarity(const Features& source, const Features&
         return std::nullopt;
     }
     return fit;
-}
-
-cv::Matx23d Invert(const cv::Matx23d& m) {
-    cv::Matx23d inverse;
-    cv::invertAffineTransform(m, inverse);
-    return inverse;
 }
 
 // How well the target, carried by `toTarget` (source pixels to target pixels), matches the
@@ -138,14 +134,6 @@ cv::Matx23d Refine(const cv::Mat& source, const cv::Mat& target, const cv::Matx2
     return refined;
 }
 
-bool Step(IProgressDialog* progress, int done) {
-    if (progress == nullptr) {
-        return true;
-    }
-    progress->SetProgress(done, kStages);
-    return !progress->Cancelled();
-}
-
 std::optional<PointPairs> Fail(EAlignFailure why, EAlignFailure* failure) {
     if (failure != nullptr) {
         *failure = why;
@@ -153,50 +141,53 @@ std::optional<PointPairs> Fail(EAlignFailure why, EAlignFailure* failure) {
     return std::nullopt;
 }
 
-} // namespace
-
-std::optional<PointPairs> FindSceneAlignment(const CDibImage& source, const CDibImage& target,
-                                             IProgressDialog* progress, EAlignFailure* failure) {
-    return FindSceneAlignment(source, target, progress, failure, SceneOptions());
-}
-
-std::optional<PointPairs> FindSceneAlignment(const CDibImage& source, const CDibImage& target,
-                                             IProgressDialog* progress, EAlignFailure* failure,
-                                             const SceneOptions& options) {
+std::optional<PointPairs> FindScene(const CDibImage& source, const CDibImage& target,
+                                    IProgressDialog* progress, EAlignFailure* failure,
+                                    const SceneOptions& options) {
     if (failure != nullptr) {
         *failure = EAlignFailure::None;
     }
-    if (!Step(progress, 0)) {
+    if (!StageDone(progress, 0, kStages)) {
         return Fail(EAlignFailure::Cancelled, failure);
     }
     if (source.Width() < 2 || source.Height() < 2 || target.Width() < 2 || target.Height() < 2) {
         return Fail(EAlignFailure::TooFewMatches, failure);
     }
-    const GreyProxy sourceProxy = ReducedGrey(UprightGrey(source), options.proxySide);
-    const GreyProxy targetProxy = ReducedGrey(UprightGrey(target), options.proxySide);
-    if (!Step(progress, 1)) {
+    // The two pictures are independent until matched: one thread each (OpenCV runs nested
+    // parallel work serially, so this is the whole sharing out). Progress is reported only
+    // from the calling thread.
+    const CDibImage* pictures[2] = {&source, &target};
+    GreyProxy proxies[2];
+    cv::parallel_for_(cv::Range(0, 2), [&](const cv::Range& range) {
+        for (int i = range.start; i < range.end; ++i) {
+            proxies[i] = ReducedGrey(UprightGrey(*pictures[i]), options.proxySide);
+        }
+    });
+    if (!StageDone(progress, 1, kStages)) {
         return Fail(EAlignFailure::Cancelled, failure);
     }
-    const Features sourceFeatures = Detect(sourceProxy.grey, options.features);
-    if (!Step(progress, 2)) {
+    Features features[2];
+    cv::parallel_for_(cv::Range(0, 2), [&](const cv::Range& range) {
+        for (int i = range.start; i < range.end; ++i) {
+            features[i] = Detect(proxies[i].grey, options.features);
+        }
+    });
+    const GreyProxy& sourceProxy = proxies[0];
+    const GreyProxy& targetProxy = proxies[1];
+    if (!StageDone(progress, 2, kStages)) {
         return Fail(EAlignFailure::Cancelled, failure);
     }
-    const Features targetFeatures = Detect(targetProxy.grey, options.features);
-    if (!Step(progress, 3)) {
-        return Fail(EAlignFailure::Cancelled, failure);
-    }
-    std::optional<cv::Matx23d> fit =
-        FitSimilarity(sourceFeatures, targetFeatures, options.features);
+    std::optional<cv::Matx23d> fit = FitSimilarity(features[0], features[1], options.features);
     if (!fit) {
         return Fail(EAlignFailure::TooFewMatches, failure);
     }
-    if (!Step(progress, 4)) {
+    if (!StageDone(progress, 3, kStages)) {
         return Fail(EAlignFailure::Cancelled, failure);
     }
     if (options.refine) {
         fit = Refine(sourceProxy.grey, targetProxy.grey, *fit);
     }
-    if (!Step(progress, 5)) {
+    if (!StageDone(progress, 4, kStages)) {
         return Fail(EAlignFailure::Cancelled, failure);
     }
     // Two points on the target's long axis, half its length apart.
@@ -216,6 +207,20 @@ std::optional<PointPairs> FindSceneAlignment(const CDibImage& source, const CDib
         pairs.source[i] = sourceProxy.ToPicture({q[0], q[1]});
     }
     return pairs;
+}
+
+} // namespace
+
+std::optional<PointPairs> FindSceneAlignment(const CDibImage& source, const CDibImage& target,
+                                             IProgressDialog* progress, EAlignFailure* failure) {
+    return FindSceneAlignment(source, target, progress, failure, SceneOptions());
+}
+
+std::optional<PointPairs> FindSceneAlignment(const CDibImage& source, const CDibImage& target,
+                                             IProgressDialog* progress, EAlignFailure* failure,
+                                             const SceneOptions& options) {
+    return WithOurMemoryError(
+        [&] { return FindScene(source, target, progress, failure, options); });
 }
 
 } // namespace vx

@@ -3,6 +3,7 @@
 #include "picture/FrameSampler.h"
 #include "picture/PointAlignment.h"
 #include "res/Resource.h"
+#include "support/AlignPairs.h"
 #include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 
@@ -214,18 +215,43 @@ TEST_F(DocumentAlign, SceneAlignmentThatFindsNothingOrIsCancelledChangesNothing)
     EXPECT_FALSE(doc.AnyMarker());
 }
 
-// No face in either picture: both named, no markers, marking begins at Source 1.
-TEST_F(DocumentAlign, EyesNotFoundAreNamedAndMarkingBegins) {
-    doc.InstallPicture(ESlot::Source, Patchwork(200, 150));
-    doc.InstallPicture(ESlot::Target, Patchwork(160, 160));
+// The portrait and a rolled, smaller view of it: the eyes become the markers and the target is
+// aligned so that each view pixel shows the portrait pixel it was made from.
+TEST_F(DocumentAlign, EyesAreFoundMarkedAndAligned) {
+    auto portrait = test::LoadAlignPicture("astronaut.jpg");
+    std::mt19937 rng(5);
+    const test::Similarity roll = test::PlaceAt(20, 0.9, {225, 140}, {250, 220});
+    auto view = test::WarpedView(*portrait, roll, 480, 440, 2, true, rng);
+    const int sw = portrait->Width(), sh = portrait->Height();
+    doc.InstallPicture(ESlot::Source, std::move(portrait));
+    doc.InstallPicture(ESlot::Target, std::move(view));
+    ASSERT_TRUE(router.Execute(res::ID_ALIGN_EYES));
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(ui.progressDialogs.size(), 2u);
+    EXPECT_EQ(router.Update(res::ID_EDIT_UNDO).m_strText, "&Undo Align Target");
+    ASSERT_TRUE(doc.MarkedPoints().has_value());
+    EXPECT_LT(doc.Marker(ESlot::Source, 0)->x, doc.Marker(ESlot::Source, 1)->x);
+    for (PicturePoint t : {PicturePoint{200, 180}, PicturePoint{300, 260}}) { // about the face
+        const PicturePoint want = roll.Inverse().Apply(t);
+        const PicturePoint got = CropToPicture(*doc.GetSourceFrame(), sw, sh,
+                                               PictureToCrop(*doc.GetTargetFrame(), 480, 440, t));
+        EXPECT_LT(std::hypot(got.x - want.x, got.y - want.y), 4.0);
+    }
+}
+
+// No face in the target: it is named, the source keeps its eyes as markers, nothing moves and
+// marking goes on at the target's point 1.
+TEST_F(DocumentAlign, EyesNotFoundAreNamedAndMarkingGoesOn) {
+    doc.InstallPicture(ESlot::Source, test::LoadAlignPicture("astronaut.jpg"));
+    doc.InstallPicture(ESlot::Target, test::LoadAlignPicture("coffee.jpg"));
     doc.SetMarker(ESlot::Target, 0, PicturePoint{3, 4});
     const size_t steps = doc.History().Count();
     EXPECT_FALSE(doc.AlignEyes());
     EXPECT_EQ(doc.History().Count(), steps);
-    ASSERT_EQ(ui.messages.size(), 2u);
-    EXPECT_NE(ui.messages[0].text.find("source picture"), std::string::npos);
-    EXPECT_NE(ui.messages[1].text.find("target picture"), std::string::npos);
-    EXPECT_FALSE(doc.AnyMarker());
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text.find("No face was found in the target picture."), 0u);
+    EXPECT_TRUE(doc.Marker(ESlot::Source, 1).has_value());
+    EXPECT_FALSE(doc.Marker(ESlot::Target, 0).has_value());
     EXPECT_TRUE(doc.Marking());
-    EXPECT_EQ(doc.MarkingPrompt().substr(0, 28), "Click point 1 on the SOURCE,");
+    EXPECT_EQ(doc.MarkingPrompt().substr(0, 28), "Click point 1 on the TARGET,");
 }

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numbers>
 #include <random>
+#include <tuple>
 
 using namespace vx;
 
