@@ -130,6 +130,30 @@ const std::unordered_map<unsigned, std::string>& Table() {
         {IDS_PLACEMENT_OFFSET_Y, "Offset y (crop units):"},
         {IDS_KEY_FRAME_SHOWN, "Key frame %s"},
         {IDS_FRAME_NOT_DECODED, "Frame %s cannot be decoded"},
+        {IDS_CMD_HELP_HINT, "Try 'vexel-helper --help'."},
+        {IDS_CMD_UNKNOWN_OPTION, "unknown option %s"},
+        {IDS_CMD_NEEDS_VALUE, "%s needs a value"},
+        {IDS_CMD_BAD_VALUE, "%s: \"%s\" is not %s"},
+        {IDS_CMD_EXPECT_NUMBER, "a number from %s to %s"},
+        {IDS_CMD_EXPECT_WHOLE, "a whole number from %s to %s"},
+        {IDS_CMD_EXPECT_PAIR, "X,Y, two whole numbers from %s to %s"},
+        {IDS_CMD_EXPECT_RATIO, "W:H, two whole numbers from 1 to 10000"},
+        {IDS_CMD_EXPECT_ALIGN, "points:SX1,SY1,SX2,SY2:TX1,TY1,TX2,TY2 (the two points of "
+                               "each picture a pixel or more apart), scene or eyes"},
+        {IDS_CMD_TWICE, "%s is given twice"},
+        {IDS_CMD_NEEDS_PICTURES, "--batch needs --source and --target, or --project instead "
+                                 "of both"},
+        {IDS_CMD_STRAY_ARGUMENT, "unexpected argument %s"},
+        {IDS_BATCH_NOT_A_MOVIE, "%s is not a movie: %s names a movie frame."},
+        {IDS_BATCH_NO_SUCH_FRAME, "The movie has no frame %s: its frames are 0 to %s."},
+        {IDS_BATCH_POINT_OUTSIDE, "The point %s, %s lies outside the %s picture of %s x %s "
+                                  "pixels."},
+        {IDS_BATCH_EXPORT_UNSAVED, "The project names the framed pictures as they were saved: "
+                                   "save both with --save-source and --save-target first."},
+        {IDS_BATCH_NO_ALIGNMENT, "No placement of the target puts its points on the source's: "
+                                 "it would have to be zoomed beyond all measure."},
+        {IDS_CMD_GOES_WITH, "%s goes with %s"},
+        {IDS_REASON_NO_FOLDER, "the folder %s is not there or cannot be written to"},
         {IDS_PROJECT_FILTER, "Vexel project (*.vpj)|*.vpj"},
         {IDS_PROJECT_UNREADABLE, "Can't open the project."},
         {IDS_NOT_A_PROJECT, "This file is not a Vexel project: it names no source or no target "
