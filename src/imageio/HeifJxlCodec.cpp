@@ -144,6 +144,14 @@ Result DecodeHeif(const std::string& bytes, Decoded& out, const StepFn& step) {
     if (error.code != heif_error_Ok || !image) {
         return Result::Fail;
     }
+    // HEVC files may name their colours in the bitstream alone, which only the decoded image tells.
+    heif_color_profile_nclx* rawNclx = nullptr;
+    if (heif_image_handle_get_color_profile_type(handle.get()) ==
+            heif_color_profile_type_not_present &&
+        heif_image_get_nclx_color_profile(image.get(), &rawNclx).code == heif_error_Ok) {
+        HeifPtr<heif_color_profile_nclx> nclx(rawNclx);
+        out.icc = NclxProfile(*nclx);
+    }
     int stride = 0;
     const uint8_t* pixels =
         heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);

@@ -45,6 +45,8 @@ Result DecodeRaw(const std::string& bytes, Decoded& out, const StepFn& step) {
     params.output_bps = 8;
     RawProgress progress{&step};
     raw->set_progress_handler(OnProgress, &progress);
+    // Damage is reported through the result; LibRaw would also print it.
+    raw->set_dataerror_handler([](void*, const char*, int) {}, nullptr);
     // LibRaw only reads from the buffer.
     if (raw->open_buffer(const_cast<char*>(bytes.data()), bytes.size()) != LIBRAW_SUCCESS) {
         return progress.stop ? Result::Cancelled : Result::Fail;
