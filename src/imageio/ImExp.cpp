@@ -242,9 +242,11 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
     }
     codec::Decoded image;
     // Decoding is the first half of the progress, handing the rows over the second.
+    int64_t lastDone = 0, lastOf = 1;
     auto step = [&](int done, int total) {
-        const int64_t of = std::max(total, 1);
-        return scope.Step(int(std::min<int64_t>(done, of)), int(2 * of));
+        lastOf = std::max(total, 1);
+        lastDone = std::min<int64_t>(done, lastOf);
+        return scope.Step(int(lastDone), int(2 * lastOf));
     };
     codec::Result result = codec::Result::Fail;
     codec::Format format = codec::Sniff(bytes, path);
@@ -284,7 +286,9 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
             break;
         }
         if (result == codec::Result::Ok) {
-            result = codec::ConvertToSrgb(image, [&](int, int) { return step(1, 1); });
+            // The colours are converted at the end of decoding: progress holds, Cancel still works.
+            result = codec::ConvertToSrgb(
+                image, [&](int, int) { return scope.Step(int(lastDone), int(2 * lastOf)); });
         }
     } catch (const std::bad_alloc&) {
         result = codec::Result::TooLarge;

@@ -109,5 +109,4 @@ std::string Dng(int w, int h, int orientation) {
     return file;
 }
 
-
 } // namespace vx::test
