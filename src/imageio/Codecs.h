@@ -76,4 +76,9 @@ bool EncodeBmp(FILE* file, int width, int height, const RowFn& rows, const StepF
 // Reports progress every this many rows.
 constexpr int kStepRows = 64;
 
+// Calls body(begin, end) on [0, rows) shared out among the row pool, one band at a time, with
+// step(rows done) after each band; false when step says stop.
+bool InRowBands(int rows, const std::function<void(int, int)>& body,
+                const std::function<bool(int)>& step);
+
 } // namespace vx::codec

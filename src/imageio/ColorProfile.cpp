@@ -1,7 +1,6 @@
 // Colour management through Little CMS: pictures come in whatever space their profile names and
 // are kept as sRGB, the space the views and the saved files assume.
 #include "imageio/Codecs.h"
-#include "picture/RowPool.h"
 
 #include <lcms2.h>
 
@@ -95,20 +94,18 @@ Result ConvertToSrgb(Decoded& out, const StepFn& step) {
     if (!transform) {
         return Result::Ok;
     }
-    // Bands of rows shared out among the pool, with a progress step between bands.
     const size_t rowBytes = size_t(out.width) * 3;
-    const int band = kStepRows * CRowPool::Shared().Threads();
-    for (int y = 0; y < out.height; y += band) {
-        const int rows = std::min(band, out.height - y);
-        CRowPool::Shared().Run(rows, [&](int begin, int end) {
-            uint8_t* p = out.bgr.data() + size_t(y + begin) * rowBytes;
+    const bool done = InRowBands(
+        out.height,
+        [&](int begin, int end) {
+            uint8_t* p = out.bgr.data() + size_t(begin) * rowBytes;
             cmsDoTransformLineStride(transform.get(), p, p, cmsUInt32Number(out.width),
                                      cmsUInt32Number(end - begin), cmsUInt32Number(rowBytes),
                                      cmsUInt32Number(rowBytes), 0, 0);
-        });
-        if (!step(y + rows, out.height)) {
-            return Result::Cancelled;
-        }
+        },
+        [&](int rows) { return step(rows, out.height); });
+    if (!done) {
+        return Result::Cancelled;
     }
     return Result::Ok;
 }

@@ -163,14 +163,14 @@ Result DecodeHeif(const std::string& bytes, Decoded& out, const StepFn& step) {
     if (!out.All()) {
         return Result::TooLarge;
     }
-    for (int y = 0; y < h; y += kStepRows) {
-        const int rows = std::min(kStepRows, h - y);
-        ToBgr(pixels + size_t(y) * size_t(stride), size_t(stride), alpha, out, y, rows);
-        if (!step(h + y + rows, 2 * h)) {
-            return Result::Cancelled;
-        }
-    }
-    return Result::Ok;
+    const bool done = InRowBands(
+        h,
+        [&](int begin, int end) {
+            ToBgr(pixels + size_t(begin) * size_t(stride), size_t(stride), alpha, out, begin,
+                  end - begin);
+        },
+        [&](int rows) { return step(h + rows, 2 * h); });
+    return done ? Result::Ok : Result::Cancelled;
 }
 
 Result DecodeJxl(const std::string& bytes, Decoded& out, const StepFn& step) {
@@ -256,21 +256,21 @@ Result DecodeJxl(const std::string& bytes, Decoded& out, const StepFn& step) {
             if (!out.All()) {
                 return Result::TooLarge;
             }
-            for (int y = 0; y < h; y += kStepRows) {
-                const int rows = std::min(kStepRows, h - y);
-                if (format.num_channels == 4) {
-                    ToBgr(rgba.data() + size_t(y) * w * 4, size_t(w) * 4, true, out, y, rows);
-                } else {
-                    uint8_t* p = out.bgr.data() + size_t(y) * w * 3;
-                    for (size_t i = 0; i < size_t(rows) * w; ++i, p += 3) {
+            const bool done = InRowBands(
+                h,
+                [&](int begin, int end) {
+                    if (format.num_channels == 4) {
+                        ToBgr(rgba.data() + size_t(begin) * w * 4, size_t(w) * 4, true, out, begin,
+                              end - begin);
+                        return;
+                    }
+                    uint8_t* p = out.bgr.data() + size_t(begin) * w * 3;
+                    for (size_t i = 0; i < size_t(end - begin) * w; ++i, p += 3) {
                         std::swap(p[0], p[2]);
                     }
-                }
-                if (!step(h + y + rows, 2 * h)) {
-                    return Result::Cancelled;
-                }
-            }
-            return Result::Ok;
+                },
+                [&](int rows) { return step(h + rows, 2 * h); });
+            return done ? Result::Ok : Result::Cancelled;
         }
         case JXL_DEC_SUCCESS:
         case JXL_DEC_NEED_MORE_INPUT:

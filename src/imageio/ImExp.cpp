@@ -4,6 +4,7 @@
 #include "base/Platform.h"
 #include "imageio/Codecs.h"
 #include "picture/DibImage.h"
+#include "picture/RowPool.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 
@@ -552,6 +553,19 @@ Result Admit(Decoded& out, int64_t width, int64_t height, int64_t fileBytes) {
     out.height = int(height);
     out.bgr.clear();
     return Result::Ok;
+}
+
+bool InRowBands(int rows, const std::function<void(int, int)>& body,
+                const std::function<bool(int)>& step) {
+    const int band = kStepRows * CRowPool::Shared().Threads();
+    for (int y = 0; y < rows; y += band) {
+        const int n = std::min(band, rows - y);
+        CRowPool::Shared().Run(n, [&](int begin, int end) { body(y + begin, y + end); });
+        if (!step(y + n)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 uint8_t* Decoded::Row(int y) noexcept {

@@ -86,13 +86,19 @@ Result DecodeRaw(const std::string& bytes, Decoded& out, const StepFn& step) {
     if (!out.All()) {
         return Result::TooLarge;
     }
-    const uint8_t* s = image->data;
-    uint8_t* d = out.bgr.data();
-    for (size_t i = 0, n = size_t(out.width) * out.height; i < n; ++i, s += 3, d += 3) {
-        d[0] = s[2];
-        d[1] = s[1];
-        d[2] = s[0];
-    }
+    const size_t rowBytes = size_t(out.width) * 3;
+    InRowBands(
+        out.height,
+        [&](int begin, int end) {
+            const uint8_t* s = image->data + size_t(begin) * rowBytes;
+            uint8_t* d = out.bgr.data() + size_t(begin) * rowBytes;
+            for (size_t i = 0, n = size_t(end - begin) * out.width; i < n; ++i, s += 3, d += 3) {
+                d[0] = s[2];
+                d[1] = s[1];
+                d[2] = s[0];
+            }
+        },
+        [](int) { return true; });
     return step(kLastStage + 1, kLastStage + 1) ? Result::Ok : Result::Cancelled;
 }
 
