@@ -278,8 +278,8 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
             result = codec::DecodeRaw(bytes, image, step);
             break;
         case codec::Format::Unknown:
-            // Raw formats without a mark of their own: LibRaw recognises them by the maker's
-            // layout. Only files that no other codec claimed pay for the attempt.
+            // Raw formats without a mark of their own: LibRaw knows them by their layout. Only
+            // files that no other codec claimed pay for the attempt.
             result = codec::DecodeRaw(bytes, image, step);
             if (result != codec::Result::Fail) {
                 format = codec::Format::Raw;
@@ -436,8 +436,8 @@ std::string LowerExtension(const std::string& path) {
     return ext;
 }
 
-// Cameras that write their raw files as plain TIFF (Nikon, Sony, Pentax, Samsung, Leica...):
-// the first directory is a small preview that would otherwise pass for the picture.
+// Raw formats that are plain TIFF to look at: their first directory is a small preview that would
+// otherwise pass for the picture.
 bool IsRawExtension(const std::string& path) {
     static const char* const kRaw[] = {".dng", ".nef", ".nrw", ".arw", ".srf", ".sr2", ".pef",
                                        ".srw", ".3fr", ".erf", ".kdc", ".dcr", ".mef", ".mos",
@@ -479,14 +479,13 @@ Format Sniff(const std::string& b, const std::string& path) {
     auto starts = [&](const char* magic, size_t n) {
         return b.size() >= n && std::memcmp(b.data(), magic, n) == 0;
     };
-    // TIFF-like raw files with a signature of their own (Olympus, Panasonic, Canon CR2).
+    // TIFF-like raw files with a signature of their own (ORF, RW2, CR2).
     if (starts("IIRO", 4) || starts("IIRS", 4) || starts("MMOR", 4) || starts("IIU\0", 4) ||
-        (starts("II*\0", 4) && b.size() >= 11 && b.compare(8, 3, "CR\x02") == 0) ||
-        starts("FUJIFILMCCD-RAW", 15)) {
+        (starts("II*\0", 4) && b.size() >= 11 && b.compare(8, 3, "CR\x02") == 0)) {
         return Format::Raw;
     }
     if (b.size() >= 12 && b.compare(4, 4, "ftyp") == 0) {
-        // ISO media files: HEIF and AVIF by brand, Canon's CR3 by its own.
+        // ISO media files: HEIF and AVIF by brand, CR3 raw files by theirs.
         const std::string brand = b.substr(8, 4);
         if (brand == "crx ") {
             return Format::Raw;

@@ -77,7 +77,7 @@ Result DecodeRaw(const std::string& bytes, Decoded& out, const StepFn& step) {
         image->colors != 3 || image->bits != 8) {
         return Result::Fail;
     }
-    // Half-size and Fuji layouts can end a pixel or two from the declared size.
+    // Sensors laid out at an angle come out of another size than the one declared.
     if (image->width != w || image->height != h) {
         if (Admit(out, image->width, image->height, int64_t(bytes.size())) != Result::Ok) {
             return Result::TooLarge;
