@@ -56,11 +56,17 @@ const std::unordered_map<unsigned, std::string>& Table() {
         {IDS_ENTER_INTEGER, "Please enter an integer."},
         {IDS_ENTER_INTEGER_RANGE, "Please enter an integer between %s and %s."},
         {IDS_IMAGE_READ_FILTER,
-         "Image files (*.png;*.jpg;*.jpeg;*.tif;*.tiff;*.webp;*.bmp)|"
-         "*.png;*.jpg;*.jpeg;*.jpe;*.tif;*.tiff;*.webp;*.bmp;*.dib|"
+         "Image files (*.png;*.jpg;*.jpeg;*.tif;*.tiff;*.webp;*.bmp;*.heic;*.heif;*.avif;*.jxl)|"
+         "*.png;*.jpg;*.jpeg;*.jpe;*.tif;*.tiff;*.webp;*.bmp;*.dib;*.heic;*.heif;*.hif;*.avif;"
+         "*.jxl|"
          "PNG image (*.png)|*.png|JPEG image (*.jpg;*.jpeg)|*.jpg;*.jpeg;*.jpe|"
          "TIFF image (*.tif;*.tiff)|*.tif;*.tiff|WebP image (*.webp)|*.webp|"
-         "Windows bitmap (*.bmp)|*.bmp;*.dib|All files (*.*)|*"},
+         "Windows bitmap (*.bmp)|*.bmp;*.dib|HEIF image (*.heic;*.heif)|*.heic;*.heif;*.hif|"
+         "AVIF image (*.avif)|*.avif|JPEG XL image (*.jxl)|*.jxl|"
+         "Camera raw (*.dng;*.cr2;*.cr3;*.nef;*.arw;*.raf;*.orf;*.rw2)|"
+         "*.dng;*.cr2;*.cr3;*.nef;*.nrw;*.arw;*.srf;*.sr2;*.raf;*.orf;*.rw2;*.pef;*.srw;*.3fr;"
+         "*.erf;*.kdc;*.dcr;*.mef;*.mos;*.iiq;*.rwl|"
+         "All files (*.*)|*"},
         {IDS_IMAGE_WRITE_FILTER, "PNG image (*.png)|*.png|JPEG image (*.jpg;*.jpeg)|*.jpg;*.jpeg|"
                                  "Windows bitmap (*.bmp)|*.bmp|TIFF image (*.tif;*.tiff)|*.tif;"
                                  "*.tiff|WebP image (*.webp)|*.webp"},
@@ -71,7 +77,8 @@ const std::unordered_map<unsigned, std::string>& Table() {
         {IDS_REASON_NOT_A_FILE, "it is not a file"},
         {IDS_REASON_EMPTY, "the file is empty"},
         {IDS_REASON_CANT_READ, "the file cannot be read (%s)"},
-        {IDS_REASON_UNKNOWN_FORMAT, "not a PNG, JPEG, TIFF, WebP or BMP picture"},
+        {IDS_REASON_UNKNOWN_FORMAT,
+         "not a PNG, JPEG, TIFF, WebP, BMP, HEIF, AVIF, JPEG XL or camera raw picture"},
         {IDS_REASON_DAMAGED, "the %s data is damaged or incomplete"},
         {IDS_REASON_CANCELLED, "reading was cancelled"},
         {IDS_REASON_TOO_MANY_PIXELS, "the picture is %s x %s pixels, above the limit of %s pixels"},
