@@ -30,6 +30,9 @@ constexpr int kTimestampMisses = 3;
 // Recent frames kept decoded, so that stepping back does not decode from the key frame again.
 constexpr size_t kKeptFrames = 16;
 constexpr size_t kKeptBytes = size_t(64) << 20;
+// Frames just before a sought one are decoded even where they could be left out: a step back
+// finds them kept.
+constexpr int64_t kDecodedBehind = 4;
 // Key frames kept decoded besides: the slider's key-frame previews come back at once.
 constexpr size_t kKeyFrames = 8;
 constexpr size_t kKeyFrameBytes = size_t(32) << 20;
@@ -150,10 +153,9 @@ HRESULT CMovieSource::Open(const std::string& path, const IndexProgress& progres
                 {frame, key.pos, key.before >= 0 ? key.before : key.pos, key.pts, 0, false});
         }
     }
-    s->m_bByteSeeks = index.m_bPtsIncreasing && !s->TimestampsAreFrames() &&
-                      s->KeyPacketsNameFrames();
+    s->m_bByteSeeks = !s->TimestampsAreFrames() && s->KeyPacketsNameFrames();
     s->m_bTimestampContainer =
-        index.m_bPtsIncreasing && (s->TimestampsAreFrames() || s->m_bByteSeeks);
+        (index.m_bPtsIncreasing && s->TimestampsAreFrames()) || s->m_bByteSeeks;
     s->m_bByTimestamp = s->m_bTimestampContainer;
     s->m_nFrameCount = s->DeliverableCount();
     while (!s->m_vCountKeys.empty() && s->m_vCountKeys.back().frame >= s->m_nFrameCount) {
@@ -233,15 +235,20 @@ bool CMovieSource::TimestampsAreFrames() const {
 }
 
 // Transport and program streams carry a presentation time in the packet of each picture. Where
-// those of the key packets are the index's times of the very frames counted for them, the
-// packets' times name the frames as a timestamp container's do, and a seek starts at the key
-// packet's file position.
+// each packet has its own, they name the frames as a timestamp container's do, and a seek starts
+// at the key packet's file position.
 bool CMovieSource::KeyPacketsNameFrames() const {
-    const std::vector<int64_t>& pts = m_pIndex->m_vPts;
-    return !m_vCountKeys.empty() &&
-           std::all_of(m_vCountKeys.begin(), m_vCountKeys.end(), [&](const CountKey& key) {
-               return key.pts != AV_NOPTS_VALUE && pts[size_t(key.frame)] == key.pts;
-           });
+    return !m_vCountKeys.empty() && m_pIndex->m_nLeading == 0 &&
+           int64_t(m_pIndex->m_vPacketPts.size()) == m_pIndex->FrameCount();
+}
+
+int64_t CMovieSource::FrameOfPts(int64_t pts) const {
+    if (!m_bByteSeeks) {
+        return m_pIndex->FindPts(pts);
+    }
+    const std::vector<int64_t>& order = m_pIndex->m_vPacketPts;
+    const auto it = std::lower_bound(order.begin(), order.end(), pts);
+    return it != order.end() && *it == pts ? int64_t(it - order.begin()) : -1;
 }
 
 // A file cut short can end inside the last packet the index counted: its picture never comes
@@ -282,7 +289,7 @@ int64_t CMovieSource::DeliverableCount() {
             if (m_bSeenKey) {
                 ++out;
                 if (m_bByTimestamp && m_pFrame->pts != AV_NOPTS_VALUE) {
-                    last = std::max(last, index.FindPts(m_pFrame->pts));
+                    last = std::max(last, FrameOfPts(m_pFrame->pts));
                 }
             }
             av_frame_unref(m_pFrame.get());
@@ -446,11 +453,12 @@ HRESULT CMovieSource::SeekToKey(int64_t key) {
     // position is exact. Frames are then told by their timestamps, from the first key frame on.
     const auto known = std::upper_bound(m_vCountKeys.begin(), m_vCountKeys.end(), key,
                                         [](int64_t f, const CountKey& k) { return f < k.frame; });
-    if (m_bByteSeeks && known != m_vCountKeys.begin()) {
-        if (!SeekToByte(std::prev(known)->before)) {
+    if (m_bByteSeeks) {
+        const bool start = known == m_vCountKeys.begin();
+        if (!SeekToByte(start ? 0 : std::prev(known)->before)) {
             return E_FAIL;
         }
-        m_bSeenKey = false;
+        m_bSeenKey = start;
         return S_OK;
     }
     const int64_t pts = m_pIndex->m_vPts[size_t(key)];
@@ -472,7 +480,7 @@ bool CMovieSource::MayDiscard() {
     if (m_nDiscardBefore <= 0 || m_pPacket->pts == AV_NOPTS_VALUE) {
         return false;
     }
-    const int64_t frame = m_pIndex->FindPts(m_pPacket->pts);
+    const int64_t frame = FrameOfPts(m_pPacket->pts);
     if (frame < 0 || frame >= m_nDiscardBefore) {
         return false;
     }
@@ -592,9 +600,8 @@ HRESULT CMovieSource::ReadFrom(int64_t n, uint8_t* dst, int stride) {
 
 // S_FALSE: timestamps cannot identify the frame.
 HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
-    const CMovieIndex& index = *m_pIndex;
     if (m_bCanDiscard) {
-        m_nDiscardBefore = n;
+        m_nDiscardBefore = std::max<int64_t>(0, n - kDecodedBehind);
     }
     struct EndDiscard {
         int64_t& before;
@@ -628,7 +635,7 @@ HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
             m_nLastError = 0; // what failed before the key frame concerns no frame after it
         }
         const int64_t ts = m_pFrame->pts;
-        const int64_t got = ts == AV_NOPTS_VALUE ? -1 : index.FindPts(ts);
+        const int64_t got = ts == AV_NOPTS_VALUE ? -1 : FrameOfPts(ts);
         if (got < 0 || (m_nNext >= 0 && got < m_nNext)) {
             av_frame_unref(m_pFrame.get());
             return S_FALSE;
@@ -779,7 +786,7 @@ HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
         // Where timestamps name frames, a count that disagrees with them is off: the decoder
         // lost pictures on the way, and no frame is shown under another one's number.
         if (m_bByTimestamp && m_pFrame->pts != AV_NOPTS_VALUE) {
-            const int64_t named = m_pIndex->FindPts(m_pFrame->pts);
+            const int64_t named = FrameOfPts(m_pFrame->pts);
             if (named >= 0 && named != got) {
                 av_frame_unref(m_pFrame.get());
                 m_nNext = -1;

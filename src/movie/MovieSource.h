@@ -61,6 +61,8 @@ private:
     CMovieSource() = default;
     bool TimestampsAreFrames() const;
     bool KeyPacketsNameFrames() const;
+    // The frame a timestamp names, -1 when none.
+    int64_t FrameOfPts(int64_t pts) const;
     HRESULT OpenDecoder();
     void CloseDecoder();
     // Notes why the call fails for Error().
@@ -135,7 +137,7 @@ private:
     int64_t m_nFrameCount = 0;
     bool m_bTimestampContainer = false; // the container names every frame by its timestamp
     bool m_bByTimestamp = true;
-    bool m_bByteSeeks = false; // timestamps name frames, seeks go to key packets' positions
+    bool m_bByteSeeks = false;  // timestamps name frames, seeks go to key packets' positions
     int m_nTimestampMisses = 0; // seeks in a row that timestamps could not place
     bool m_bOneThread = false;  // the decoder runs on one thread, since data was damaged
     bool m_bFlushed = false;    // the demuxer ended and the decoder was told so
