@@ -911,7 +911,7 @@ bool CMovieSource::RestartAtKey(CountKey& key) {
 // frame makes room: the newest ones are nearest to the frames asked for next. Both lists are
 // bounded in frames and in bytes.
 void CMovieSource::Keep(int64_t index, int64_t n) {
-    const bool key = IsKeyFrame(m_pFrame.get());
+    const bool key = KeyFrameAtOrBefore(index) == index;
     const bool near = index <= n && n - index < int64_t(kKeptFrames);
     if ((!key && !near) || Damaged(m_pFrame.get())) {
         return;
@@ -931,8 +931,8 @@ void CMovieSource::Keep(int64_t index, int64_t n) {
     if (!frame) {
         return; // no memory to spare: the frame is decoded again when asked for
     }
-    std::vector<KeptFrame>& list = near ? m_vKept : m_vKeyFrames;
-    if (list.size() >= (near ? m_nKeepLimit : m_nKeyLimit)) {
+    std::vector<KeptFrame>& list = key ? m_vKeyFrames : m_vKept;
+    if (list.size() >= (key ? m_nKeyLimit : m_nKeepLimit)) {
         list.erase(list.begin());
     }
     list.push_back(KeptFrame{index, std::move(frame)});

@@ -157,7 +157,7 @@ private:
         FramePtr frame;
     };
     std::vector<KeptFrame> m_vKept;      // recent frames, oldest first
-    std::vector<KeptFrame> m_vKeyFrames; // key frames away from them, oldest first
+    std::vector<KeptFrame> m_vKeyFrames; // key frames, oldest first
     size_t m_nKeepLimit = 0;             // how many may be kept; 0 until the frame size is known
     size_t m_nKeyLimit = 0;
     int64_t m_nAsked = -1; // the last frame asked for
