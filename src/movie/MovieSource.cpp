@@ -30,6 +30,9 @@ constexpr int kTimestampMisses = 3;
 // Recent frames kept decoded, so that stepping back does not decode from the key frame again.
 constexpr size_t kKeptFrames = 16;
 constexpr size_t kKeptBytes = size_t(64) << 20;
+// Frames decoded ahead of the last one asked for: enough to keep up with a held arrow key, few
+// enough that a seek elsewhere does not compete with them for long.
+constexpr int64_t kReadAhead = 4;
 // Frames just before a sought one are decoded even where they could be left out: a step back
 // finds them kept.
 constexpr int64_t kDecodedBehind = 4;
@@ -543,7 +546,7 @@ HRESULT CMovieSource::ReadFrame(int64_t n, uint8_t* dst, int stride) {
 bool CMovieSource::ReadAhead() {
     const int64_t n = m_nNext;
     if (n < 0 || n >= FrameCount() || m_nAsked < 0 || n <= m_nAsked ||
-        n - m_nAsked > int64_t(m_nKeepLimit / 2)) {
+        n - m_nAsked > std::min(kReadAhead, int64_t(m_nKeepLimit / 2))) {
         return false;
     }
     m_strError.clear();
@@ -560,12 +563,14 @@ bool CMovieSource::ReadAhead() {
     return true;
 }
 
-const AVFrame* CMovieSource::Kept(int64_t n) const {
-    for (const std::vector<KeptFrame>* list : {&m_vKept, &m_vKeyFrames}) {
-        for (const KeptFrame& kept : *list) {
-            if (kept.index == n) {
-                return kept.frame.get();
-            }
+// A frame found becomes the newest of its list: the last to make room.
+const AVFrame* CMovieSource::Kept(int64_t n) {
+    for (std::vector<KeptFrame>* list : {&m_vKept, &m_vKeyFrames}) {
+        const auto it = std::find_if(list->begin(), list->end(),
+                                     [n](const KeptFrame& kept) { return kept.index == n; });
+        if (it != list->end()) {
+            std::rotate(it, it + 1, list->end());
+            return list->back().frame.get();
         }
     }
     return nullptr;

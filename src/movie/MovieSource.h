@@ -84,7 +84,7 @@ private:
     HRESULT Convert(const AVFrame* frame, uint8_t* dst, int stride);
     // Keeps a reference to the decoded m_pFrame, which is frame `index`, decoded for frame `n`.
     void Keep(int64_t index, int64_t n);
-    const AVFrame* Kept(int64_t n) const;
+    const AVFrame* Kept(int64_t n);
     void Forget();
 
     struct Checkpoint {

@@ -86,6 +86,24 @@ TEST_P(EverySource, SoughtFramesHoldTheBytesThatPlayingGives) {
         for (int ahead = int(random() % 12); ahead > 0 && source->ReadAhead(); --ahead) {
         }
     }
+    {
+        // Read ahead as far as it goes: those frames come without decoding, and the one right
+        // after them goes on from there.
+        const auto fresh = Open(path);
+        const int from = kind.frames / 3;
+        ASSERT_EQ(fresh->ReadFrame(from, frame.data(), kStride), S_OK) << name;
+        int ahead = 0;
+        while (fresh->ReadAhead()) {
+            ++ahead;
+        }
+        EXPECT_GT(ahead, 0) << name;
+        const int64_t decoded = fresh->FramesDecoded();
+        for (int n = from + 1; n <= from + ahead + 1; ++n) {
+            ASSERT_EQ(fresh->ReadFrame(n, frame.data(), kStride), S_OK) << name;
+            EXPECT_EQ(Hash(frame), played[size_t(n)]) << name << " " << n;
+            EXPECT_EQ(fresh->FramesDecoded() > decoded, n > from + ahead) << name << " " << n;
+        }
+    }
     ASSERT_EQ(source->ReadFrame(kind.frames - 1, frame.data(), kStride), S_OK) << name;
     EXPECT_FALSE(source->ReadAhead()) << name << ": nothing follows the last frame";
     // Key frames stay decoded while other frames are read: the slider's key-frame previews.
