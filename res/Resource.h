@@ -27,6 +27,11 @@ constexpr unsigned ID_ADD_TWAIN_FILE = 32811;
 constexpr unsigned ID_SCAN_ADD_DEVICE = 32855;
 constexpr unsigned ID_VIEW_DIFFERENCE = 32970;
 constexpr unsigned ID_VIEW_GUIDES = 32971;
+// Aligning the target on the source: 32980 ... 32989.
+constexpr unsigned ID_ALIGN_POINTS = 32980;
+constexpr unsigned ID_ALIGN_SCENE = 32981;
+constexpr unsigned ID_ALIGN_EYES = 32982;
+constexpr unsigned ID_ALIGN_CLEAR_POINTS = 32983;
 constexpr unsigned ID_SCAN_SOURCE_FIRST = 32858; // ... 32867
 constexpr unsigned ID_SCAN_SOURCE_LAST = 32867;
 constexpr unsigned ID_SCAN_TARGET_FIRST = 32868; // ... 32877
@@ -202,8 +207,40 @@ constexpr unsigned IDS_RECENT_INTO_SOURCE = 235;
 constexpr unsigned IDS_RECENT_INTO_TARGET = 236;
 constexpr unsigned IDS_NO_RECENT_PICTURES = 237;
 constexpr unsigned IDS_NO_RECENT_PROJECTS = 238;
+// Aligning the target on the source: 270 ... 289.
+constexpr unsigned IDS_STEP_ALIGN = 270;
+constexpr unsigned IDS_MARK_PROMPT = 271;
+constexpr unsigned IDS_SOURCE_CAPS = 272;
+constexpr unsigned IDS_TARGET_CAPS = 273;
+constexpr unsigned IDS_POINTS_TOO_CLOSE = 274;
+constexpr unsigned IDS_POINTS_NO_PLACEMENT = 275;
+constexpr unsigned IDS_ALIGN_SCENE_PROGRESS = 276;
+constexpr unsigned IDS_ALIGN_TOO_FEW_MATCHES = 277;
+constexpr unsigned IDS_ALIGN_EYES_PROGRESS = 278;
+constexpr unsigned IDS_ALIGN_NO_FACE = 279;
+constexpr unsigned IDS_ALIGN_NO_EYES = 280;
 // The Choose Frame dialog's marks on the shown frame.
 constexpr unsigned IDS_KEY_FRAME_SHOWN = 260;
 constexpr unsigned IDS_FRAME_NOT_DECODED = 261;
+// The command line and the work it does without a window.
+constexpr unsigned IDS_CMD_HELP_HINT = 310;
+constexpr unsigned IDS_CMD_UNKNOWN_OPTION = 311;
+constexpr unsigned IDS_CMD_NEEDS_VALUE = 312;
+constexpr unsigned IDS_CMD_BAD_VALUE = 313;
+constexpr unsigned IDS_CMD_EXPECT_NUMBER = 314;
+constexpr unsigned IDS_CMD_EXPECT_WHOLE = 315;
+constexpr unsigned IDS_CMD_EXPECT_PAIR = 316;
+constexpr unsigned IDS_CMD_EXPECT_RATIO = 317;
+constexpr unsigned IDS_CMD_EXPECT_ALIGN = 318;
+constexpr unsigned IDS_CMD_TWICE = 319;
+constexpr unsigned IDS_BATCH_NO_ALIGNMENT = 320;
+constexpr unsigned IDS_CMD_NEEDS_PICTURES = 321;
+constexpr unsigned IDS_CMD_STRAY_ARGUMENT = 322;
+constexpr unsigned IDS_BATCH_NOT_A_MOVIE = 323;
+constexpr unsigned IDS_BATCH_NO_SUCH_FRAME = 324;
+constexpr unsigned IDS_BATCH_POINT_OUTSIDE = 325;
+constexpr unsigned IDS_BATCH_EXPORT_UNSAVED = 326;
+constexpr unsigned IDS_REASON_NO_FOLDER = 328;
+constexpr unsigned IDS_CMD_GOES_WITH = 329;
 
 } // namespace res

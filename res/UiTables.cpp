@@ -67,6 +67,11 @@ const std::vector<MenuItem>& MainMenu() {
                   Item("&Placement\u2026", ID_EDIT_PLACEMENT),
                   Item("S&wap Source and Target", ID_EDIT_SWAP),
                   Separator(),
+                  Item("Align &by points", ID_ALIGN_POINTS),
+                  Item("Al&ign target to source", ID_ALIGN_SCENE),
+                  Item("Align e&yes", ID_ALIGN_EYES),
+                  Item("C&lear alignment points", ID_ALIGN_CLEAR_POINTS),
+                  Separator(),
                   Item("Restore &all\tF5", ID_EDIT_RESTORE_ALL),
                   Item("Restore sour&ce", ID_EDIT_RESTORE_SOURCE),
                   Item("Restore tar&get", ID_EDIT_RESTORE_TARGET),
@@ -125,7 +130,9 @@ const std::vector<unsigned>& ToolBar(unsigned id) {
                                                   ID_EDIT_QUICK,
                                                   0,
                                                   ID_VIEW_DIFFERENCE,
-                                                  ID_VIEW_GUIDES};
+                                                  ID_VIEW_GUIDES,
+                                                  0,
+                                                  ID_ALIGN_POINTS};
     static const std::vector<unsigned> project = {ID_SOURCE_IMAGE, ID_TARGET_IMAGE, 0,
                                                   ID_FILE_SAVE_SOURCE, ID_FILE_SAVE_TARGET};
     static const std::vector<unsigned> none;
@@ -149,6 +156,7 @@ std::string ButtonImage(unsigned id) {
         {ID_EDIT_QUICK, "quick"},
         {ID_VIEW_DIFFERENCE, "difference"},
         {ID_VIEW_GUIDES, "guides"},
+        {ID_ALIGN_POINTS, "align-points"},
         {ID_SOURCE_IMAGE, "load-source"},
         {ID_TARGET_IMAGE, "load-target"},
         {ID_FILE_SAVE_SOURCE, "save-source"},

@@ -255,6 +255,25 @@ ICONS = {
         "................",
         "................",
     ],
+    # A point on the source (red, 1) and the same point on the target (blue, 2) drawn together.
+    "align-points": [
+        "................",
+        "..rrrr..........",
+        ".rwwwwr.........",
+        ".rwrrwr.........",
+        ".rwrrwr.........",
+        ".rwwwwr.........",
+        "..rrrr..........",
+        "......s.........",
+        ".......s........",
+        "........s.......",
+        ".........bbbb...",
+        "........bwwwwb..",
+        "........bwbbwb..",
+        "........bwbbwb..",
+        "........bwwwwb..",
+        ".........bbbb...",
+    ],
 }
 # The application icon is the Preview drawing.
 ICONS["app"] = ICONS["preview"]

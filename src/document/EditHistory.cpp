@@ -44,6 +44,8 @@ std::string StepName(const EditStep& step) {
         return FormatString(IDS_STEP_PLACEMENT, {named});
     case EditKind::Swap:
         return LoadString(IDS_STEP_SWAP);
+    case EditKind::Align:
+        return FormatString(IDS_STEP_ALIGN, {named});
     case EditKind::Undo:
         break;
     }

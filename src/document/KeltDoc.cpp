@@ -1,5 +1,7 @@
 #include "document/KeltDoc.h"
 
+#include "align/EyeFinder.h"
+#include "align/SceneAlignment.h"
 #include "base/MyException.h"
 #include "base/Platform.h"
 #include "imageio/DibAdapters.h"
@@ -8,6 +10,7 @@
 #include "movie/DecodingProbe.h"
 #include "picture/CropGeometry.h"
 #include "picture/FrameSampler.h"
+#include "picture/PointAlignment.h"
 #include "picture/RowKernels.h"
 #include "picture/RowPool.h"
 #include "profile/ProfileFile.h"
@@ -103,6 +106,17 @@ void CKeltDoc::RegisterCommands() {
         ui.Enable(step != nullptr);
         ui.SetText(step ? FormatString(IDS_REDO_NAMED, {StepName(*step)}) : LoadString(IDS_REDO));
     });
+    OnCommand(ID_ALIGN_POINTS, [this] { OnAlignByPoints(); });
+    OnCommand(ID_ALIGN_SCENE, [this] { AlignTargetToSource(); });
+    OnCommand(ID_ALIGN_EYES, [this] { AlignEyes(); });
+    OnCommand(ID_ALIGN_CLEAR_POINTS, [this] { ClearMarkers(); });
+    OnUpdate(ID_ALIGN_POINTS, [this](CCmdUI& ui) {
+        ui.Enable(BothLoaded());
+        ui.SetCheck(Marking());
+    });
+    OnUpdate(ID_ALIGN_SCENE, bothLoaded);
+    OnUpdate(ID_ALIGN_EYES, bothLoaded);
+    OnUpdate(ID_ALIGN_CLEAR_POINTS, [this](CCmdUI& ui) { ui.Enable(AnyMarker()); });
     OnUpdate(ID_EDIT_SWAP, [this](CCmdUI& ui) { ui.Enable(m_pSource || m_pTarget); });
     OnUpdate(ID_EDIT_RESTORE_SOURCE, [this](CCmdUI& ui) { ui.Enable(m_pSource != nullptr); });
     OnUpdate(ID_EDIT_RESTORE_TARGET, [this](CCmdUI& ui) { ui.Enable(m_pTarget != nullptr); });
@@ -120,6 +134,9 @@ void CKeltDoc::ReplaceSlot(ESlot slot, std::unique_ptr<CDibImage> picture) {
     frame.reset(); // it points at the old picture
     step.picture = std::move(pict);
     pict = std::move(picture);
+    for (auto& marker : m_markers[int(slot)]) {
+        marker.reset();
+    }
     frame = std::move(newFrame);
     (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = false;
     (slot == ESlot::Source ? m_bSourceEdited : m_bTargetEdited) = false;
@@ -190,6 +207,7 @@ void CKeltDoc::ExchangeSlots() {
     std::swap(m_strSourceSaved, m_strTargetSaved);
     std::swap(m_nVersion[0], m_nVersion[1]);
     std::swap(m_nSavedVersion[0], m_nSavedVersion[1]);
+    std::swap(m_markers[0], m_markers[1]);
 }
 
 void CKeltDoc::SwapSlots() {
@@ -259,6 +277,9 @@ void CKeltDoc::ApplyStep(EditStep& step, bool undo) {
         auto& pict = step.changes.front().slot == ESlot::Source ? m_pSource : m_pTarget;
         (step.changes.front().slot == ESlot::Source ? m_pSourceFrame : m_pTargetFrame).reset();
         std::swap(pict, step.picture);
+        for (auto& marker : m_markers[int(step.changes.front().slot)]) {
+            marker.reset(); // they were on the other picture
+        }
     }
     for (const SlotChange& change : step.changes) {
         const SlotState& from = undo ? change.after : change.before;
@@ -319,6 +340,205 @@ void CKeltDoc::Apply(ESlot slot, const FramePlacement& placement, EditKind kind,
     step.changes.push_back({slot, std::move(before), Snapshot(slot)});
     m_history.Record(std::move(step));
     NotifyPlacement({slot, kind, was, placement, gesture});
+}
+
+bool CKeltDoc::AlignTarget(const PointPairs& points) {
+    if (!BothLoaded()) {
+        return false;
+    }
+    const std::optional<FramePlacement> placement =
+        AlignByPoints(*m_pSourceFrame, m_pSource->Width(), m_pSource->Height(), *m_pTargetFrame,
+                      m_pTarget->Width(), m_pTarget->Height(), points);
+    if (!placement) {
+        return false;
+    }
+    EndDrag();
+    ApplyPlacement(ESlot::Target, *placement, EditKind::Align, NewGesture());
+    return true;
+}
+
+bool CKeltDoc::AlignTargetToSource() {
+    if (!BothLoaded()) {
+        return false;
+    }
+    EAlignFailure failure = EAlignFailure::None;
+    std::optional<PointPairs> pairs;
+    {
+        auto progress =
+            m_ui.OpenProgressDialog(res::LoadString(res::IDS_ALIGN_SCENE_PROGRESS), true);
+        pairs = FindSceneAlignment(*m_pSource, *m_pTarget, progress.get(), &failure);
+    }
+    if (failure == EAlignFailure::Cancelled) {
+        return false;
+    }
+    if (!pairs || !AlignTarget(*pairs)) {
+        m_ui.MessageBox(res::LoadString(res::IDS_ALIGN_TOO_FEW_MATCHES), MsgButtons::Ok,
+                        MsgIcon::Exclamation);
+        return false;
+    }
+    for (int i = 0; i < kMarkerCount; ++i) {
+        m_markers[int(ESlot::Source)][i] = pairs->source[i];
+        m_markers[int(ESlot::Target)][i] = pairs->target[i];
+    }
+    m_bMarking = false;
+    RepaintMarkers();
+    return true;
+}
+
+bool CKeltDoc::AlignEyes() {
+    if (!BothLoaded()) {
+        return false;
+    }
+    // Both searched before anything changes, so that a cancel leaves all as it was.
+    std::optional<std::array<PicturePoint, 2>> eyes[2];
+    EAlignFailure failures[2] = {EAlignFailure::None, EAlignFailure::None};
+    for (ESlot slot : {ESlot::Source, ESlot::Target}) {
+        const int i = int(slot);
+        const std::string& word =
+            res::LoadString(slot == ESlot::Source ? res::IDS_SOURCE_WORD : res::IDS_TARGET_WORD);
+        auto progress =
+            m_ui.OpenProgressDialog(res::FormatString(res::IDS_ALIGN_EYES_PROGRESS, {word}), true);
+        eyes[i] = FindEyes(*GetPicture(slot), progress.get(), &failures[i]);
+        if (failures[i] == EAlignFailure::Cancelled) {
+            return false;
+        }
+    }
+    for (ESlot slot : {ESlot::Source, ESlot::Target}) {
+        const int i = int(slot);
+        // Where no eyes were found the user places both points anew.
+        m_markers[i][0] = eyes[i] ? std::optional((*eyes[i])[0]) : std::nullopt;
+        m_markers[i][1] = eyes[i] ? std::optional((*eyes[i])[1]) : std::nullopt;
+    }
+    m_bMarking = false;
+    RepaintMarkers();
+    if (eyes[0] && eyes[1]) {
+        return AlignOnMarkers();
+    }
+    for (ESlot slot : {ESlot::Source, ESlot::Target}) {
+        if (!eyes[int(slot)]) {
+            const std::string& word = res::LoadString(slot == ESlot::Source ? res::IDS_SOURCE_WORD
+                                                                            : res::IDS_TARGET_WORD);
+            const unsigned text = failures[int(slot)] == EAlignFailure::NoEyes
+                                      ? res::IDS_ALIGN_NO_EYES
+                                      : res::IDS_ALIGN_NO_FACE;
+            m_ui.MessageBox(res::FormatString(text, {word}), MsgButtons::Ok, MsgIcon::Information);
+        }
+    }
+    m_bMarking = true;
+    RepaintMarkers();
+    return false;
+}
+
+// ---- Markers ----
+
+void CKeltDoc::SetMarker(ESlot slot, int index, std::optional<PicturePoint> point) {
+    if (index < 0 || index >= kMarkerCount || (point && !GetPicture(slot))) {
+        return;
+    }
+    m_markers[int(slot)][index] = point;
+    RepaintMarkers();
+}
+
+void CKeltDoc::ClearMarkers() {
+    for (auto& slot : m_markers) {
+        for (auto& marker : slot) {
+            marker.reset();
+        }
+    }
+    RepaintMarkers();
+}
+
+bool CKeltDoc::AnyMarker() const {
+    for (const auto& slot : m_markers) {
+        for (const auto& marker : slot) {
+            if (marker) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+std::optional<PointPairs> CKeltDoc::MarkedPoints() const {
+    if (NextMarker()) {
+        return std::nullopt;
+    }
+    PointPairs points;
+    for (int i = 0; i < kMarkerCount; ++i) {
+        points.source[i] = *m_markers[int(ESlot::Source)][i];
+        points.target[i] = *m_markers[int(ESlot::Target)][i];
+    }
+    return points;
+}
+
+std::optional<CKeltDoc::MarkerId> CKeltDoc::NextMarker(std::optional<ESlot> slot) const {
+    for (ESlot s : {ESlot::Source, ESlot::Target}) {
+        for (int i = 0; i < kMarkerCount; ++i) {
+            if ((!slot || *slot == s) && !m_markers[int(s)][i]) {
+                return MarkerId{s, i};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::string CKeltDoc::MarkingPrompt() const {
+    const std::optional<MarkerId> next = Marking() ? NextMarker() : std::nullopt;
+    if (!next) {
+        return {};
+    }
+    return res::FormatString(res::IDS_MARK_PROMPT,
+                             {std::to_string(next->index + 1),
+                              res::LoadString(next->slot == ESlot::Source ? res::IDS_SOURCE_CAPS
+                                                                          : res::IDS_TARGET_CAPS)});
+}
+
+void CKeltDoc::OnAlignByPoints() {
+    if (!BothLoaded()) {
+        return;
+    }
+    if (MarkedPoints()) {
+        m_bMarking = false;
+        AlignOnMarkers();
+    } else {
+        m_bMarking = !m_bMarking;
+    }
+    RepaintMarkers();
+}
+
+void CKeltDoc::EndMarkerPlacement() {
+    if (Marking() && MarkedPoints()) {
+        m_bMarking = false;
+        RepaintMarkers();
+        AlignOnMarkers();
+    }
+}
+
+bool CKeltDoc::AlignOnMarkers() {
+    const std::optional<PointPairs> points = MarkedPoints();
+    if (!points) {
+        return false;
+    }
+    if (AlignTarget(*points)) {
+        return true;
+    }
+    for (ESlot slot : {ESlot::Source, ESlot::Target}) {
+        const auto& pair = slot == ESlot::Source ? points->source : points->target;
+        if (PointsTooClose(pair[0], pair[1])) {
+            const std::string& word = res::LoadString(slot == ESlot::Source ? res::IDS_SOURCE_WORD
+                                                                            : res::IDS_TARGET_WORD);
+            m_ui.MessageBox(res::FormatString(res::IDS_POINTS_TOO_CLOSE, {word}), MsgButtons::Ok,
+                            MsgIcon::Exclamation);
+            return false;
+        }
+    }
+    m_ui.MessageBox(res::LoadString(res::IDS_POINTS_NO_PLACEMENT), MsgButtons::Ok,
+                    MsgIcon::Exclamation);
+    return false;
+}
+
+void CKeltDoc::RepaintMarkers() {
+    m_host.UpdateAllViews();
 }
 
 int CKeltDoc::AddPlacementObserver(PlacementObserver observer) {
@@ -812,15 +1032,15 @@ void CKeltDoc::OnRecentProject(size_t index) {
     }
 }
 
-void CKeltDoc::OnSaveAs(ESlot slot) {
+bool CKeltDoc::OnSaveAs(ESlot slot) {
     if (!BothLoaded()) {
-        return;
+        return false;
     }
     const OutputSize size = GetOutputSize(slot);
     if (size.width < 1 || size.height < 1) {
         m_ui.MessageBox(res::LoadString(res::IDS_EMPTY_OUTPUT), MsgButtons::Ok,
                         MsgIcon::Exclamation);
-        return;
+        return false;
     }
     // Refused before the long render, and so as not to write what could not be read back.
     if (!ImExp_SizeAllowed(size.width, size.height)) {
@@ -828,7 +1048,7 @@ void CKeltDoc::OnSaveAs(ESlot slot) {
         std::snprintf(text, sizeof text, res::LoadString(res::IDS_OUTPUT_TOO_LARGE).c_str(),
                       size.width, size.height);
         m_ui.MessageBox(text, MsgButtons::Ok, MsgIcon::Exclamation);
-        return;
+        return false;
     }
     CDibImage out(size.width, size.height);
     RenderFull(*GetFrame(slot), out);
@@ -838,7 +1058,7 @@ void CKeltDoc::OnSaveAs(ESlot slot) {
                      slot == ESlot::Source ? "-source.png" : "-target.png");
     std::snprintf(path, sizeof path, "%s", proposal.c_str());
     if (!ImExp_SelectFileToWrite(m_ui, kColorModeTrueColor, path)) {
-        return;
+        return false;
     }
     m_strLastSaveFolder = std::filesystem::path(path).parent_path().string();
     CFileProgress progress(m_ui, path, false);
@@ -849,10 +1069,11 @@ void CKeltDoc::OnSaveAs(ESlot slot) {
         (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = true;
         (slot == ESlot::Source ? m_bSourceEdited : m_bTargetEdited) = false;
         m_nSavedVersion[int(slot)] = m_nVersion[int(slot)];
-    } else {
-        // Nothing was saved; the earlier file, if any, is untouched.
-        CMyException(8).Report(m_ui);
+        return true;
     }
+    // Nothing was saved; the earlier file, if any, is untouched.
+    CMyException(8, CMyException::FileDetails(path, ImExp_LastErrorText())).Report(m_ui);
+    return false;
 }
 
 bool CKeltDoc::CanClose() {
@@ -917,9 +1138,9 @@ std::string CKeltDoc::ProposedPath(const std::string& folder, const CDibImage& p
     return dir.empty() ? stem + suffix : (dir / (stem + suffix)).string();
 }
 
-void CKeltDoc::OnExportProject() {
+bool CKeltDoc::OnExportProject() {
     if (!BothLoaded()) {
-        return;
+        return false;
     }
     // A line break in a value would split it over lines of the project file.
     for (const auto& [saved, which] : {std::pair{&m_strSourceSaved, res::IDS_SOURCE_WORD},
@@ -927,7 +1148,7 @@ void CKeltDoc::OnExportProject() {
         if (saved->find_first_of("\r\n") != std::string::npos) {
             m_ui.MessageBox(res::FormatString(res::IDS_PATH_LINE_BREAK, {res::LoadString(which)}),
                             MsgButtons::Ok, MsgIcon::Exclamation);
-            return;
+            return false;
         }
     }
     FileDialogOptions options;
@@ -945,7 +1166,7 @@ void CKeltDoc::OnExportProject() {
     options.initialName = ProposedPath(folder, *m_pSource, ".vpj", savedStem);
     auto chosen = m_ui.FileDialog(options);
     if (!chosen) {
-        return;
+        return false;
     }
     m_strLastProjectFolder = std::filesystem::path(chosen->path).parent_path().string();
     const OutputSize s = GetOutputSize(ESlot::Source);
@@ -967,10 +1188,11 @@ void CKeltDoc::OnExportProject() {
         ok = file.Save(chosen->path);
     }
     if (!ok) {
-        CMyException(8).Report(m_ui);
-        return;
+        CMyException(8, CMyException::FileDetails(chosen->path, file.LastError())).Report(m_ui);
+        return false;
     }
     Remember(m_pRecentProjects, chosen->path);
+    return true;
 }
 
 ProjectFraming CKeltDoc::CurrentFraming() const {

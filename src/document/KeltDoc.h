@@ -9,6 +9,7 @@
 #include "document/ProjectFraming.h"
 #include "picture/DibImage.h"
 #include "picture/PictFrame.h"
+#include "picture/PicturePoint.h"
 
 #include <chrono>
 #include <functional>
@@ -91,6 +92,50 @@ public:
     int AddPlacementObserver(PlacementObserver observer);
     void RemovePlacementObserver(int id);
 
+    // The TARGET placed so that its two points land where the SOURCE shows the two matching
+    // points (x right, y down from the top-left, in pixels of each picture); the SOURCE stays. One
+    // undo step. False, and nothing changes, without both pictures or for points that fix no
+    // placement (a pair's points on one spot).
+    bool AlignTarget(const PointPairs& points);
+    // Finds how the TARGET lies on the SOURCE's scene (with progress and Cancel), aligns it in one
+    // step and leaves the pairs found as the markers. A failure is reported and changes nothing;
+    // a cancel changes nothing. True only when the target moved.
+    bool AlignTargetToSource();
+    // Finds the eyes in both pictures and aligns them: markers 1 and 2 of each slot on the left
+    // and right eye as seen. A picture whose eyes are not found is named, the eyes found stay as
+    // markers and marking begins for the rest. True only when the target moved.
+    bool AlignEyes();
+
+    // The markers of Align by points: points 1 and 2 of each picture, in its pixels (x right, y
+    // down from the top-left), so that they stay on the picture whatever its placement. A new
+    // picture in a slot takes its markers away; a swap exchanges them; undo leaves them.
+    static constexpr int kMarkerCount = 2;
+    const std::optional<PicturePoint>& Marker(ESlot slot, int index) const {
+        return m_markers[int(slot)][index];
+    }
+    void SetMarker(ESlot slot, int index, std::optional<PicturePoint> point);
+    void ClearMarkers();
+    bool AnyMarker() const;
+    // The four markers as pairs; nullopt while one is missing.
+    std::optional<PointPairs> MarkedPoints() const;
+    // The command: with all four markers the target is aligned at once; otherwise marking
+    // begins (or, while marking, ends).
+    void OnAlignByPoints();
+    // Marking: each click places the next missing marker, Source 1, Source 2, Target 1, Target
+    // 2; once the last is placed (EndMarkerPlacement) the target is aligned and marking ends.
+    bool Marking() const { return m_bMarking && BothLoaded(); }
+    struct MarkerId {
+        ESlot slot;
+        int index;
+    };
+    // The marker the next click places; nullopt when all are there. Of one slot when given.
+    std::optional<MarkerId> NextMarker(std::optional<ESlot> slot = std::nullopt) const;
+    void StopMarking() { m_bMarking = false; }
+    // What the status bar says while marking ("Click point 1 on the SOURCE ..."); empty otherwise.
+    std::string MarkingPrompt() const;
+    // A marker drag or placement is over: while marking with all markers there, aligns.
+    void EndMarkerPlacement();
+
     // The gestures of a view of W x H pixels showing `slot`, at its pixels, in the edit mode of the
     // moment. A press starts the one drag of the slot: false (nothing starts) unless both
     // pictures and the Preview buffers are there.
@@ -138,12 +183,12 @@ public:
     // The size of the picture a save writes for the slot (the slot must hold a picture).
     OutputSize GetOutputSize(ESlot slot) const;
 
-    // Commands.
-    void OnExportProject();
+    // Commands. Save as and Export project answer whether they wrote their file.
+    bool OnExportProject();
     void OnSetAspectRatio();
     void OnLoadImage(ESlot slot);
     void OnLoadMovie(ESlot slot);
-    void OnSaveAs(ESlot slot);
+    bool OnSaveAs(ESlot slot);
     // Takes over a file the scanner wrote: installs it in the slot of the latest scan command and
     // offers to keep it; the scanner's file is deleted once it has been saved elsewhere.
     void OnAddTwainFile();
@@ -248,6 +293,10 @@ private:
     void NewVersion(ESlot slot) { m_nVersion[int(slot)] = ++m_nLastVersion; }
     // Puts back the slots as `step` found them (undo) or left them.
     void ApplyStep(EditStep& step, bool undo);
+    // The views and the Preview show the markers anew.
+    void RepaintMarkers();
+    // Aligns on the markers, telling the user why not when they fix no placement.
+    bool AlignOnMarkers();
     // The guides over the Preview buffer, inside the crop outline.
     void DrawGuides(const CRect& outline);
     void LoadImageFile(ESlot slot, const std::string& path);
@@ -277,6 +326,8 @@ private:
     unsigned m_nVersion[2] = {0, 0};
     unsigned m_nSavedVersion[2] = {0, 0};
     unsigned m_nLastVersion = 0;
+    std::optional<PicturePoint> m_markers[2][kMarkerCount];
+    bool m_bMarking = false;
     std::vector<std::pair<int, PlacementObserver>> m_placementObservers;
     int m_nLastObserver = 0;
     CRecentFiles* m_pRecentPictures = nullptr;

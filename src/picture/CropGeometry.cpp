@@ -29,6 +29,16 @@ CPoint CropToOutput(CPoint c, int W, int H, double A) {
     return {x, y};
 }
 
+PointF OutputToCropF(PointF out, int W, int H, double A) {
+    const CropSize crop = CropSizeIn(W, H, A);
+    return {(out.x - W / 2) * 1024 / crop.width, (out.y - H / 2) * A * 1024 / crop.height};
+}
+
+PointF CropToOutputF(PointF c, int W, int H, double A) {
+    const CropSize crop = CropSizeIn(W, H, A);
+    return {c.x * crop.width / 1024 + W / 2, c.y * crop.height / (A * 1024) + H / 2};
+}
+
 CRect GetCropRect(const CPictFrame& frame, int W, int H, double A) {
     CRect r{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
     for (const CPoint& corner : frame.corners) {

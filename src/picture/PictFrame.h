@@ -16,6 +16,12 @@ struct CPoint {
     bool operator==(const CPoint&) const = default;
 };
 
+// A position between whole units: crop units, frame units or output pixels, as the user says.
+struct PointF {
+    double x = 0;
+    double y = 0;
+};
+
 struct CRect {
     int left = 0;
     int top = 0;

@@ -236,6 +236,15 @@ void CMainFrame::UpdateCommandUI() {
     if (m_pPreviewFrame && m_pPreviewFrame->Slider()) {
         m_pPreviewFrame->Slider()->setEnabled(m_doc.BothLoaded());
     }
+    // While marking the status bar says which point to click next, over any passing caption.
+    const QString prompt = QString::fromStdString(m_doc.MarkingPrompt());
+    if (!prompt.isEmpty() && statusBar()->currentMessage() != prompt) {
+        statusBar()->showMessage(prompt);
+    } else if (prompt.isEmpty() && !m_strMarkingPrompt.isEmpty() &&
+               statusBar()->currentMessage() == m_strMarkingPrompt) {
+        statusBar()->clearMessage();
+    }
+    m_strMarkingPrompt = prompt;
 }
 
 void CMainFrame::UpdateAllViews() {

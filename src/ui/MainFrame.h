@@ -4,6 +4,7 @@
 #include "base/CmdTarget.h"
 
 #include <QMainWindow>
+#include <QString>
 #include <memory>
 #include <optional>
 #include <string>
@@ -109,6 +110,7 @@ private:
     std::unique_ptr<CRecentFiles> m_pRecentPictures;
     std::unique_ptr<CRecentFiles> m_pRecentProjects;
     QMenu* m_pRecentMenus[2] = {nullptr, nullptr};
+    QString m_strMarkingPrompt; // the marking prompt the status bar shows
 };
 
 } // namespace vx::ui

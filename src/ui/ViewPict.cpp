@@ -1,5 +1,6 @@
 #include "ui/ViewPict.h"
 
+#include "base/Platform.h"
 #include "document/KeltDoc.h"
 #include "res/Resource.h"
 #include "ui/Cursors.h"
@@ -14,6 +15,7 @@
 #include <QPainter>
 #include <QStatusBar>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 namespace vx::ui {
@@ -21,6 +23,7 @@ namespace vx::ui {
 namespace {
 
 constexpr int kVkShift = 16;
+constexpr int kVkEscape = 27;
 constexpr int kVkLeft = 37;
 constexpr int kVkUp = 38;
 constexpr int kVkRight = 39;
@@ -38,6 +41,8 @@ int VirtualKey(int qtKey) {
         return kVkDown;
     case Qt::Key_Shift:
         return kVkShift;
+    case Qt::Key_Escape:
+        return kVkEscape;
     default:
         return 0;
     }
@@ -55,6 +60,13 @@ std::vector<std::string> DroppedFiles(const QMimeData* data) {
     return files;
 }
 
+// Markers, in points: the ring's radius and how near a press must be to take one.
+constexpr qreal kMarkerRadius = 7;
+constexpr qreal kMarkerReach = 10;
+// Cursor kinds beside the edit modes.
+constexpr int kCursorMarker = -1;
+constexpr int kCursorMarking = -2;
+
 } // namespace
 
 CViewPict::CViewPict(CKeltDoc& doc, bool source, QWidget* parent)
@@ -63,7 +75,7 @@ CViewPict::CViewPict(CKeltDoc& doc, bool source, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent); // painting covers the whole area
     setMouseTracking(true);                // the cursor follows the edit mode while hovering
     setAcceptDrops(true);
-    UpdateCursor();
+    UpdateCursor(std::nullopt);
 }
 
 CViewPict::~CViewPict() {
@@ -114,9 +126,134 @@ void CViewPict::paintEvent(QPaintEvent* event) {
     StretchUpright(*picture, m_drawn, m_drawn.rect());
     m_drawn.setDevicePixelRatio(ratio);
     painter.drawImage(shown.topLeft(), m_drawn);
+    DrawMarkers(painter);
+}
+
+PicturePoint CViewPict::OnPicture(PicturePoint p, const CDibImage& picture) {
+    return {std::clamp(p.x, -0.5, picture.Width() - 0.5),
+            std::clamp(p.y, -0.5, picture.Height() - 0.5)};
+}
+
+std::optional<std::pair<const CDibImage*, QRect>> CViewPict::DrawnPicture(ESlot slot) const {
+    const CDibImage* picture = m_doc.GetPicture(slot);
+    if (slot != Slot() || !picture || picture->Width() <= 0 || picture->Height() <= 0) {
+        return std::nullopt;
+    }
+    const QSize device = DeviceSize(*this);
+    const QRect drawn =
+        FittedRect(picture->Width(), picture->Height(), device.width(), device.height());
+    if (drawn.isEmpty()) {
+        return std::nullopt;
+    }
+    return std::pair(picture, drawn);
+}
+
+// Drawn pixel d shows the picture pixel under d w / dw (StretchUpright), the picture's edges
+// counted from 0: so the centre of d stands for the picture at d w / dw.
+std::optional<QPointF> CViewPict::PictureToDevice(ESlot slot, PicturePoint p) const {
+    const auto drawn = DrawnPicture(slot);
+    if (!drawn) {
+        return std::nullopt;
+    }
+    const auto& [picture, rect] = *drawn;
+    return QPointF(rect.left() + (p.x + 0.5) * rect.width() / picture->Width() + 0.5,
+                   rect.top() + (p.y + 0.5) * rect.height() / picture->Height() + 0.5);
+}
+
+std::optional<PicturePoint> CViewPict::DeviceToPicture(ESlot slot, QPointF d) const {
+    const auto drawn = DrawnPicture(slot);
+    if (!drawn) {
+        return std::nullopt;
+    }
+    const auto& [picture, rect] = *drawn;
+    return OnPicture({(d.x() - 0.5 - rect.left()) * picture->Width() / rect.width() - 0.5,
+                      (d.y() - 0.5 - rect.top()) * picture->Height() / rect.height() - 0.5},
+                     *picture);
+}
+
+std::optional<CKeltDoc::MarkerId> CViewPict::MarkerAt(QPointF d) const {
+    // The slot listed first wins wherever its markers are within reach: aligned markers lie on
+    // one another, and the one on top is taken.
+    for (ESlot slot : MarkerSlots()) {
+        std::optional<CKeltDoc::MarkerId> nearest;
+        qreal best = kMarkerReach * devicePixelRatioF();
+        for (int i = 0; i < CKeltDoc::kMarkerCount; ++i) {
+            const auto& marker = m_doc.Marker(slot, i);
+            const auto at = marker ? PictureToDevice(slot, *marker) : std::nullopt;
+            if (at && QLineF(*at, d).length() < best) {
+                best = QLineF(*at, d).length();
+                nearest = CKeltDoc::MarkerId{slot, i};
+            }
+        }
+        if (nearest) {
+            return nearest;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<CKeltDoc::MarkerId> CViewPict::MarkerToPlace() const {
+    return m_doc.NextMarker(Slot());
+}
+
+void CViewPict::DrawMarkers(QPainter& painter) const {
+    const std::vector<ESlot> shown = MarkerSlots();
+    const qreal ratio = devicePixelRatioF();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    QFont font = painter.font();
+    font.setBold(true);
+    painter.setFont(font);
+    // The first slot's markers last, on top.
+    for (auto slot = shown.rbegin(); slot != shown.rend(); ++slot) {
+        const QColor colour = *slot == ESlot::Source ? QColor(255, 90, 40) : QColor(40, 180, 255);
+        for (int i = 0; i < CKeltDoc::kMarkerCount; ++i) {
+            const auto& marker = m_doc.Marker(*slot, i);
+            const auto at = marker ? PictureToDevice(*slot, *marker) : std::nullopt;
+            if (!at) {
+                continue;
+            }
+            const QPointF c = *at / ratio;
+            const QString number = QString::number(i + 1);
+            const QPointF label = c + QPointF(kMarkerRadius + 2, -kMarkerRadius - 1);
+            // A dark edge under the colour shows on light and dark pictures alike; the ring
+            // leaves the marked pixel itself in view.
+            for (const auto& [pen, width] : {std::pair{QColor(0, 0, 0, 170), 3.5}, {colour, 1.5}}) {
+                painter.setPen(QPen(pen, width));
+                painter.setBrush(Qt::NoBrush);
+                painter.drawEllipse(c, kMarkerRadius, kMarkerRadius);
+                for (const QPointF& dir :
+                     {QPointF(1, 0), QPointF(-1, 0), QPointF(0, 1), QPointF(0, -1)}) {
+                    painter.drawLine(c + dir * (kMarkerRadius - 3), c + dir * (kMarkerRadius + 3));
+                }
+            }
+            painter.setPen(QColor(0, 0, 0, 200));
+            painter.drawText(label + QPointF(1, 1), number);
+            painter.setPen(colour);
+            painter.drawText(label, number);
+        }
+    }
+    painter.restore();
 }
 
 void CViewPict::OnLButtonDown(int x, int y) {
+    // Markers first: one within reach is dragged; while marking a press places the next.
+    const QPointF at(x + 0.5, y + 0.5);
+    if (const auto hit = MarkerAt(at)) {
+        m_markerDrag = hit;
+        return;
+    }
+    if (m_doc.Marking()) {
+        const auto next = MarkerToPlace();
+        const auto point = next ? DeviceToPicture(next->slot, at) : std::nullopt;
+        if (point) {
+            m_doc.SetMarker(next->slot, next->index, *point);
+            m_markerDrag = next;
+        } else {
+            m_doc.Platform().Beep(); // this picture has its points: the prompt names the other
+        }
+        return;
+    }
     const QSize device = DeviceSize(*this);
     if (m_doc.BeginDrag(Slot(), x, y, device.width(), device.height())) {
         m_bDragging = true;
@@ -124,6 +261,12 @@ void CViewPict::OnLButtonDown(int x, int y) {
 }
 
 void CViewPict::OnMouseMove(int x, int y, bool shift) {
+    if (m_markerDrag) {
+        if (const auto point = DeviceToPicture(m_markerDrag->slot, QPointF(x + 0.5, y + 0.5))) {
+            m_doc.SetMarker(m_markerDrag->slot, m_markerDrag->index, *point);
+        }
+        return;
+    }
     if (!m_bDragging) {
         return;
     }
@@ -140,6 +283,10 @@ void CViewPict::OnMouseMove(int x, int y, bool shift) {
 }
 
 void CViewPict::OnCaptureChanged() {
+    if (m_markerDrag) {
+        m_markerDrag.reset();
+        m_doc.EndMarkerPlacement(); // the last marker of marking aligns
+    }
     if (m_bDragging) {
         m_doc.EndDrag();
     }
@@ -152,6 +299,11 @@ void CViewPict::OnCaptureChanged() {
 }
 
 bool CViewPict::OnKeyDown(int virtualKey, bool shift) {
+    if (virtualKey == kVkEscape && m_doc.Marking()) {
+        m_doc.StopMarking();
+        UpdateCursor(std::nullopt);
+        return true;
+    }
     if (!m_doc.BothLoaded()) {
         return false;
     }
@@ -174,7 +326,7 @@ void CViewPict::mousePressEvent(QMouseEvent* event) {
 }
 
 void CViewPict::mouseMoveEvent(QMouseEvent* event) {
-    if (m_bDragging && !(event->buttons() & Qt::LeftButton)) {
+    if ((m_bDragging || m_markerDrag) && !(event->buttons() & Qt::LeftButton)) {
         OnCaptureChanged(); // the release went elsewhere
         return;
     }
@@ -226,10 +378,13 @@ void CViewPict::hideEvent(QHideEvent* event) {
 }
 
 bool CViewPict::event(QEvent* event) {
-    // The cursor follows the edit mode, which any command may change.
+    // The cursor follows the edit mode, which any command may change, and the markers.
     if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove ||
         event->type() == QEvent::MouseButtonPress) {
-        UpdateCursor();
+        const auto* pointer = dynamic_cast<QSinglePointEvent*>(event);
+        UpdateCursor(pointer ? std::optional(QPointF(ToDevice(*this, pointer->position())) +
+                                             QPointF(0.5, 0.5))
+                             : std::nullopt);
     }
     // The panes carry no title of their own: the status bar names them under the pointer.
     auto* main = qobject_cast<QMainWindow*>(window());
@@ -286,10 +441,20 @@ void CViewPict::dropEvent(QDropEvent* event) {
     });
 }
 
-void CViewPict::UpdateCursor() {
-    if (m_nCursorMode != m_doc.m_nEditMode) {
-        m_nCursorMode = m_doc.m_nEditMode;
-        setCursor(EditCursor(m_nCursorMode));
+void CViewPict::UpdateCursor(std::optional<QPointF> pointer) {
+    const int mode = m_markerDrag || (pointer && MarkerAt(*pointer)) ? kCursorMarker
+                     : m_doc.Marking()                               ? kCursorMarking
+                                                                     : m_doc.m_nEditMode;
+    if (m_nCursorMode == mode) {
+        return;
+    }
+    m_nCursorMode = mode;
+    if (mode == kCursorMarker) {
+        setCursor(Qt::SizeAllCursor);
+    } else if (mode == kCursorMarking) {
+        setCursor(Qt::CrossCursor);
+    } else {
+        setCursor(EditCursor(mode));
     }
 }
 

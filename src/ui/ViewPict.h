@@ -3,15 +3,15 @@
 #pragma once
 
 #include "base/CmdTarget.h"
+#include "document/KeltDoc.h"
 #include "picture/PictFrame.h"
+#include "picture/PicturePoint.h"
 
 #include <QImage>
 #include <QWidget>
-
-namespace vx {
-class CKeltDoc;
-enum class ESlot;
-} // namespace vx
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace vx::ui {
 
@@ -36,6 +36,14 @@ public:
     // Where a picture of w x h is drawn in a client area of W x H: fitted and centred.
     static QRect FittedRect(int w, int h, int W, int H);
 
+    // Markers of Align by points. Where the view shows point p of the slot's picture, in its
+    // device pixels (a pixel's centre at +0.5); nullopt when it does not show that slot.
+    virtual std::optional<QPointF> PictureToDevice(ESlot slot, PicturePoint p) const;
+    // The point of the slot's picture shown at device position d, kept on the picture.
+    virtual std::optional<PicturePoint> DeviceToPicture(ESlot slot, QPointF d) const;
+    // The marker within reach of device position d.
+    std::optional<CKeltDoc::MarkerId> MarkerAt(QPointF d) const;
+
     bool m_bSource;
     bool m_bDragging = false; // the document's drag is this view's
 
@@ -59,14 +67,25 @@ protected:
     // What the status bar says while the pointer is over the view: the slot and its picture.
     // Empty: nothing.
     virtual QString Caption() const;
+    // The slots whose markers the view shows, the first on top where they overlap.
+    virtual std::vector<ESlot> MarkerSlots() const { return {Slot()}; }
+    // The marker a click places while marking: the next one missing on the view's picture.
+    virtual std::optional<CKeltDoc::MarkerId> MarkerToPlace() const;
+    void DrawMarkers(QPainter& painter) const;
+    // The slot's picture and where the view draws it, in device pixels; nullopt when it does not.
+    std::optional<std::pair<const CDibImage*, QRect>> DrawnPicture(ESlot slot) const;
+    // p moved onto the picture where it lies beyond its edge.
+    static PicturePoint OnPicture(PicturePoint p, const CDibImage& picture);
 
 private:
-    void UpdateCursor();
+    // The cursor of the edit mode, of marking, or of a marker under the pointer.
+    void UpdateCursor(std::optional<QPointF> pointer);
 
     CKeltDoc& m_doc;
     QImage m_drawn; // the stretched picture, reused while its size holds
     int m_nCursorMode = 0;
     QString m_readout; // what the status bar shows of the drag under way
+    std::optional<CKeltDoc::MarkerId> m_markerDrag;
 };
 
 } // namespace vx::ui

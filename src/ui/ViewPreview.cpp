@@ -1,12 +1,15 @@
 #include "ui/ViewPreview.h"
 
 #include "document/KeltDoc.h"
+#include "picture/CropGeometry.h"
+#include "picture/PointAlignment.h"
 #include "res/Resource.h"
 #include "ui/DisplayPixels.h"
 
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
+#include <cmath>
 #include <memory>
 
 namespace vx::ui {
@@ -79,6 +82,55 @@ void CViewPreview::paintEvent(QPaintEvent* event) {
     // Pixel for pixel from the top-left corner.
     StretchUpright(buffer, *offscreen, QRect(0, 0, buffer.Width(), buffer.Height()));
     painter.drawImage(QPointF(0, 0), *offscreen);
+    DrawMarkers(painter);
+}
+
+std::optional<CViewPreview::Placed> CViewPreview::PlacedPicture(ESlot slot) const {
+    CKeltDoc& doc = Doc();
+    const CDibImage* picture = doc.GetPicture(slot);
+    const CPictFrame* frame = doc.GetFrame(slot);
+    if (!doc.BothLoaded() || !picture || !frame) {
+        return std::nullopt;
+    }
+    return Placed{picture, frame, DeviceSize(*this)};
+}
+
+std::optional<QPointF> CViewPreview::PictureToDevice(ESlot slot, PicturePoint p) const {
+    const auto placed = PlacedPicture(slot);
+    if (!placed) {
+        return std::nullopt;
+    }
+    const auto& [picture, frame, device] = *placed;
+    const PointF out = CropToOutputF(PictureToCrop(*frame, picture->Width(), picture->Height(), p),
+                                     device.width(), device.height(), Doc().m_dAspect);
+    if (!std::isfinite(out.x) || !std::isfinite(out.y)) {
+        return std::nullopt;
+    }
+    // Output row y is drawn as the view's row H - 1 - y (the buffer is bottom row first).
+    return QPointF(out.x + 0.5, device.height() - 1 - out.y + 0.5);
+}
+
+std::optional<PicturePoint> CViewPreview::DeviceToPicture(ESlot slot, QPointF d) const {
+    const auto placed = PlacedPicture(slot);
+    if (!placed) {
+        return std::nullopt;
+    }
+    const auto& [picture, frame, device] = *placed;
+    const PointF crop = OutputToCropF({d.x() - 0.5, device.height() - 1 - (d.y() - 0.5)},
+                                      device.width(), device.height(), Doc().m_dAspect);
+    const PicturePoint p = CropToPicture(*frame, picture->Width(), picture->Height(), crop);
+    if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+        return std::nullopt;
+    }
+    return OnPicture(p, *picture);
+}
+
+std::vector<ESlot> CViewPreview::MarkerSlots() const {
+    return {Slot(), Slot() == ESlot::Source ? ESlot::Target : ESlot::Source};
+}
+
+std::optional<CKeltDoc::MarkerId> CViewPreview::MarkerToPlace() const {
+    return Doc().NextMarker();
 }
 
 ESlot CViewPreview::DropSlot(QPoint at) const {

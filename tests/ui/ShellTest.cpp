@@ -80,13 +80,30 @@ TEST(Shell, MenuTreeTextsAndIds) {
     ASSERT_EQ(top.size(), 4);
     EXPECT_EQ(top[0]->text().toStdString(), "&File");
     EXPECT_EQ(top[3]->text().toStdString(), "&Help");
-    EXPECT_EQ(Texts(TopMenu(shell.Main(), 1)),
-              (std::vector<std::string>{"&Undo\tAlt+Backspace", "Re&do\tCtrl+Y", "-",
-                                        "&Zoom\tCtrl+Z", "&Move\tCtrl+M", "&Rotate\tCtrl+R", "-",
-                                        "&Source\tCtrl+S", "&Target\tCtrl+T", "-", "&Quick\tCtrl+Q",
-                                        "-", "S&et aspect ratio...", "&Placement\u2026",
-                                        "S&wap Source and Target", "-", "Restore &all\tF5",
-                                        "Restore sour&ce", "Restore tar&get"}));
+    EXPECT_EQ(Texts(TopMenu(shell.Main(), 1)), (std::vector<std::string>{"&Undo\tAlt+Backspace",
+                                                                         "Re&do\tCtrl+Y",
+                                                                         "-",
+                                                                         "&Zoom\tCtrl+Z",
+                                                                         "&Move\tCtrl+M",
+                                                                         "&Rotate\tCtrl+R",
+                                                                         "-",
+                                                                         "&Source\tCtrl+S",
+                                                                         "&Target\tCtrl+T",
+                                                                         "-",
+                                                                         "&Quick\tCtrl+Q",
+                                                                         "-",
+                                                                         "S&et aspect ratio...",
+                                                                         "&Placement\u2026",
+                                                                         "S&wap Source and Target",
+                                                                         "-",
+                                                                         "Align &by points",
+                                                                         "Al&ign target to source",
+                                                                         "Align e&yes",
+                                                                         "C&lear alignment points",
+                                                                         "-",
+                                                                         "Restore &all\tF5",
+                                                                         "Restore sour&ce",
+                                                                         "Restore tar&get"}));
     QMenu* source = TopMenu(shell.Main(), 0)->actions().at(0)->menu();
     ASSERT_NE(source, nullptr);
     EXPECT_EQ(source->actions().at(0)->data().toUInt(), res::ID_SOURCE_IMAGE);
@@ -659,7 +676,8 @@ TEST(OpenFiles, CommandLineNamesPicturesOrAProject) {
               (std::vector<std::string>{"a.png", "b.mp4"}));
     const CommandLine batch = ParseCommandLine({"--project", "p.vpj"});
     EXPECT_EQ(batch.action, A::Fail);
-    EXPECT_EQ(batch.error, "unknown option --project");
+    EXPECT_EQ(batch.error, "--project goes with --batch");
+    EXPECT_EQ(ParseCommandLine({"--nope"}).error, "unknown option --nope");
     EXPECT_EQ(ParseCommandLine({"--", "-odd.png"}).files, std::vector<std::string>{"-odd.png"});
 
     test::TempDir dir;

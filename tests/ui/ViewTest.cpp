@@ -117,6 +117,64 @@ TEST_F(ViewGestures, MoveZoomAndRotateFollowThePointerExactly) {
     Release(view, At(0, 50));
 }
 
+// Marking: a click in a pane puts the next point on the picture pixel drawn under it (the
+// 400 x 300 source is drawn 1024 x 768 from row 128, 2.56 pixels a picture pixel); the last point
+// aligns, and the Preview shows each target point on its source point. A marker dragged in the
+// Preview follows the pointer and moves no picture.
+TEST_F(ViewGestures, MarkersArePlacedByClicksAndDraggedInThePreview) {
+    doc.OnAlignByPoints();
+    ASSERT_TRUE(doc.Marking());
+    QTest::keyClick(&view, Qt::Key_Escape);
+    EXPECT_FALSE(doc.Marking());
+    doc.OnAlignByPoints();
+
+    Press(view, {256, 128 + 256});
+    Release(view, {256, 128 + 256});
+    ASSERT_TRUE(doc.Marker(ESlot::Source, 0).has_value());
+    // The picture pixel a point lies in; whole numbers are pixel centres.
+    auto pixel = [](double v) { return int(std::floor(v + 0.5)); };
+    EXPECT_EQ(pixel(doc.Marker(ESlot::Source, 0)->x), 256 * 400 / 1024);
+    EXPECT_EQ(pixel(doc.Marker(ESlot::Source, 0)->y), 256 * 300 / 768);
+    Press(view, {800, 600});
+    Release(view, {800, 600});
+    Press(view, {300, 300}); // the source has its two points
+    EXPECT_EQ(ui.beeps, 1);
+    Release(view, {300, 300});
+
+    ui::CViewPict target{doc, false, nullptr}; // 300 x 400 drawn 768 x 1024 from column 128
+    target.resize(1024, 1024);
+    Press(target, {128 + 100, 200});
+    Drag(target, {128 + 120, 210}); // a placed point follows the pointer until released
+    Release(target, {128 + 120, 210});
+    EXPECT_EQ(pixel(doc.Marker(ESlot::Target, 0)->x), 120 * 300 / 768);
+    EXPECT_EQ(doc.GetTargetFrame()->Placement(), FramePlacement{});
+    Press(target, {128 + 600, 900});
+    Release(target, {128 + 600, 900});
+    EXPECT_FALSE(doc.Marking());
+    EXPECT_NE(doc.GetTargetFrame()->Placement(), FramePlacement{});
+
+    ui::CViewPreview preview{doc, nullptr};
+    preview.resize(400, 300);
+    for (int i = 0; i < 2; ++i) {
+        const auto source = preview.PictureToDevice(ESlot::Source, *doc.Marker(ESlot::Source, i));
+        const auto aligned = preview.PictureToDevice(ESlot::Target, *doc.Marker(ESlot::Target, i));
+        ASSERT_TRUE(source && aligned);
+        EXPECT_LT(QLineF(*source, *aligned).length(), 1.0);
+    }
+    // Where two markers meet, the one of the slot the Preview edits is taken.
+    const QPointF at = *preview.PictureToDevice(ESlot::Target, *doc.Marker(ESlot::Target, 1));
+    const PicturePoint targetPoint = *doc.Marker(ESlot::Target, 1);
+    const FramePlacement placed = doc.GetTargetFrame()->Placement();
+    const QPoint from = at.toPoint();
+    Press(preview, from);
+    Drag(preview, from + QPoint(15, -6));
+    Release(preview, from + QPoint(15, -6));
+    const QPointF now = *preview.PictureToDevice(ESlot::Source, *doc.Marker(ESlot::Source, 1));
+    EXPECT_LT(QLineF(now, QPointF(from + QPoint(15, -6)) + QPointF(0.5, 0.5)).length(), 0.01);
+    EXPECT_EQ(doc.Marker(ESlot::Target, 1), targetPoint);
+    EXPECT_EQ(doc.GetTargetFrame()->Placement(), placed);
+}
+
 TEST_F(ViewGestures, NoDragWithoutBothPicturesAndThePreviewOrWithoutMotion) {
     doc.m_nEditMode = res::EDIT_MODE_MOVE;
     const CPoint offset = Frame().offset;
