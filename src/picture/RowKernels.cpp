@@ -2,8 +2,9 @@
 
 namespace vx {
 
-// Wider vectors where the processor has them; the choice is made once, at load time.
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
+// Wider vectors where the processor has them; the choice is made once, at load time. Not under
+// the thread sanitizer, whose instrumented resolvers would run before its runtime is up.
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define VX_ROW_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define VX_ROW_CLONES
