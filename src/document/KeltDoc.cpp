@@ -11,6 +11,7 @@
 #include "picture/CropGeometry.h"
 #include "picture/FrameSampler.h"
 #include "picture/PointAlignment.h"
+#include "picture/RowKernels.h"
 #include "picture/RowPool.h"
 #include "profile/ProfileFile.h"
 #include "profile/RecentFiles.h"
@@ -692,9 +693,16 @@ void CKeltDoc::RenderSlot(const CPictFrame& frame, int step, CDibImage& render) 
     const int H = m_pPreview->Height();
     const int cols = W / step;
     const int rows = H / step;
-    render.Resize(cols, rows);
-    CFrameSampler(frame, *frame.picture, W, H, m_dAspect).RenderGrid(step, cols, rows, render);
-    render.Resize(W, H);
+    const CFrameSampler sampler(frame, *frame.picture, W, H, m_dAspect);
+    if (step == 1) {
+        sampler.RenderGrid(1, W, H, render);
+        return;
+    }
+    // Sampling overwrites the whole grid: a grid of its own spares shrinking the old render, and
+    // the enlargement reuses the render's raster.
+    CDibImage grid(cols, rows);
+    sampler.RenderGrid(step, cols, rows, grid);
+    render.ResizeFrom(grid);
 }
 
 void CKeltDoc::RenderPass(int which) {
@@ -704,8 +712,8 @@ void CKeltDoc::RenderPass(int which) {
     if (!m_pPreview) {
         return;
     }
-    m_pPreview->Clear();
     if (!m_pSource || !m_pTarget) {
+        m_pPreview->Clear();
         return;
     }
     const int W = m_pPreview->Width();
@@ -737,11 +745,10 @@ void CKeltDoc::RenderPass(int which) {
     uint8_t* p = m_pPreview->Bits();
     const int blend = m_nBlend;
     const bool difference = m_bDifference;
+    // Every byte of the preview, padding included: no need to blacken it first.
     CRowPool::Shared().Run(H, [&](int begin, int end) {
-        for (std::size_t i = begin * stride; i < end * stride; ++i) {
-            p[i] = difference ? uint8_t(std::abs(s[i] - t[i]))
-                              : uint8_t(s[i] + ((t[i] - s[i]) * blend) / 100);
-        }
+        const std::size_t at = begin * stride;
+        BlendBytes(s + at, t + at, p + at, (end - begin) * stride, blend, difference);
     });
 
     auto green = [&](int x, int y) {

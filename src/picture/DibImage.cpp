@@ -1,12 +1,14 @@
 #include "picture/DibImage.h"
 
 #include "base/MyException.h"
+#include "picture/RowKernels.h"
 #include "picture/RowPool.h"
 
 #include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace vx {
@@ -115,6 +117,66 @@ void CDibImage::Clear() {
     }
 }
 
+namespace {
+
+// Bilinear resample of a non-empty sw x sh raster into a non-empty dw x dh one. The weighted sum
+// (15 - fy) [(15 - fx) P00 + fx P10] + fy [(15 - fx) P01 + fx P11] is the same integer as the
+// four-term one, so the horizontal sums of a source row are worked out once for every destination
+// row that reads it, and each destination row is two of them mixed, a vector loop.
+void Resample(const uint8_t* src, int sw, int sh, int sstride, uint8_t* dst, int dw, int dh,
+              int dstride) {
+    // A 1-pixel side repeats its only column or row instead of reading past it; from 2 pixels on
+    // this is exactly the clamp to sw - 2 and sh - 2.
+    struct Tap {
+        int offset0;
+        int offset1;
+        int f;
+    };
+    std::vector<Tap> cols(static_cast<std::size_t>(dw));
+    for (int i = 0; i < dw; ++i) {
+        const int64_t sx = (int64_t(i) * sw * 16) / dw;
+        const int col = int(std::min<int64_t>(sx / 16, std::max(sw - 2, 0)));
+        const int col1 = std::min(col + 1, sw - 1);
+        cols[std::size_t(i)] = {3 * col, 3 * col1, int(sx % 16)};
+    }
+    const std::size_t n = std::size_t(3) * dw;
+    CRowPool::Shared().Run(dh, [&](int begin, int end) {
+        std::vector<uint16_t> upper(n), lower(n);
+        int upperRow = -1, lowerRow = -1; // the source rows whose sums they hold
+        auto sums = [&](int r, std::vector<uint16_t>& out) {
+            const uint8_t* row = src + std::size_t(sstride) * r;
+            uint16_t* h = out.data();
+            for (const Tap& t : cols) {
+                for (int c = 0; c < 3; ++c) {
+                    h[c] = uint16_t((15 - t.f) * row[t.offset0 + c] + t.f * row[t.offset1 + c]);
+                }
+                h += 3;
+            }
+        };
+        for (int j = begin; j < end; ++j) {
+            const int64_t sy = int64_t(j) * sh * 16 / dh;
+            const int r = int(std::min<int64_t>(sy / 16, std::max(sh - 2, 0)));
+            const int r1 = std::min(r + 1, sh - 1);
+            const int fy = int(sy % 16);
+            if (upperRow != r && lowerRow == r) { // moving down by one source row
+                std::swap(upper, lower);
+                std::swap(upperRow, lowerRow);
+            }
+            if (upperRow != r) {
+                sums(r, upper);
+                upperRow = r;
+            }
+            if (lowerRow != r1) {
+                sums(r1, lower);
+                lowerRow = r1;
+            }
+            MixRows(upper.data(), lower.data(), 15 - fy, fy, dst + std::size_t(dstride) * j, n);
+        }
+    });
+}
+
+} // namespace
+
 void CDibImage::Resize(int dw, int dh) {
     const int sw = m_nWidth;
     const int sh = m_nHeight;
@@ -133,43 +195,16 @@ void CDibImage::Resize(int dw, int dh) {
     if (sw == 0 || sh == 0 || dw == 0 || dh == 0) {
         return; // nothing to sample from, or nothing to fill: black or empty
     }
-    // A 1-pixel side repeats its only column or row instead of reading past it; from 2 pixels on
-    // this is exactly the clamp to sw - 2 and sh - 2.
-    struct Tap {
-        int offset0;
-        int offset1;
-        int f;
-    };
-    std::vector<Tap> cols(dw);
-    for (int i = 0; i < dw; ++i) {
-        const int64_t sx = (int64_t(i) * sw * 16) / dw;
-        const int col = int(std::min<int64_t>(sx / 16, std::max(sw - 2, 0)));
-        const int col1 = std::min(col + 1, sw - 1);
-        cols[i] = {3 * col, 3 * col1, int(sx % 16)};
+    Resample(old.get(), sw, sh, oldStride, m_pBits.get(), dw, dh, m_nStride);
+}
+
+void CDibImage::ResizeFrom(const CDibImage& src) {
+    if (src.m_nWidth == 0 || src.m_nHeight == 0) {
+        Clear();
+    } else if (m_nWidth > 0 && m_nHeight > 0) {
+        Resample(src.Bits(), src.m_nWidth, src.m_nHeight, src.m_nStride, m_pBits.get(), m_nWidth,
+                 m_nHeight, m_nStride);
     }
-    const uint8_t* table = s_pTable;
-    CRowPool::Shared().Run(dh, [&](int begin, int end) {
-        for (int j = begin; j < end; ++j) {
-            const int64_t sy = int64_t(j) * sh * 16 / dh;
-            const int r = int(std::min<int64_t>(sy / 16, std::max(sh - 2, 0)));
-            const int r1 = std::min(r + 1, sh - 1);
-            const int fy = int(sy % 16);
-            const uint8_t* row0 = old.get() + std::size_t(oldStride) * r;
-            const uint8_t* row1 = old.get() + std::size_t(oldStride) * r1;
-            uint8_t* out = Row(j);
-            for (int i = 0; i < dw; ++i) {
-                const Tap& t = cols[i];
-                const int w00 = (15 - t.f) * (15 - fy);
-                const int w10 = t.f * (15 - fy);
-                const int w01 = (15 - t.f) * fy;
-                const int w11 = t.f * fy;
-                for (int c = 0; c < 3; ++c) {
-                    out[3 * i + c] = table[w00 * row0[t.offset0 + c] + w10 * row0[t.offset1 + c] +
-                                           w01 * row1[t.offset0 + c] + w11 * row1[t.offset1 + c]];
-                }
-            }
-        }
-    });
 }
 
 } // namespace vx

@@ -75,6 +75,9 @@ public:
 
     // Bilinear resample to the new size; nothing when the size is unchanged.
     void Resize(int width, int height);
+    // This picture, at its own size, becomes `src` (another picture) resampled as Resize would:
+    // the same bytes, without a new raster.
+    void ResizeFrom(const CDibImage& src);
     void Clear();
 
     static int StrideFor(int width) { return ((3 * width + 3) / 4) * 4; }

@@ -2,6 +2,7 @@
 
 #include "picture/CropGeometry.h"
 #include "picture/DibImage.h"
+#include "picture/RowKernels.h"
 #include "picture/RowPool.h"
 
 #include <cstring>
@@ -51,51 +52,63 @@ void CFrameSampler::RenderGrid(int step, int cols, int rows, CDibImage& out) con
     const bool empty = crop.width <= 0 || crop.height <= 0 || fw == 0 || fh == 0 || !bits;
     // The picture position takes one of fw + 1 (fh + 1) values, one per frame unit inside the
     // frame: worked out once, the division leaves the pixel loop. -1 marks a unit off the picture.
-    std::vector<int64_t> toQx, toQy;
+    // Positions below max x fit 32 bits (sides are at most 2^20 pixels).
+    std::vector<int32_t> toQx, toQy;
     if (!empty) {
         toQx.resize(std::size_t(2 * hw + 1));
         for (int ux = -hw; ux <= hw; ++ux) {
             const int64_t qx = ux * W1024 / fw + W1024 / 2;
-            toQx[std::size_t(ux + hw)] = qx < 0 || qx >= maxX ? -1 : qx;
+            toQx[std::size_t(ux + hw)] = qx < 0 || qx >= maxX ? -1 : int32_t(qx);
         }
         toQy.resize(std::size_t(2 * hh + 1));
         for (int uy = -hh; uy <= hh; ++uy) {
             const int64_t qy = uy * H1024 / fh + H1024 / 2;
-            toQy[std::size_t(uy + hh)] = qy < 0 || qy >= maxY ? -1 : qy;
+            toQy[std::size_t(uy + hh)] = qy < 0 || qy >= maxY ? -1 : int32_t(qy);
         }
     }
     CRowPool::Shared().Run(rows, [&](int begin, int end) {
+        // Locals, not captures: the byte stores below could otherwise alias them all.
+        const int32_t* const qxOf = toQx.data() + hw;
+        const int32_t* const qyOf = toQy.data() + hh;
+        const uint8_t* const picture = bits;
+        const uint8_t* const round = table;
+        const std::size_t pitch = std::size_t(stride);
+        const int left = -hw, right = hw, bottom = -hh, top = hh;
+        std::vector<int> unitsX(static_cast<std::size_t>(cols)), unitsY(unitsX.size());
         for (int y = begin; y < end; ++y) {
-            uint8_t* dst = out.Row(y);
-            std::memset(dst, 0, std::size_t(3) * cols);
+            uint8_t* const dst = out.Row(y);
             if (empty) { // no crop rectangle or no picture: nothing to show
+                std::memset(dst, 0, std::size_t(3) * cols);
                 continue;
             }
+            FrameUnitsOfRow(colX.data(), rowX[std::size_t(y)], m02, unitsX.data(),
+                            std::size_t(cols));
+            FrameUnitsOfRow(colY.data(), rowY[std::size_t(y)], m12, unitsY.data(),
+                            std::size_t(cols));
             for (int x = 0; x < cols; ++x) {
-                const int ux = int((colX[x] + rowX[y]) + m02);
-                const int uy = int((colY[x] + rowY[y]) + m12);
-                if (ux < -hw || ux > hw || uy < -hh || uy > hh) {
-                    continue;
-                }
-                const int64_t qx = toQx[std::size_t(ux + hw)];
-                const int64_t qy = toQy[std::size_t(uy + hh)];
+                uint8_t* const d = dst + 3 * x;
+                const int ux = unitsX[std::size_t(x)];
+                const int uy = unitsY[std::size_t(x)];
+                const int32_t qx = ux < left || ux > right ? -1 : qxOf[ux];
+                const int32_t qy = uy < bottom || uy > top ? -1 : qyOf[uy];
                 if (qx < 0 || qy < 0) {
+                    d[0] = d[1] = d[2] = 0;
                     continue;
                 }
-                const int col = int(qx >> 10);
-                const int row = int(qy >> 10);
-                const int fx = int(qx >> 6) & 15;
-                const int fy = int(qy >> 6) & 15;
+                const int fx = (qx >> 6) & 15;
+                const int fy = (qy >> 6) & 15;
                 const int w00 = (15 - fx) * (15 - fy);
                 const int w10 = fx * (15 - fy);
                 const int w01 = (15 - fx) * fy;
                 const int w11 = fx * fy;
-                const uint8_t* p0 = bits + std::size_t(stride) * row + 3 * col;
-                const uint8_t* p1 = p0 + stride;
-                uint8_t* d = dst + 3 * x;
-                for (int c = 0; c < 3; ++c) {
-                    d[c] = table[w00 * p0[c] + w10 * p0[c + 3] + w01 * p1[c] + w11 * p1[c + 3]];
-                }
+                const uint8_t* const p0 = picture + pitch * std::size_t(qy >> 10) + 3 * (qx >> 10);
+                const uint8_t* const p1 = p0 + pitch;
+                const int b = w00 * p0[0] + w10 * p0[3] + w01 * p1[0] + w11 * p1[3];
+                const int g = w00 * p0[1] + w10 * p0[4] + w01 * p1[1] + w11 * p1[4];
+                const int r = w00 * p0[2] + w10 * p0[5] + w01 * p1[2] + w11 * p1[5];
+                d[0] = round[b];
+                d[1] = round[g];
+                d[2] = round[r];
             }
         }
     });

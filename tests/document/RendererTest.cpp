@@ -110,6 +110,11 @@ TEST_F(RenderSchedule, SourceDragReusesFinishedTargetRender) {
     EXPECT_EQ(doc.m_nSourceStep, 8);
     EXPECT_EQ(doc.m_nTargetStep, 1);
     EXPECT_NE(Bytes(*doc.m_pSourceRender), sourceBefore);
+    // The coarse render is the grid at step 8 enlarged to the Preview.
+    CDibImage grid(160 / 8, 120 / 8);
+    CFrameSampler(*doc.GetSourceFrame(), *doc.m_pSource, 160, 120, 1.0).RenderGrid(8, 20, 15, grid);
+    grid.Resize(160, 120);
+    EXPECT_EQ(Bytes(*doc.m_pSourceRender), Bytes(grid));
     int passes = 1;
     do {
         EXPECT_EQ(Bytes(*doc.m_pTargetRender), targetBefore) << "pass " << passes;

@@ -1,9 +1,11 @@
 #include "picture/DibImage.h"
 #include "base/MyException.h"
+#include "picture/RowKernels.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <random>
 #include <vector>
 
@@ -150,6 +152,10 @@ TEST(DibImageResize, MatchesLiteralFormulaBitForBit) {
         const int dw = side(rng) * (round % 3 == 0 ? 3 : 1);
         const int dh = side(rng);
         auto expected = ReferenceResize(image, dw, dh);
+        CDibImage into(dw, dh); // the same bytes into a raster that is already there
+        FillRandom(into, rng);
+        into.ResizeFrom(image);
+        ASSERT_TRUE(std::equal(expected.begin(), expected.end(), into.Bits())) << round;
         image.Resize(dw, dh);
         ASSERT_EQ(image.Width(), dw);
         ASSERT_EQ(image.Height(), dh);
@@ -197,4 +203,24 @@ TEST(DibImageResize, OnePixelSourcesAndEmptyTargets) {
     image.Resize(4, 4); // from nothing: black
     EXPECT_TRUE(std::all_of(image.Bits(), image.Bits() + image.RasterBytes(),
                             [](uint8_t b) { return b == 0; }));
+}
+
+// Every pair of bytes at every slider weight, on lengths and offsets that leave vector tails.
+TEST(RowKernels, BlendAndDifferenceOfEveryPairOfBytes) {
+    std::vector<uint8_t> s(65536 + 7), t(65536 + 7), out(65536 + 7);
+    for (int i = 0; i < 65536; ++i) {
+        s[i + 3] = uint8_t(i >> 8);
+        t[i + 3] = uint8_t(i);
+    }
+    for (int blend = 0; blend <= 101; ++blend) {
+        const std::size_t n = 65536 - std::size_t(blend % 5);
+        vx::BlendBytes(&s[3], &t[3], &out[3], n, blend, false);
+        for (std::size_t i = 3; i < n + 3; ++i) {
+            ASSERT_EQ(out[i], uint8_t(s[i] + ((t[i] - s[i]) * blend) / 100)) << blend << " " << i;
+        }
+    }
+    vx::BlendBytes(&s[3], &t[3], &out[3], 65536, 50, true);
+    for (std::size_t i = 3; i < 65536 + 3; ++i) {
+        ASSERT_EQ(out[i], std::abs(s[i] - t[i])) << i;
+    }
 }
