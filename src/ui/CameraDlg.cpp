@@ -20,6 +20,7 @@
 #include <QVideoFrame>
 #include <QVideoSink>
 #include <QVideoWidget>
+#include <filesystem>
 
 namespace vx::ui {
 
@@ -49,7 +50,18 @@ QCameraFormat BestFormat(const QCameraDevice& camera) {
 } // namespace
 
 QList<QCameraDevice> CCameraDlg::Cameras() {
-    return QMediaDevices::videoInputs();
+    // Every camera the media backends reach is a video device node. Without one the backend is
+    // not loaded at all: it brings threads and plugins of its own, and the scanner backends'
+    // worker threads do not always take to sharing the process with them.
+    std::error_code error;
+    bool any = false;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev", error)) {
+        if (entry.path().filename().string().starts_with("video")) {
+            any = true;
+            break;
+        }
+    }
+    return any ? QMediaDevices::videoInputs() : QList<QCameraDevice>();
 }
 
 CCameraDlg::CCameraDlg(IPlatform& ui, QWidget* parent)
