@@ -235,5 +235,25 @@ constexpr unsigned IDS_CAMERA_FAILED = 365;
 constexpr unsigned IDS_CAMERA_LOST = 366;
 constexpr unsigned IDS_CAMERA_NO_PICTURE = 367;
 constexpr unsigned IDS_CAMERA_NONE = 368;
+// The command line and the work it does without a window.
+constexpr unsigned IDS_CMD_HELP_HINT = 310;
+constexpr unsigned IDS_CMD_UNKNOWN_OPTION = 311;
+constexpr unsigned IDS_CMD_NEEDS_VALUE = 312;
+constexpr unsigned IDS_CMD_BAD_VALUE = 313;
+constexpr unsigned IDS_CMD_EXPECT_NUMBER = 314;
+constexpr unsigned IDS_CMD_EXPECT_WHOLE = 315;
+constexpr unsigned IDS_CMD_EXPECT_PAIR = 316;
+constexpr unsigned IDS_CMD_EXPECT_RATIO = 317;
+constexpr unsigned IDS_CMD_EXPECT_ALIGN = 318;
+constexpr unsigned IDS_CMD_TWICE = 319;
+constexpr unsigned IDS_BATCH_NO_ALIGNMENT = 320;
+constexpr unsigned IDS_CMD_NEEDS_PICTURES = 321;
+constexpr unsigned IDS_CMD_STRAY_ARGUMENT = 322;
+constexpr unsigned IDS_BATCH_NOT_A_MOVIE = 323;
+constexpr unsigned IDS_BATCH_NO_SUCH_FRAME = 324;
+constexpr unsigned IDS_BATCH_POINT_OUTSIDE = 325;
+constexpr unsigned IDS_BATCH_EXPORT_UNSAVED = 326;
+constexpr unsigned IDS_REASON_NO_FOLDER = 328;
+constexpr unsigned IDS_CMD_GOES_WITH = 329;
 
 } // namespace res

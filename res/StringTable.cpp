@@ -56,11 +56,17 @@ const std::unordered_map<unsigned, std::string>& Table() {
         {IDS_ENTER_INTEGER, "Please enter an integer."},
         {IDS_ENTER_INTEGER_RANGE, "Please enter an integer between %s and %s."},
         {IDS_IMAGE_READ_FILTER,
-         "Image files (*.png;*.jpg;*.jpeg;*.tif;*.tiff;*.webp;*.bmp)|"
-         "*.png;*.jpg;*.jpeg;*.jpe;*.tif;*.tiff;*.webp;*.bmp;*.dib|"
+         "Image files (*.png;*.jpg;*.jpeg;*.tif;*.tiff;*.webp;*.bmp;*.heic;*.heif;*.avif;*.jxl)|"
+         "*.png;*.jpg;*.jpeg;*.jpe;*.tif;*.tiff;*.webp;*.bmp;*.dib;*.heic;*.heif;*.hif;*.avif;"
+         "*.jxl|"
          "PNG image (*.png)|*.png|JPEG image (*.jpg;*.jpeg)|*.jpg;*.jpeg;*.jpe|"
          "TIFF image (*.tif;*.tiff)|*.tif;*.tiff|WebP image (*.webp)|*.webp|"
-         "Windows bitmap (*.bmp)|*.bmp;*.dib|All files (*.*)|*"},
+         "Windows bitmap (*.bmp)|*.bmp;*.dib|HEIF image (*.heic;*.heif)|*.heic;*.heif;*.hif|"
+         "AVIF image (*.avif)|*.avif|JPEG XL image (*.jxl)|*.jxl|"
+         "Camera raw (*.dng;*.cr2;*.cr3;*.nef;*.arw;*.raf;*.orf;*.rw2)|"
+         "*.dng;*.cr2;*.cr3;*.nef;*.nrw;*.arw;*.srf;*.sr2;*.raf;*.orf;*.rw2;*.pef;*.srw;*.3fr;"
+         "*.erf;*.kdc;*.dcr;*.mef;*.mos;*.iiq;*.rwl|"
+         "All files (*.*)|*"},
         {IDS_IMAGE_WRITE_FILTER, "PNG image (*.png)|*.png|JPEG image (*.jpg;*.jpeg)|*.jpg;*.jpeg|"
                                  "Windows bitmap (*.bmp)|*.bmp|TIFF image (*.tif;*.tiff)|*.tif;"
                                  "*.tiff|WebP image (*.webp)|*.webp"},
@@ -71,7 +77,8 @@ const std::unordered_map<unsigned, std::string>& Table() {
         {IDS_REASON_NOT_A_FILE, "it is not a file"},
         {IDS_REASON_EMPTY, "the file is empty"},
         {IDS_REASON_CANT_READ, "the file cannot be read (%s)"},
-        {IDS_REASON_UNKNOWN_FORMAT, "not a PNG, JPEG, TIFF, WebP or BMP picture"},
+        {IDS_REASON_UNKNOWN_FORMAT,
+         "not a PNG, JPEG, TIFF, WebP, BMP, HEIF, AVIF, JPEG XL or camera raw picture"},
         {IDS_REASON_DAMAGED, "the %s data is damaged or incomplete"},
         {IDS_REASON_CANCELLED, "reading was cancelled"},
         {IDS_REASON_TOO_MANY_PIXELS, "the picture is %s x %s pixels, above the limit of %s pixels"},
@@ -130,6 +137,30 @@ const std::unordered_map<unsigned, std::string>& Table() {
         {IDS_PLACEMENT_OFFSET_Y, "Offset y (crop units):"},
         {IDS_KEY_FRAME_SHOWN, "Key frame %s"},
         {IDS_FRAME_NOT_DECODED, "Frame %s cannot be decoded"},
+        {IDS_CMD_HELP_HINT, "Try 'vexel-helper --help'."},
+        {IDS_CMD_UNKNOWN_OPTION, "unknown option %s"},
+        {IDS_CMD_NEEDS_VALUE, "%s needs a value"},
+        {IDS_CMD_BAD_VALUE, "%s: \"%s\" is not %s"},
+        {IDS_CMD_EXPECT_NUMBER, "a number from %s to %s"},
+        {IDS_CMD_EXPECT_WHOLE, "a whole number from %s to %s"},
+        {IDS_CMD_EXPECT_PAIR, "X,Y, two whole numbers from %s to %s"},
+        {IDS_CMD_EXPECT_RATIO, "W:H, two whole numbers from 1 to 10000"},
+        {IDS_CMD_EXPECT_ALIGN, "points:SX1,SY1,SX2,SY2:TX1,TY1,TX2,TY2 (the two points of "
+                               "each picture a pixel or more apart), scene or eyes"},
+        {IDS_CMD_TWICE, "%s is given twice"},
+        {IDS_CMD_NEEDS_PICTURES, "--batch needs --source and --target, or --project instead "
+                                 "of both"},
+        {IDS_CMD_STRAY_ARGUMENT, "unexpected argument %s"},
+        {IDS_BATCH_NOT_A_MOVIE, "%s is not a movie: %s names a movie frame."},
+        {IDS_BATCH_NO_SUCH_FRAME, "The movie has no frame %s: its frames are 0 to %s."},
+        {IDS_BATCH_POINT_OUTSIDE, "The point %s, %s lies outside the %s picture of %s x %s "
+                                  "pixels."},
+        {IDS_BATCH_EXPORT_UNSAVED, "The project names the framed pictures as they were saved: "
+                                   "save both with --save-source and --save-target first."},
+        {IDS_BATCH_NO_ALIGNMENT, "No placement of the target puts its points on the source's: "
+                                 "it would have to be zoomed beyond all measure."},
+        {IDS_CMD_GOES_WITH, "%s goes with %s"},
+        {IDS_REASON_NO_FOLDER, "the folder %s is not there or cannot be written to"},
         {IDS_PROJECT_FILTER, "Vexel project (*.vpj)|*.vpj"},
         {IDS_PROJECT_UNREADABLE, "Can't open the project."},
         {IDS_NOT_A_PROJECT, "This file is not a Vexel project: it names no source or no target "

@@ -1,5 +1,7 @@
 #include "app/KeltApp.h"
 
+#include "app/CommandLine.h"
+
 #include "movie/DecodingProbe.h"
 #include "profile/PrivateProfile.h"
 #include "profile/SettingsPath.h"
@@ -128,9 +130,7 @@ void CKeltApp::OpenFiles(const std::vector<std::string>& files) {
     // Absolute, so that what the recent lists and a project keep still holds elsewhere.
     m_doc.m_filesToOpen.clear();
     for (const std::string& file : files) {
-        std::error_code error;
-        const std::filesystem::path absolute = std::filesystem::absolute(file, error);
-        m_doc.m_filesToOpen.push_back(error ? file : absolute.lexically_normal().string());
+        m_doc.m_filesToOpen.push_back(AbsolutePath(file));
     }
     m_doc.m_slotToOpen = ESlot::Source;
     m_pMainFrame->Actions().Execute(res::ID_OPEN_FILES);

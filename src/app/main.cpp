@@ -1,7 +1,11 @@
+#include "app/BatchRun.h"
 #include "app/CommandLine.h"
 #include "app/KeltApp.h"
+#include "res/Resource.h"
+#include "res/StringTable.h"
 #include "ui/Application.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -20,8 +24,12 @@ int AnswerWithoutWindow(const vx::CommandLine& line) {
         std::printf("%s", vx::CommandLineUsage());
         return 0;
     case vx::CommandLine::Action::Fail:
-        std::fprintf(stderr, "vexel-helper: %s\n%s", line.error.c_str(), vx::CommandLineUsage());
-        return 2;
+        std::fprintf(stderr, "vexel-helper: %s\n%s\n", line.error.c_str(),
+                     res::LoadString(res::IDS_CMD_HELP_HINT).c_str());
+        return 1;
+    case vx::CommandLine::Action::Batch:
+        // No window system at all: the job runs where there is no display.
+        return vx::RunBatch(line.batch);
     case vx::CommandLine::Action::Run:
         break;
     }
@@ -31,11 +39,13 @@ int AnswerWithoutWindow(const vx::CommandLine& line) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // --version and --help are answered before any window system is needed, as packaging tools
-    // and scripts expect. Anything else waits until Qt has taken its own options (-platform,
-    // -style, ...) out of the arguments.
-    vx::CommandLine line = vx::ParseCommandLine(Arguments(argc, argv));
-    if (line.action != vx::CommandLine::Action::Fail) {
+    // --version, --help and --batch are answered before any window system is needed, as
+    // packaging tools and scripts expect. Anything else waits until Qt has taken its own options
+    // (-platform, -style, ...) out of the arguments; a batch line has none of them.
+    const std::vector<std::string> args = Arguments(argc, argv);
+    vx::CommandLine line = vx::ParseCommandLine(args);
+    if (line.action != vx::CommandLine::Action::Fail ||
+        std::find(args.begin(), args.end(), "--batch") != args.end()) {
         if (const int rc = AnswerWithoutWindow(line); rc >= 0) {
             return rc;
         }

@@ -1025,15 +1025,15 @@ void CKeltDoc::OnRecentProject(size_t index) {
     }
 }
 
-void CKeltDoc::OnSaveAs(ESlot slot) {
+bool CKeltDoc::OnSaveAs(ESlot slot) {
     if (!BothLoaded()) {
-        return;
+        return false;
     }
     const OutputSize size = GetOutputSize(slot);
     if (size.width < 1 || size.height < 1) {
         m_ui.MessageBox(res::LoadString(res::IDS_EMPTY_OUTPUT), MsgButtons::Ok,
                         MsgIcon::Exclamation);
-        return;
+        return false;
     }
     // Refused before the long render, and so as not to write what could not be read back.
     if (!ImExp_SizeAllowed(size.width, size.height)) {
@@ -1041,7 +1041,7 @@ void CKeltDoc::OnSaveAs(ESlot slot) {
         std::snprintf(text, sizeof text, res::LoadString(res::IDS_OUTPUT_TOO_LARGE).c_str(),
                       size.width, size.height);
         m_ui.MessageBox(text, MsgButtons::Ok, MsgIcon::Exclamation);
-        return;
+        return false;
     }
     CDibImage out(size.width, size.height);
     RenderFull(*GetFrame(slot), out);
@@ -1051,7 +1051,7 @@ void CKeltDoc::OnSaveAs(ESlot slot) {
                      slot == ESlot::Source ? "-source.png" : "-target.png");
     std::snprintf(path, sizeof path, "%s", proposal.c_str());
     if (!ImExp_SelectFileToWrite(m_ui, kColorModeTrueColor, path)) {
-        return;
+        return false;
     }
     m_strLastSaveFolder = std::filesystem::path(path).parent_path().string();
     CFileProgress progress(m_ui, path, false);
@@ -1062,10 +1062,11 @@ void CKeltDoc::OnSaveAs(ESlot slot) {
         (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = true;
         (slot == ESlot::Source ? m_bSourceEdited : m_bTargetEdited) = false;
         m_nSavedVersion[int(slot)] = m_nVersion[int(slot)];
-    } else {
-        // Nothing was saved; the earlier file, if any, is untouched.
-        CMyException(8).Report(m_ui);
+        return true;
     }
+    // Nothing was saved; the earlier file, if any, is untouched.
+    CMyException(8, CMyException::FileDetails(path, ImExp_LastErrorText())).Report(m_ui);
+    return false;
 }
 
 bool CKeltDoc::CanClose() {
@@ -1136,9 +1137,9 @@ std::string CKeltDoc::ProposedPath(const std::string& folder, const CDibImage& p
     return dir.empty() ? stem + suffix : (dir / (stem + suffix)).string();
 }
 
-void CKeltDoc::OnExportProject() {
+bool CKeltDoc::OnExportProject() {
     if (!BothLoaded()) {
-        return;
+        return false;
     }
     // A line break in a value would split it over lines of the project file.
     for (const auto& [saved, which] : {std::pair{&m_strSourceSaved, res::IDS_SOURCE_WORD},
@@ -1146,7 +1147,7 @@ void CKeltDoc::OnExportProject() {
         if (saved->find_first_of("\r\n") != std::string::npos) {
             m_ui.MessageBox(res::FormatString(res::IDS_PATH_LINE_BREAK, {res::LoadString(which)}),
                             MsgButtons::Ok, MsgIcon::Exclamation);
-            return;
+            return false;
         }
     }
     FileDialogOptions options;
@@ -1164,7 +1165,7 @@ void CKeltDoc::OnExportProject() {
     options.initialName = ProposedPath(folder, *m_pSource, ".vpj", savedStem);
     auto chosen = m_ui.FileDialog(options);
     if (!chosen) {
-        return;
+        return false;
     }
     m_strLastProjectFolder = std::filesystem::path(chosen->path).parent_path().string();
     const OutputSize s = GetOutputSize(ESlot::Source);
@@ -1186,10 +1187,11 @@ void CKeltDoc::OnExportProject() {
         ok = file.Save(chosen->path);
     }
     if (!ok) {
-        CMyException(8).Report(m_ui);
-        return;
+        CMyException(8, CMyException::FileDetails(chosen->path, file.LastError())).Report(m_ui);
+        return false;
     }
     Remember(m_pRecentProjects, chosen->path);
+    return true;
 }
 
 ProjectFraming CKeltDoc::CurrentFraming() const {

@@ -183,12 +183,12 @@ public:
     // The size of the picture a save writes for the slot (the slot must hold a picture).
     OutputSize GetOutputSize(ESlot slot) const;
 
-    // Commands.
-    void OnExportProject();
+    // Commands. Save as and Export project answer whether they wrote their file.
+    bool OnExportProject();
     void OnSetAspectRatio();
     void OnLoadImage(ESlot slot);
     void OnLoadMovie(ESlot slot);
-    void OnSaveAs(ESlot slot);
+    bool OnSaveAs(ESlot slot);
     // Takes over a file the scanner wrote: installs it in the slot of the latest scan command and
     // offers to keep it; the scanner's file is deleted once it has been saved elsewhere.
     void OnAddTwainFile();

@@ -16,6 +16,15 @@ enum class EditKind { Move, Zoom, Rotate, Restore, Aspect, Placement, Swap, Undo
 
 enum class EArrowKey { Left, Up, Right, Down };
 
+// The placements that may be typed in (the Placement dialog, the command line): wide enough for
+// any a drag reaches, narrow enough to keep the crop maths in range.
+struct PlacementLimits {
+    static constexpr double kMinZoom = 0.0001;
+    static constexpr double kMaxZoom = 1000;
+    static constexpr double kMaxDegrees = 1e6;
+    static constexpr int kMaxOffset = 1 << 20;
+};
+
 // The edit of a mode (res::EDIT_MODE_*); nullopt for any other value.
 std::optional<EditKind> EditKindOf(int mode);
 

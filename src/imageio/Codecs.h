@@ -10,7 +10,7 @@
 
 namespace vx::codec {
 
-enum class Format { Unknown, Png, Jpeg, Tiff, WebP, Bmp };
+enum class Format { Unknown, Png, Jpeg, Tiff, WebP, Bmp, Heif, Jxl, Raw };
 
 enum class Result { Ok, Fail, TooLarge, Cancelled };
 
@@ -18,6 +18,7 @@ struct Decoded {
     int width = 0;
     int height = 0;
     std::vector<uint8_t> bgr; // the rows decoded so far, 3 x width bytes each, top row first
+    std::string icc;          // the colour profile the pixels are in; empty for sRGB
 
     // Top row first; the buffer grows to hold it, so that a file whose data ends early costs
     // only the rows it held. Null when memory runs out.
@@ -32,7 +33,9 @@ using StepFn = std::function<bool(int done, int total)>;
 // Fills `bgr` (3 x width bytes) with file row `row`, top row first.
 using RowFn = std::function<void(int row, uint8_t* bgr)>;
 
-Format Sniff(const std::string& bytes);
+// By content alone; a TIFF that a camera wrote as its raw file sniffs as Raw when `path` names
+// one of the raw extensions or the file carries a DNG version.
+Format Sniff(const std::string& bytes, const std::string& path = {});
 Format FromExtension(const std::string& path);
 
 // Records a declared size beyond the component's budget, for the failure's text; TooLarge.
@@ -50,6 +53,18 @@ Result DecodeJpeg(const std::string& bytes, Decoded& out, const StepFn& step);
 Result DecodeTiff(const std::string& path, int64_t fileBytes, Decoded& out, const StepFn& step);
 Result DecodeWebP(const std::string& bytes, Decoded& out, const StepFn& step);
 Result DecodeBmp(const std::string& bytes, Decoded& out, const StepFn& step);
+// HEIF and AVIF: the primary image, its irot/imir turns applied.
+Result DecodeHeif(const std::string& bytes, Decoded& out, const StepFn& step);
+Result DecodeJxl(const std::string& bytes, Decoded& out, const StepFn& step);
+// Camera raw: demosaiced with the camera's white balance, in sRGB, turned upright.
+Result DecodeRaw(const std::string& bytes, Decoded& out, const StepFn& step);
+
+// Converts the pixels from `out.icc` to sRGB (perceptual) and clears it. A profile that cannot
+// be used leaves the pixels as they are. Cancelled when step says stop.
+Result ConvertToSrgb(Decoded& out, const StepFn& step);
+// An ICC profile for RGB pixels of the given primaries (red, green, blue, white as x, y pairs)
+// and transfer characteristics (ITU-T H.273 codes).
+std::string RgbProfile(const double xy[8], int transfer);
 
 // Encoders write to an open file; false on failure or when step asked to stop.
 bool EncodePng(FILE* file, int width, int height, const RowFn& rows, const StepFn& step);
@@ -60,5 +75,10 @@ bool EncodeBmp(FILE* file, int width, int height, const RowFn& rows, const StepF
 
 // Reports progress every this many rows.
 constexpr int kStepRows = 64;
+
+// Calls body(begin, end) on [0, rows) shared out among the row pool, one band at a time, with
+// step(rows done) after each band; false when step says stop.
+bool InRowBands(int rows, const std::function<void(int, int)>& body,
+                const std::function<bool(int)>& step);
 
 } // namespace vx::codec

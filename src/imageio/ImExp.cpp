@@ -4,6 +4,7 @@
 #include "base/Platform.h"
 #include "imageio/Codecs.h"
 #include "picture/DibImage.h"
+#include "picture/RowPool.h"
 #include "res/Resource.h"
 #include "res/StringTable.h"
 
@@ -117,6 +118,12 @@ const char* FormatName(codec::Format format) {
         return "WebP";
     case codec::Format::Bmp:
         return "BMP";
+    case codec::Format::Heif:
+        return "HEIF";
+    case codec::Format::Jxl:
+        return "JPEG XL";
+    case codec::Format::Raw:
+        return "camera raw";
     case codec::Format::Unknown:
         break;
     }
@@ -236,12 +243,14 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
     }
     codec::Decoded image;
     // Decoding is the first half of the progress, handing the rows over the second.
+    int64_t lastDone = 0, lastOf = 1;
     auto step = [&](int done, int total) {
-        const int64_t of = std::max(total, 1);
-        return scope.Step(int(std::min<int64_t>(done, of)), int(2 * of));
+        lastOf = std::max(total, 1);
+        lastDone = std::min<int64_t>(done, lastOf);
+        return scope.Step(int(lastDone), int(2 * lastOf));
     };
     codec::Result result = codec::Result::Fail;
-    const codec::Format format = codec::Sniff(bytes);
+    codec::Format format = codec::Sniff(bytes, path);
     try {
         switch (format) {
         case codec::Format::Png:
@@ -259,8 +268,28 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
         case codec::Format::Bmp:
             result = codec::DecodeBmp(bytes, image, step);
             break;
-        case codec::Format::Unknown:
+        case codec::Format::Heif:
+            result = codec::DecodeHeif(bytes, image, step);
             break;
+        case codec::Format::Jxl:
+            result = codec::DecodeJxl(bytes, image, step);
+            break;
+        case codec::Format::Raw:
+            result = codec::DecodeRaw(bytes, image, step);
+            break;
+        case codec::Format::Unknown:
+            // Raw formats without a mark of their own: LibRaw knows them by their layout. Only
+            // files that no other codec claimed pay for the attempt.
+            result = codec::DecodeRaw(bytes, image, step);
+            if (result != codec::Result::Fail) {
+                format = codec::Format::Raw;
+            }
+            break;
+        }
+        if (result == codec::Result::Ok) {
+            // The colours are converted at the end of decoding: progress holds, Cancel still works.
+            result = codec::ConvertToSrgb(
+                image, [&](int, int) { return scope.Step(int(lastDone), int(2 * lastOf)); });
         }
     } catch (const std::bad_alloc&) {
         result = codec::Result::TooLarge;
@@ -398,10 +427,80 @@ int ImExp_SelectFileAndWrite(CAbstractWriteWA* writer, IPlatform& owner, char* p
 
 namespace codec {
 
-Format Sniff(const std::string& b) {
+namespace {
+
+std::string LowerExtension(const std::string& path) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return ext;
+}
+
+// Raw formats that are plain TIFF to look at: their first directory is a small preview that would
+// otherwise pass for the picture.
+bool IsRawExtension(const std::string& path) {
+    static const char* const kRaw[] = {".dng", ".nef", ".nrw", ".arw", ".srf", ".sr2", ".pef",
+                                       ".srw", ".3fr", ".erf", ".kdc", ".dcr", ".mef", ".mos",
+                                       ".iiq", ".rwl", ".cr2", ".orf", ".rw2", ".raf", ".cr3"};
+    const std::string ext = LowerExtension(path);
+    return std::any_of(std::begin(kRaw), std::end(kRaw), [&](const char* e) { return ext == e; });
+}
+
+// A DNGVersion tag in the first directory.
+bool HasDngVersion(const std::string& b) {
+    if (b.size() < 8) {
+        return false;
+    }
+    const bool le = b[0] == 'I';
+    auto u = [&](size_t at, int n) {
+        uint32_t v = 0;
+        for (int i = 0; i < n; ++i) {
+            const uint32_t byte = uint8_t(b[at + i]);
+            v |= le ? byte << (8 * i) : byte << (8 * (n - 1 - i));
+        }
+        return v;
+    };
+    const size_t ifd = u(4, 4);
+    if (ifd > b.size() - 2) {
+        return false;
+    }
+    const size_t count = u(ifd, 2);
+    for (size_t i = 0; i < count && ifd + 2 + 12 * (i + 1) <= b.size(); ++i) {
+        if (u(ifd + 2 + 12 * i, 2) == 50706) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+Format Sniff(const std::string& b, const std::string& path) {
     auto starts = [&](const char* magic, size_t n) {
         return b.size() >= n && std::memcmp(b.data(), magic, n) == 0;
     };
+    // TIFF-like raw files with a signature of their own (ORF, RW2, CR2).
+    if (starts("IIRO", 4) || starts("IIRS", 4) || starts("MMOR", 4) || starts("IIU\0", 4) ||
+        (starts("II*\0", 4) && b.size() >= 11 && b.compare(8, 3, "CR\x02") == 0)) {
+        return Format::Raw;
+    }
+    if (b.size() >= 12 && b.compare(4, 4, "ftyp") == 0) {
+        // ISO media files: HEIF and AVIF by brand, CR3 raw files by theirs.
+        const std::string brand = b.substr(8, 4);
+        if (brand == "crx ") {
+            return Format::Raw;
+        }
+        static const char* const kHeifBrands[] = {"heic", "heix", "hevc", "hevx", "heim", "heis",
+                                                  "mif1", "msf1", "avif", "avis", "mif2"};
+        for (const char* heif : kHeifBrands) {
+            if (brand == heif) {
+                return Format::Heif;
+            }
+        }
+    }
+    if (starts("\xff\x0a", 2) || starts("\0\0\0\x0cJXL \r\n\x87\n", 12)) {
+        return Format::Jxl;
+    }
     if (starts("\x89PNG\r\n\x1a\n", 8)) {
         return Format::Png;
     }
@@ -409,7 +508,7 @@ Format Sniff(const std::string& b) {
         return Format::Jpeg;
     }
     if (starts("II*\0", 4) || starts("MM\0*", 4)) {
-        return Format::Tiff;
+        return IsRawExtension(path) || HasDngVersion(b) ? Format::Raw : Format::Tiff;
     }
     if (b.size() >= 12 && starts("RIFF", 4) && std::memcmp(b.data() + 8, "WEBP", 4) == 0) {
         return Format::WebP;
@@ -421,9 +520,7 @@ Format Sniff(const std::string& b) {
 }
 
 Format FromExtension(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
+    const std::string ext = LowerExtension(path);
     if (ext == ".png") {
         return Format::Png;
     }
@@ -455,6 +552,19 @@ Result Admit(Decoded& out, int64_t width, int64_t height, int64_t fileBytes) {
     out.height = int(height);
     out.bgr.clear();
     return Result::Ok;
+}
+
+bool InRowBands(int rows, const std::function<void(int, int)>& body,
+                const std::function<bool(int)>& step) {
+    const int band = kStepRows * CRowPool::Shared().Threads();
+    for (int y = 0; y < rows; y += band) {
+        const int n = std::min(band, rows - y);
+        CRowPool::Shared().Run(n, [&](int begin, int end) { body(y + begin, y + end); });
+        if (!step(y + n)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 uint8_t* Decoded::Row(int y) noexcept {

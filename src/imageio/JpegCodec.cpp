@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 // clang-format off
 #include <cstdio>
@@ -191,6 +192,7 @@ Result DecodeJpeg(const std::string& bytes, Decoded& out, const StepFn& step) {
     jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()),
                  static_cast<unsigned long>(bytes.size()));
     jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF); // ICC, possibly split over several
     jpeg_read_header(&cinfo, TRUE);
     for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
         if (m->marker == JPEG_APP0 + 1) {
@@ -202,6 +204,13 @@ Result DecodeJpeg(const std::string& bytes, Decoded& out, const StepFn& step) {
     }
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
+    JOCTET* icc = nullptr;
+    unsigned int iccLength = 0;
+    // A CMYK file's profile describes inks, not the RGB this decoder makes of them.
+    if (!cmyk && jpeg_read_icc_profile(&cinfo, &icc, &iccLength)) {
+        out.icc.assign(reinterpret_cast<const char*>(icc), iccLength);
+        std::free(icc);
+    }
     if (Admit(out, cinfo.image_width, cinfo.image_height, int64_t(bytes.size())) != Result::Ok) {
         result = Result::TooLarge;
         longjmp(err.jump, 1);

@@ -63,6 +63,15 @@ Result DecodePng(const std::string& bytes, Decoded& out, const StepFn& step) {
     const png_uint_32 w = png_get_image_width(png, info);
     const png_uint_32 h = png_get_image_height(png, info);
     const int colorType = png_get_color_type(png, info);
+    png_charp iccName = nullptr;
+    int iccCompression = 0;
+    png_bytep icc = nullptr;
+    png_uint_32 iccLength = 0;
+    // An sRGB chunk wins over a profile beside it. A grey profile does not fit the RGB rows.
+    if (!png_get_valid(png, info, PNG_INFO_sRGB) && (colorType & PNG_COLOR_MASK_COLOR) &&
+        png_get_iCCP(png, info, &iccName, &iccCompression, &icc, &iccLength)) {
+        out.icc.assign(reinterpret_cast<const char*>(icc), iccLength);
+    }
     if (Admit(out, w, h, fileBytes) != Result::Ok) {
         result = Result::TooLarge;
         png_error(png, "too large");
@@ -135,6 +144,8 @@ bool EncodePng(FILE* file, int width, int height, const RowFn& rows, const StepF
     // Level 3 with the SUB and UP filters: a fraction of the default time, files a little larger.
     png_set_compression_level(png, 3);
     png_set_filter(png, 0, PNG_FILTER_SUB | PNG_FILTER_UP);
+    // What we write is sRGB; saying so keeps other programs from guessing.
+    png_set_sRGB_gAMA_and_cHRM(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
     png_write_info(png, info);
     png_set_bgr(png);
     for (int y = 0; y < height; ++y) {

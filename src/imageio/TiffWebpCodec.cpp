@@ -28,6 +28,30 @@ uint8_t OverWhite(int c, int a) {
     return uint8_t(c * a / 255 + 255 - a);
 }
 
+uint32_t LittleEndian(const std::string& b, size_t at) {
+    return uint32_t(uint8_t(b[at])) | (uint32_t(uint8_t(b[at + 1])) << 8) |
+           (uint32_t(uint8_t(b[at + 2])) << 16) | (uint32_t(uint8_t(b[at + 3])) << 24);
+}
+
+// The ICCP chunk of an extended file, which the format puts right after VP8X; empty if none.
+std::string WebPIccChunk(const std::string& bytes) {
+    size_t at = 12;
+    while (at + 8 <= bytes.size()) {
+        const uint32_t size = LittleEndian(bytes, at + 4);
+        if (size > bytes.size() - at - 8) {
+            break;
+        }
+        if (bytes.compare(at, 4, "ICCP") == 0) {
+            return bytes.substr(at + 8, size);
+        }
+        if (bytes.compare(at, 4, "VP8X") != 0) {
+            break;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return {};
+}
+
 } // namespace
 
 Result DecodeTiff(const std::string& path, int64_t fileBytes, Decoded& out, const StepFn& step) {
@@ -55,6 +79,13 @@ Result DecodeTiff(const std::string& path, int64_t fileBytes, Decoded& out, cons
     if (Admit(out, w, h, fileBytes) != Result::Ok) {
         TIFFClose(tif);
         return Result::TooLarge;
+    }
+    uint32_t iccLength = 0;
+    const void* icc = nullptr;
+    uint16_t samples = 0;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    if (samples >= 3 && TIFFGetField(tif, TIFFTAG_ICCPROFILE, &iccLength, &icc) && icc) {
+        out.icc.assign(static_cast<const char*>(icc), iccLength);
     }
     char message[1024] = "";
     TIFFRGBAImage img;
@@ -159,6 +190,7 @@ Result DecodeWebP(const std::string& bytes, Decoded& out, const StepFn& step) {
     if (Admit(out, features.width, features.height, int64_t(bytes.size())) != Result::Ok) {
         return Result::TooLarge;
     }
+    out.icc = WebPIccChunk(bytes);
     step(0, features.height);
     const size_t pixels = size_t(features.width) * features.height;
     if (features.has_alpha) {

@@ -271,6 +271,10 @@ void CMediaGraph::Stream() {
             m_bHalted = true;
             continue;
         }
+        // The user mostly steps forward: the next frames are decoded while the renderer waits
+        // for a request. Each one ends before a new request, position or state is met.
+        while (!m_pRenderer->SampleWanted() && m_pSource->ReadAhead()) {
+        }
         const MediaSample sample{m_vSample.data(), int32_t(m_vSample.size())};
         hr = m_pRenderer->DoRenderSample(&sample);
         lock.lock();

@@ -32,6 +32,9 @@ public:
     // Streaming thread. S_OK when the sample was consumed (shown or passed); S_FALSE when the
     // graph stopped streaming before that, so the same sample is offered again later.
     virtual HRESULT DoRenderSample(const MediaSample* sample) = 0;
+    // Streaming thread: true when DoRenderSample would return at once (a frame is asked for, or
+    // samples pass or go back). While it is false the graph may read ahead.
+    virtual bool SampleWanted() const = 0;
     // Pause and stop set streaming off, so a sample held in DoRenderSample is given back.
     virtual void SetStreaming(bool streaming) = 0;
     // A new position: requests and the end-of-stream mark of the old one are dropped.

@@ -99,7 +99,8 @@ int TemporalReference(const AVPacket* packet) {
 // before the wanted one instead of the start of the file. A key frame's number is the rank of
 // its timestamp among all packets', or where timestamps do not order the packets, its place in
 // decoding order when it is an IDR, or that place plus its temporal reference in MPEG video.
-std::vector<CMovieIndex::KeyPacket> KeyPackets(const std::string& path, int track, int64_t frames) {
+std::vector<CMovieIndex::KeyPacket> KeyPackets(const std::string& path, int track, int64_t frames,
+                                               std::vector<int64_t>* packetPts) {
     FormatContextPtr format;
     if (OpenInput(path, &format) < 0 || avformat_find_stream_info(format.get(), nullptr) < 0 ||
         track >= int(format->nb_streams)) {
@@ -146,6 +147,9 @@ std::vector<CMovieIndex::KeyPacket> KeyPackets(const std::string& path, int trac
     const bool delayed = format->streams[track]->codecpar->video_delay > 0;
     const bool ordered = order.front() != AV_NOPTS_VALUE && (reordered || !delayed) &&
                          std::adjacent_find(order.begin(), order.end()) == order.end();
+    if (ordered) {
+        *packetPts = order;
+    }
     std::vector<CMovieIndex::KeyPacket> known;
     for (CMovieIndex::KeyPacket key : keys) {
         if (ordered) {
@@ -254,7 +258,7 @@ HRESULT CMovieIndex::Get(const std::string& path, const IndexProgress& progress,
         std::adjacent_find(result->m_vPts.begin(), result->m_vPts.end(),
                            [](int64_t a, int64_t b) { return b <= a; }) == result->m_vPts.end();
 
-    result->m_vKeyPackets = KeyPackets(path, track, count);
+    result->m_vKeyPackets = KeyPackets(path, track, count, &result->m_vPacketPts);
 
     std::lock_guard lock(g_cacheLock);
     Cache()[key] = result;

@@ -34,6 +34,10 @@ public:
         int64_t before; // position of the packet before it, -1 when none
     };
     std::vector<KeyPacket> m_vKeyPackets;
+    // Where m_vKeyPackets is filled and every packet carries its own time: those times in
+    // presentation order, the undecodable leading frames included. The index's own times may
+    // be shifted from them (decoding times).
+    std::vector<int64_t> m_vPacketPts;
 
     int64_t FrameCount() const { return int64_t(m_vPts.size()); }
     // Index of the frame with this timestamp, -1 when there is none.

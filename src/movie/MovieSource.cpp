@@ -30,6 +30,15 @@ constexpr int kTimestampMisses = 3;
 // Recent frames kept decoded, so that stepping back does not decode from the key frame again.
 constexpr size_t kKeptFrames = 16;
 constexpr size_t kKeptBytes = size_t(64) << 20;
+// Frames decoded ahead of the last one asked for: enough to keep up with a held arrow key, few
+// enough that a seek elsewhere does not compete with them for long.
+constexpr int64_t kReadAhead = 4;
+// Frames just before a sought one are decoded even where they could be left out: a step back
+// finds them kept.
+constexpr int64_t kDecodedBehind = 4;
+// Key frames kept decoded besides: the slider's key-frame previews come back at once.
+constexpr size_t kKeyFrames = 8;
+constexpr size_t kKeyFrameBytes = size_t(32) << 20;
 
 // Decoders whose skipping of unreferenced frames leaves every other frame as it was: in these
 // codecs such a frame changes no state that a later frame uses. HEVC skips pictures that its
@@ -140,15 +149,20 @@ HRESULT CMovieSource::Open(const std::string& path, const IndexProgress& progres
         return hr;
     }
     const CMovieIndex& index = *s->m_pIndex;
-    s->m_bTimestampContainer = index.m_bPtsIncreasing && s->TimestampsAreFrames();
-    s->m_bByTimestamp = s->m_bTimestampContainer;
-    s->m_nFrameCount = s->DeliverableCount();
     for (const CMovieIndex::KeyPacket& key : index.m_vKeyPackets) {
         const int64_t frame = key.frame - index.m_nLeading;
-        if (frame > 0 && frame < s->m_nFrameCount) {
+        if (frame > 0 && frame < index.FrameCount()) {
             s->m_vCountKeys.push_back(
                 {frame, key.pos, key.before >= 0 ? key.before : key.pos, key.pts, 0, false});
         }
+    }
+    s->m_bByteSeeks = !s->TimestampsAreFrames() && s->KeyPacketsNameFrames();
+    s->m_bTimestampContainer =
+        (index.m_bPtsIncreasing && s->TimestampsAreFrames()) || s->m_bByteSeeks;
+    s->m_bByTimestamp = s->m_bTimestampContainer;
+    s->m_nFrameCount = s->DeliverableCount();
+    while (!s->m_vCountKeys.empty() && s->m_vCountKeys.back().frame >= s->m_nFrameCount) {
+        s->m_vCountKeys.pop_back();
     }
     const int64_t count = s->m_nFrameCount;
     // Read for every codec: a decoder that puts out nothing for a damaged packet leaves a gap too.
@@ -176,7 +190,7 @@ HRESULT CMovieSource::Open(const std::string& path, const IndexProgress& progres
 // Where frames are counted, the index's own key marks may be in decoding order; the key frames
 // numbered from their packets are the ones a seek starts from. Neither changes once open.
 int64_t CMovieSource::KeyFrameAtOrBefore(int64_t n) const {
-    if (m_bTimestampContainer || m_vCountKeys.empty()) {
+    if (m_vCountKeys.empty() || (m_bTimestampContainer && !m_bByteSeeks)) {
         return m_pIndex->KeyAtOrBefore(n);
     }
     const auto key = std::upper_bound(m_vCountKeys.begin(), m_vCountKeys.end(), n,
@@ -185,7 +199,7 @@ int64_t CMovieSource::KeyFrameAtOrBefore(int64_t n) const {
 }
 
 CMovieSource::~CMovieSource() {
-    m_vKept.clear();
+    Forget();
     CloseDecoder();
 }
 
@@ -221,6 +235,23 @@ bool CMovieSource::TimestampsAreFrames() const {
     }
     const AVCodecParameters* par = m_pFormat->streams[m_nStream]->codecpar;
     return format == "avi" && par->video_delay == 0 && m_pCodec->has_b_frames == 0;
+}
+
+// Transport and program streams carry a presentation time in the packet of each picture. Where
+// each packet has its own, they name the frames as a timestamp container's do, and a seek starts
+// at the key packet's file position.
+bool CMovieSource::KeyPacketsNameFrames() const {
+    return !m_vCountKeys.empty() && m_pIndex->m_nLeading == 0 &&
+           int64_t(m_pIndex->m_vPacketPts.size()) == m_pIndex->FrameCount();
+}
+
+int64_t CMovieSource::FrameOfPts(int64_t pts) const {
+    if (!m_bByteSeeks) {
+        return m_pIndex->FindPts(pts);
+    }
+    const std::vector<int64_t>& order = m_pIndex->m_vPacketPts;
+    const auto it = std::lower_bound(order.begin(), order.end(), pts);
+    return it != order.end() && *it == pts ? int64_t(it - order.begin()) : -1;
 }
 
 // A file cut short can end inside the last packet the index counted: its picture never comes
@@ -261,7 +292,7 @@ int64_t CMovieSource::DeliverableCount() {
             if (m_bSeenKey) {
                 ++out;
                 if (m_bByTimestamp && m_pFrame->pts != AV_NOPTS_VALUE) {
-                    last = std::max(last, index.FindPts(m_pFrame->pts));
+                    last = std::max(last, FrameOfPts(m_pFrame->pts));
                 }
             }
             av_frame_unref(m_pFrame.get());
@@ -421,6 +452,18 @@ int CMovieSource::DecodeNext() {
 }
 
 HRESULT CMovieSource::SeekToKey(int64_t key) {
+    // A demuxer without an index of its own seeks to a time by guessing: the key packet's file
+    // position is exact. Frames are then told by their timestamps, from the first key frame on.
+    const auto known = std::upper_bound(m_vCountKeys.begin(), m_vCountKeys.end(), key,
+                                        [](int64_t f, const CountKey& k) { return f < k.frame; });
+    if (m_bByteSeeks) {
+        const bool start = known == m_vCountKeys.begin();
+        if (!SeekToByte(start ? 0 : std::prev(known)->before)) {
+            return E_FAIL;
+        }
+        m_bSeenKey = start;
+        return S_OK;
+    }
     const int64_t pts = m_pIndex->m_vPts[size_t(key)];
     if (av_seek_frame(m_pFormat.get(), m_nStream, pts, AVSEEK_FLAG_BACKWARD) < 0) {
         return E_FAIL;
@@ -440,7 +483,7 @@ bool CMovieSource::MayDiscard() {
     if (m_nDiscardBefore <= 0 || m_pPacket->pts == AV_NOPTS_VALUE) {
         return false;
     }
-    const int64_t frame = m_pIndex->FindPts(m_pPacket->pts);
+    const int64_t frame = FrameOfPts(m_pPacket->pts);
     if (frame < 0 || frame >= m_nDiscardBefore) {
         return false;
     }
@@ -474,12 +517,14 @@ HRESULT CMovieSource::ReadFrame(int64_t n, uint8_t* dst, int stride) {
         return Fail(E_INVALIDARG, "frame " + std::to_string(n) + " is not among the " +
                                       std::to_string(FrameCount()) + " frames");
     }
-    HRESULT hr = ReadFrom(n, dst, stride);
+    m_nAsked = n;
+    const AVFrame* kept = Kept(n);
+    HRESULT hr = kept ? Deliver(kept, dst, stride) : ReadFrom(n, dst, stride);
     if (m_nLastError != 0 && !m_bOneThread) {
         // Damaged data. Frame threads may hand a patched-up picture out before the decoder marks
         // it so: from now on the movie is decoded on one thread, where the mark comes with it.
         m_bOneThread = true;
-        m_vKept.clear();
+        Forget();
         m_strError.clear();
         m_nLastError = 0;
         hr = OpenDecoder();
@@ -494,6 +539,48 @@ HRESULT CMovieSource::ReadFrame(int64_t n, uint8_t* dst, int stride) {
     return hr;
 }
 
+// The frame after the last one read is decoded only while nothing else is asked for, and kept
+// as the frames on the way to a sought frame are. It is read the way it would be when asked for,
+// minus the conversion; a failure ends the reading ahead and is met again, reported, when the
+// frame is asked for.
+bool CMovieSource::ReadAhead() {
+    const int64_t n = m_nNext;
+    if (n < 0 || n >= FrameCount() || m_nAsked < 0 || n <= m_nAsked ||
+        n - m_nAsked > std::min(kReadAhead, int64_t(m_nKeepLimit / 2))) {
+        return false;
+    }
+    m_strError.clear();
+    m_nLastError = 0;
+    const HRESULT hr = m_bByTimestamp ? ReadByTimestamp(n, nullptr, 0) : ReadByCount(n, nullptr, 0);
+    if (hr != S_OK || m_nLastError != 0 || m_nNext != n + 1) {
+        if (m_nLastError != 0) {
+            Forget(); // frame threads may have handed out patched pictures before the error
+        }
+        m_strError.clear();
+        m_nNext = -1;
+        return false;
+    }
+    return true;
+}
+
+// A frame found becomes the newest of its list: the last to make room.
+const AVFrame* CMovieSource::Kept(int64_t n) {
+    for (std::vector<KeptFrame>* list : {&m_vKept, &m_vKeyFrames}) {
+        const auto it = std::find_if(list->begin(), list->end(),
+                                     [n](const KeptFrame& kept) { return kept.index == n; });
+        if (it != list->end()) {
+            std::rotate(it, it + 1, list->end());
+            return list->back().frame.get();
+        }
+    }
+    return nullptr;
+}
+
+void CMovieSource::Forget() {
+    m_vKept.clear();
+    m_vKeyFrames.clear();
+}
+
 // Timestamps first while they tell the frames apart, then counting.
 HRESULT CMovieSource::ReadFrom(int64_t n, uint8_t* dst, int stride) {
     if (m_bByTimestamp) {
@@ -505,7 +592,7 @@ HRESULT CMovieSource::ReadFrom(int64_t n, uint8_t* dst, int stride) {
         // Timestamps did not tell this frame apart: count it, and trust no frame they named.
         // Only when that keeps happening are they given up for good.
         m_nNext = -1;
-        m_vKept.clear();
+        Forget();
         if (++m_nTimestampMisses < kTimestampMisses) {
             hr = ReadByCount(n, dst, stride);
             m_nNext = -1;
@@ -518,20 +605,14 @@ HRESULT CMovieSource::ReadFrom(int64_t n, uint8_t* dst, int stride) {
 
 // S_FALSE: timestamps cannot identify the frame.
 HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
-    for (const KeptFrame& kept : m_vKept) {
-        if (kept.index == n) {
-            return Deliver(kept.frame.get(), dst, stride);
-        }
-    }
-    const CMovieIndex& index = *m_pIndex;
     if (m_bCanDiscard) {
-        m_nDiscardBefore = n;
+        m_nDiscardBefore = std::max<int64_t>(0, n - kDecodedBehind);
     }
     struct EndDiscard {
         int64_t& before;
         ~EndDiscard() { before = 0; }
     } endDiscard{m_nDiscardBefore};
-    int64_t key = index.KeyAtOrBefore(n);
+    int64_t key = KeyFrameAtOrBefore(n);
     const bool forward =
         m_nNext >= 0 && n >= m_nNext && (key <= m_nNext || n - m_nNext < kForwardReach);
     if (!forward) {
@@ -556,9 +637,10 @@ HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
                 continue;
             }
             m_bSeenKey = true;
+            m_nLastError = 0; // what failed before the key frame concerns no frame after it
         }
         const int64_t ts = m_pFrame->pts;
-        const int64_t got = ts == AV_NOPTS_VALUE ? -1 : index.FindPts(ts);
+        const int64_t got = ts == AV_NOPTS_VALUE ? -1 : FrameOfPts(ts);
         if (got < 0 || (m_nNext >= 0 && got < m_nNext)) {
             av_frame_unref(m_pFrame.get());
             return S_FALSE;
@@ -576,8 +658,8 @@ HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
         // nothing refers to: such a picture is not kept for later. A frame is left out whole
         // or not at all.
         const bool whole = !m_vMayMiss[size_t(got)] || !IsInterlaced(m_pFrame.get());
-        if (whole && got <= n && n - got < int64_t(kKeptFrames)) {
-            Keep(got);
+        if (whole) {
+            Keep(got, n);
         }
         if (got == n) {
             const HRESULT hr = Deliver(m_pFrame.get(), dst, stride);
@@ -590,7 +672,7 @@ HRESULT CMovieSource::ReadByTimestamp(int64_t n, uint8_t* dst, int stride) {
             if (++tries >= kSeekTries || key == 0) {
                 return S_FALSE;
             }
-            key = index.KeyAtOrBefore(key - 1);
+            key = KeyFrameAtOrBefore(key - 1);
             if (Failed(SeekToKey(key))) {
                 return S_FALSE;
             }
@@ -689,7 +771,9 @@ HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
                 m_nNext = -1;
                 return Fail(E_FAIL, "the decoder gave more frames than the index holds");
             }
-            // The restart point gave other frames than counting did: never use it again.
+            // The restart point gave other frames than counting did: never use it again, nor
+            // what was kept since.
+            Forget();
             if (restartKey >= 0) {
                 m_vCountKeys[size_t(restartKey)].bad = true;
                 restartKey = -1;
@@ -707,7 +791,7 @@ HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
         // Where timestamps name frames, a count that disagrees with them is off: the decoder
         // lost pictures on the way, and no frame is shown under another one's number.
         if (m_bByTimestamp && m_pFrame->pts != AV_NOPTS_VALUE) {
-            const int64_t named = m_pIndex->FindPts(m_pFrame->pts);
+            const int64_t named = FrameOfPts(m_pFrame->pts);
             if (named >= 0 && named != got) {
                 av_frame_unref(m_pFrame.get());
                 m_nNext = -1;
@@ -715,6 +799,7 @@ HRESULT CMovieSource::ReadByCount(int64_t n, uint8_t* dst, int stride) {
             }
         }
         ++m_nNext;
+        Keep(got, n);
         if (!restarted && IsKeyFrame(m_pFrame.get())) {
             // The key packet before the newest one lies at or before this frame's packet.
             const int64_t from = m_nKeyPos[0] >= 0 ? m_nKeyPos[0] : m_nKeyPos[1];
@@ -826,30 +911,36 @@ bool CMovieSource::RestartAtKey(CountKey& key) {
     return false;
 }
 
-// The oldest kept frame makes room: the newest ones are nearest to the frames asked for next.
-void CMovieSource::Keep(int64_t index) {
+// Frame `index` (in m_pFrame) on the way to frame `n`: the frames just before it are kept for a
+// step back, key frames for the slider, the frames read ahead for a step forward. The oldest kept
+// frame makes room: the newest ones are nearest to the frames asked for next. Both lists are
+// bounded in frames and in bytes.
+void CMovieSource::Keep(int64_t index, int64_t n) {
+    const bool key = KeyFrameAtOrBefore(index) == index;
+    const bool near = index <= n && n - index < int64_t(kKeptFrames);
+    if ((!key && !near) || Damaged(m_pFrame.get())) {
+        return;
+    }
     if (m_nKeepLimit == 0) {
         const int bytes = av_image_get_buffer_size(AVPixelFormat(m_pFrame->format), m_pFrame->width,
                                                    m_pFrame->height, 1);
         m_nKeepLimit =
             bytes > 0 ? std::clamp<size_t>(kKeptBytes / size_t(bytes), 1, kKeptFrames) : 1;
+        m_nKeyLimit =
+            bytes > 0 ? std::clamp<size_t>(kKeyFrameBytes / size_t(bytes), 1, kKeyFrames) : 1;
     }
-    for (const KeptFrame& kept : m_vKept) {
-        if (kept.index == index) {
-            return;
-        }
-    }
-    if (Damaged(m_pFrame.get())) {
+    if (Kept(index)) {
         return;
     }
     FramePtr frame(av_frame_clone(m_pFrame.get()));
     if (!frame) {
         return; // no memory to spare: the frame is decoded again when asked for
     }
-    if (m_vKept.size() >= m_nKeepLimit) {
-        m_vKept.erase(m_vKept.begin());
+    std::vector<KeptFrame>& list = key ? m_vKeyFrames : m_vKept;
+    if (list.size() >= (key ? m_nKeyLimit : m_nKeepLimit)) {
+        list.erase(list.begin());
     }
-    m_vKept.push_back(KeptFrame{index, std::move(frame)});
+    list.push_back(KeptFrame{index, std::move(frame)});
 }
 
 // Every picture decoded after damaged data up to the next key frame may refer to what was lost:
@@ -874,7 +965,7 @@ HRESULT CMovieSource::Deliver(const AVFrame* frame, uint8_t* dst, int stride) {
     if (Damaged(frame)) {
         return Fail(E_FAIL, "its picture depends on damaged data");
     }
-    return Convert(frame, dst, stride);
+    return dst ? Convert(frame, dst, stride) : S_OK; // read ahead: kept only
 }
 
 HRESULT CMovieSource::Convert(const AVFrame* frame, uint8_t* dst, int stride) {

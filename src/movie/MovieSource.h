@@ -10,7 +10,8 @@
 // back).
 //
 // On the way to a frame named by timestamp the decoder leaves out earlier pictures that nothing
-// refers to, and the last frames it named stay decoded for a step back.
+// refers to. The last frames on the way stay decoded for a step back, as do the next few frames
+// read ahead for a step forward and a few key frames.
 #pragma once
 
 #include "movie/FfmpegHandles.h"
@@ -50,12 +51,18 @@ public:
     HRESULT ReadFrame(int64_t n, uint8_t* dst, int stride);
     // Why the last ReadFrame failed, e.g. "frame 12: Invalid data found when processing input".
     const std::string& Error() const { return m_strError; }
+    // Decodes and keeps the frame after the last one read, up to a few frames ahead of the last
+    // one asked for. False when there is nothing (more) to read ahead.
+    bool ReadAhead();
     // Pictures the decoder has put out since the source was opened.
     int64_t FramesDecoded() const { return m_nDecoded; }
 
 private:
     CMovieSource() = default;
     bool TimestampsAreFrames() const;
+    bool KeyPacketsNameFrames() const;
+    // The frame a timestamp names, -1 when none.
+    int64_t FrameOfPts(int64_t pts) const;
     HRESULT OpenDecoder();
     void CloseDecoder();
     // Notes why the call fails for Error().
@@ -75,8 +82,10 @@ private:
     bool Damaged(const AVFrame* frame) const;
     HRESULT Deliver(const AVFrame* frame, uint8_t* dst, int stride);
     HRESULT Convert(const AVFrame* frame, uint8_t* dst, int stride);
-    // Keeps a reference to the decoded m_pFrame, which is frame `index`.
-    void Keep(int64_t index);
+    // Keeps a reference to the decoded m_pFrame, which is frame `index`, decoded for frame `n`.
+    void Keep(int64_t index, int64_t n);
+    const AVFrame* Kept(int64_t n);
+    void Forget();
 
     struct Checkpoint {
         int64_t pos;        // file position at or before the key frame's packet
@@ -128,6 +137,7 @@ private:
     int64_t m_nFrameCount = 0;
     bool m_bTimestampContainer = false; // the container names every frame by its timestamp
     bool m_bByTimestamp = true;
+    bool m_bByteSeeks = false;  // timestamps name frames, seeks go to key packets' positions
     int m_nTimestampMisses = 0; // seeks in a row that timestamps could not place
     bool m_bOneThread = false;  // the decoder runs on one thread, since data was damaged
     bool m_bFlushed = false;    // the demuxer ended and the decoder was told so
@@ -146,8 +156,11 @@ private:
         int64_t index;
         FramePtr frame;
     };
-    std::vector<KeptFrame> m_vKept; // frames named by their timestamps, oldest first
-    size_t m_nKeepLimit = 0;        // how many may be kept; 0 until the frame size is known
+    std::vector<KeptFrame> m_vKept;      // recent frames, oldest first
+    std::vector<KeptFrame> m_vKeyFrames; // key frames, oldest first
+    size_t m_nKeepLimit = 0;             // how many may be kept; 0 until the frame size is known
+    size_t m_nKeyLimit = 0;
+    int64_t m_nAsked = -1; // the last frame asked for
 
     // While decoding towards a frame by timestamp, packets of earlier frames that no other
     // frame refers to need not be decoded. The frames whose packets went to the decoder that way

@@ -144,6 +144,11 @@ HRESULT CVideoReaderFilter::DoRenderSample(const MediaSample* sample) {
     }
 }
 
+bool CVideoReaderFilter::SampleWanted() const {
+    return m_evSkip.IsSet() || m_evOneFrame.IsSet() || m_evGrabAll.IsSet() ||
+           m_evNotStreaming.IsSet();
+}
+
 void CVideoReaderFilter::SetStreaming(bool streaming) {
     streaming ? m_evNotStreaming.Reset() : m_evNotStreaming.Set();
 }

@@ -37,6 +37,7 @@ public:
     HRESULT SetMediaType(const MediaType* type) override;
     void SetAllocator(int32_t bufferSize) override;
     HRESULT DoRenderSample(const MediaSample* sample) override;
+    bool SampleWanted() const override;
     void SetStreaming(bool streaming) override;
     void Flush() override;
     void EndOfStream() override;

@@ -22,10 +22,8 @@ QString Text(unsigned id) {
     return QString::fromStdString(res::LoadString(id));
 }
 
-// Wide enough for any placement a drag reaches, narrow enough to keep the crop maths in range.
-constexpr double kMaxZoomPercent = 100000;
-constexpr double kMaxDegrees = 1e6;
-constexpr int kMaxOffset = 1 << 20;
+constexpr double kMaxDegrees = PlacementLimits::kMaxDegrees;
+constexpr int kMaxOffset = PlacementLimits::kMaxOffset;
 
 } // namespace
 
@@ -51,7 +49,7 @@ CPlacementDlg::CPlacementDlg(CKeltDoc& doc, QWidget* parent)
             0, column, Qt::AlignCenter);
         Fields& f = m_fields[Index(slot)];
         f.zoom = new QDoubleSpinBox(this);
-        f.zoom->setRange(0.01, kMaxZoomPercent);
+        f.zoom->setRange(100 * PlacementLimits::kMinZoom, 100 * PlacementLimits::kMaxZoom);
         f.angle = new QDoubleSpinBox(this);
         f.angle->setRange(-kMaxDegrees, kMaxDegrees);
         for (QDoubleSpinBox* box : {f.zoom, f.angle}) {

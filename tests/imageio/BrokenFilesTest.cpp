@@ -157,7 +157,8 @@ TEST_F(BrokenFiles, DamagedFilesAskToLocateThenGiveCode4) {
                                                              : 4;
             EXPECT_EQ(ui.messages[0].details,
                       cut == 0      ? "cut: the file is empty"
-                      : cut < magic ? "cut: not a PNG, JPEG, TIFF, WebP or BMP picture"
+                      : cut < magic ? "cut: not a PNG, JPEG, TIFF, WebP, BMP, HEIF, AVIF, JPEG XL "
+                                      "or camera raw picture"
                                     : "cut: the " + Upper(ext) + " data is damaged or incomplete")
                 << ext << " cut at " << cut;
         }

@@ -11,7 +11,7 @@ namespace vx::test {
 
 void WritePng(const std::string& path, int w, int h, int colorType, int bitDepth, bool interlace,
               const std::vector<uint8_t>& samples, const std::vector<uint8_t>& paletteRgb,
-              const std::vector<uint8_t>& trns) {
+              const std::vector<uint8_t>& trns, const std::string& icc) {
     FILE* f = std::fopen(path.c_str(), "wb");
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -29,6 +29,10 @@ void WritePng(const std::string& path, int w, int h, int colorType, int bitDepth
     if (!trns.empty()) {
         png_set_tRNS(png, info, trns.data(), int(trns.size()), nullptr);
     }
+    if (!icc.empty()) {
+        png_set_iCCP(png, info, "profile", PNG_COMPRESSION_TYPE_BASE,
+                     reinterpret_cast<png_const_bytep>(icc.data()), png_uint_32(icc.size()));
+    }
     png_write_info(png, info);
     const size_t rowBytes = png_get_rowbytes(png, info);
     std::vector<png_bytep> rows(h);
@@ -42,7 +46,8 @@ void WritePng(const std::string& path, int w, int h, int colorType, int bitDepth
 }
 
 void WriteJpeg(const std::string& path, int w, int h, int components,
-               const std::vector<uint8_t>& samples, int orientation, bool progressive) {
+               const std::vector<uint8_t>& samples, int orientation, bool progressive,
+               const std::string& icc) {
     FILE* f = std::fopen(path.c_str(), "wb");
     jpeg_compress_struct c;
     jpeg_error_mgr err;
@@ -73,7 +78,10 @@ void WriteJpeg(const std::string& path, int w, int h, int components,
                                 0,   0};
         jpeg_write_marker(&c, JPEG_APP0 + 1, exif, sizeof exif);
     }
-    std::vector<uint8_t> line(size_t(w) * components);
+    if (!icc.empty()) {
+        jpeg_write_icc_profile(&c, reinterpret_cast<const JOCTET*>(icc.data()),
+                               unsigned(icc.size()));
+    }
     while (c.next_scanline < c.image_height) {
         JSAMPROW row =
             const_cast<JSAMPROW>(samples.data() + size_t(c.next_scanline) * w * components);

@@ -15,11 +15,12 @@ namespace vx::test {
 // PNG of any colour type and depth; `samples` holds rows top first as libpng takes them.
 void WritePng(const std::string& path, int w, int h, int colorType, int bitDepth, bool interlace,
               const std::vector<uint8_t>& samples, const std::vector<uint8_t>& paletteRgb = {},
-              const std::vector<uint8_t>& trns = {});
+              const std::vector<uint8_t>& trns = {}, const std::string& icc = {});
 // JPEG: components 1 (grey), 3 (RGB) or 4 (CMYK, Adobe-inverted as Photoshop writes it);
-// orientation > 1 adds an EXIF block with that tag.
+// orientation > 1 adds an EXIF block with that tag; an ICC profile goes in APP2 blocks.
 void WriteJpeg(const std::string& path, int w, int h, int components,
-               const std::vector<uint8_t>& samples, int orientation = 1, bool progressive = false);
+               const std::vector<uint8_t>& samples, int orientation = 1, bool progressive = false,
+               const std::string& icc = {});
 
 // The error code a load ends with (0: loaded); every "Locate file?" question is answered No
 // unless `platform` scripts otherwise.

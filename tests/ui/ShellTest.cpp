@@ -726,7 +726,8 @@ TEST(OpenFiles, CommandLineNamesPicturesOrAProject) {
               (std::vector<std::string>{"a.png", "b.mp4"}));
     const CommandLine batch = ParseCommandLine({"--project", "p.vpj"});
     EXPECT_EQ(batch.action, A::Fail);
-    EXPECT_EQ(batch.error, "unknown option --project");
+    EXPECT_EQ(batch.error, "--project goes with --batch");
+    EXPECT_EQ(ParseCommandLine({"--nope"}).error, "unknown option --nope");
     EXPECT_EQ(ParseCommandLine({"--", "-odd.png"}).files, std::vector<std::string>{"-odd.png"});
 
     test::TempDir dir;
