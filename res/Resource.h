@@ -32,6 +32,9 @@ constexpr unsigned ID_ALIGN_POINTS = 32980;
 constexpr unsigned ID_ALIGN_SCENE = 32981;
 constexpr unsigned ID_ALIGN_EYES = 32982;
 constexpr unsigned ID_ALIGN_CLEAR_POINTS = 32983;
+// A picture from a camera: 32990 ... 32999.
+constexpr unsigned ID_CAMERA_SOURCE = 32990;
+constexpr unsigned ID_CAMERA_TARGET = 32991;
 constexpr unsigned ID_SCAN_SOURCE_FIRST = 32858; // ... 32867
 constexpr unsigned ID_SCAN_SOURCE_LAST = 32867;
 constexpr unsigned ID_SCAN_TARGET_FIRST = 32868; // ... 32877
@@ -222,6 +225,16 @@ constexpr unsigned IDS_ALIGN_NO_EYES = 280;
 // The Choose Frame dialog's marks on the shown frame.
 constexpr unsigned IDS_KEY_FRAME_SHOWN = 260;
 constexpr unsigned IDS_FRAME_NOT_DECODED = 261;
+// A picture from a camera: 360 ... 369.
+constexpr unsigned IDS_CAMERA_ITEM = 360;
+constexpr unsigned IDS_CAMERA_TITLE = 361;
+constexpr unsigned IDS_CAMERA_CAPTURE = 362;
+constexpr unsigned IDS_CAMERA_CHOOSE = 363;
+constexpr unsigned IDS_CAMERA_STARTING = 364;
+constexpr unsigned IDS_CAMERA_FAILED = 365;
+constexpr unsigned IDS_CAMERA_LOST = 366;
+constexpr unsigned IDS_CAMERA_NO_PICTURE = 367;
+constexpr unsigned IDS_CAMERA_NONE = 368;
 // The command line and the work it does without a window.
 constexpr unsigned IDS_CMD_HELP_HINT = 310;
 constexpr unsigned IDS_CMD_UNKNOWN_OPTION = 311;

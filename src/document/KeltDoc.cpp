@@ -1101,20 +1101,26 @@ bool CKeltDoc::CanClose() {
 
 void CKeltDoc::OnAddTwainFile() {
     const std::string scanned = m_strTwainFile;
-    auto picture = std::make_unique<CDibImage>(m_ui, scanned, true);
-    const ESlot slot = m_bScanToSource ? ESlot::Source : ESlot::Target;
+    AddAcquiredPicture(m_bScanToSource ? ESlot::Source : ESlot::Target,
+                       std::make_unique<CDibImage>(m_ui, scanned, true), scanned, scanned);
+}
+
+void CKeltDoc::AddAcquiredPicture(ESlot slot, std::unique_ptr<CDibImage> picture,
+                                  const std::string& deviceFile, const std::string& name) {
     ReplaceSlot(slot, std::move(picture));
 
     auto writer = MakeWriteSource(*GetPicture(slot));
-    CFileProgress progress(m_ui, scanned, true);
+    CFileProgress progress(m_ui, name, true);
     char path[kPathBufferSize] = "";
     int one = 1;
     if (ImExp_SelectFileAndWrite(writer.get(), m_ui, path, &one, &progress, nullptr, 1)) {
-        unlink(scanned.c_str());
+        if (!deviceFile.empty()) {
+            unlink(deviceFile.c_str());
+        }
         // The kept file is the picture's own from now on: a project goes back to it.
         GetPicture(slot)->SetPath(path);
     } else if (ImExp_LastError() == ImExpError::CantWrite) {
-        CMyException(8).Report(m_ui); // the scanner's file stays where it is
+        CMyException(8).Report(m_ui); // the device's file stays where it is
     }
     m_host.UpdateAllViews();
     m_pPreview.reset();

@@ -192,6 +192,12 @@ public:
     // Takes over a file the scanner wrote: installs it in the slot of the latest scan command and
     // offers to keep it; the scanner's file is deleted once it has been saved elsewhere.
     void OnAddTwainFile();
+    // A picture a device handed over (a scan, a camera's capture): installed in `slot` as one
+    // undo step, then offered for keeping under a name of the user's choice. `deviceFile` is the
+    // device's own copy, deleted once the picture is kept elsewhere; empty when there is none.
+    // `name` titles the progress of that save.
+    void AddAcquiredPicture(ESlot slot, std::unique_ptr<CDibImage> picture,
+                            const std::string& deviceFile, const std::string& name);
     // A file loaded as the menus load it, with their reports and Locate: a movie (known by its
     // name) through the Choose Frame dialog, anything else as an image file.
     void LoadFile(ESlot slot, const std::string& path);

@@ -1,5 +1,6 @@
 #include "ui/DisplayPixels.h"
 
+#include "base/MyException.h"
 #include "movie/DrawTarget.h"
 
 #include <QWidget>
@@ -63,6 +64,31 @@ void StretchUpright(const CDibImage& picture, QImage& out, const QRect& target) 
     }
     StretchUpright(out, target.x(), target.y(), target.width(), target.height(), 0, 0,
                    picture.Width(), picture.Height(), picture.Bits(), *picture.Header());
+}
+
+std::unique_ptr<CDibImage> PictureFromImage(const QImage& image) {
+    if (image.isNull()) {
+        return nullptr;
+    }
+    // Premultiplied, a colour over white is the colour plus what the alpha leaves of white.
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (argb.isNull()) {
+        throw CMyException(3); // no memory for the conversion
+    }
+    const int w = argb.width();
+    const int h = argb.height();
+    auto picture = std::make_unique<CDibImage>(w, h);
+    for (int y = 0; y < h; ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(argb.constScanLine(h - 1 - y));
+        uint8_t* out = picture->Row(y);
+        for (int x = 0; x < w; ++x) {
+            const int white = 255 - qAlpha(in[x]);
+            out[3 * x] = uint8_t(qBlue(in[x]) + white);
+            out[3 * x + 1] = uint8_t(qGreen(in[x]) + white);
+            out[3 * x + 2] = uint8_t(qRed(in[x]) + white);
+        }
+    }
+    return picture;
 }
 
 QSize DeviceSize(const QWidget& widget) {

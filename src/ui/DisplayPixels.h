@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <memory>
 
 class QWidget;
 
@@ -20,6 +21,10 @@ void StretchUpright(QImage& out, int x, int y, int w, int h, int srcX, int srcY,
 
 // The whole picture stretched upright into `target` of the image.
 void StretchUpright(const CDibImage& picture, QImage& out, const QRect& target);
+
+// An image of any format (a camera's frame) as a picture: bottom row first, BGR, transparent
+// parts on white as in the image files. Null for a null image; throws code 3 when too large.
+std::unique_ptr<CDibImage> PictureFromImage(const QImage& image);
 
 // The widget's size in the screen's own pixels: at a scale factor of 2 a view of 800 x 600 shows
 // 1600 x 1200 of them, and a picture drawn at that size is crisp.

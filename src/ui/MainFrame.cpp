@@ -7,6 +7,7 @@
 #include "res/UiTables.h"
 #include "scanner/ScanMenu.h"
 #include "scanner/TwainDevices.h"
+#include "ui/CameraDlg.h"
 #include "ui/ChildFrame.h"
 #include "ui/CommandActions.h"
 #include "ui/FocusReturn.h"
@@ -39,6 +40,7 @@ namespace vx::ui {
 namespace {
 // The first scan command of the Source (0) and Target (1) Scan submenus.
 constexpr unsigned kScanBases[2] = {res::ID_SCAN_SOURCE_FIRST, res::ID_SCAN_TARGET_FIRST};
+constexpr unsigned kCameraIds[2] = {res::ID_CAMERA_SOURCE, res::ID_CAMERA_TARGET};
 } // namespace
 
 namespace {
@@ -185,6 +187,8 @@ void CMainFrame::BuildMenus() {
         for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
             if (menu->actions().contains(m_pActions->Get(kScanBases[i]))) {
                 m_pScanMenus[i] = menu;
+                // Cameras come and go: looked for each time the submenu opens.
+                connect(menu, &QMenu::aboutToShow, this, [this, i] { UpdateCameraItem(i); });
             }
         }
     }
@@ -415,6 +419,8 @@ void CMainFrame::RegisterScanCommands() {
     OnUpdateRange(res::ID_SCAN_SOURCE_FIRST, res::ID_SCAN_TARGET_LAST, [this](CCmdUI& ui) {
         ui.Enable(m_pTwainDevices && ScanItemsEnabled(m_pTwainDevices->Names().size()));
     });
+    OnCommand(res::ID_CAMERA_SOURCE, [this] { OnCamera(ESlot::Source); });
+    OnCommand(res::ID_CAMERA_TARGET, [this] { OnCamera(ESlot::Target); });
     OnCommand(res::ID_SCAN_ADD_DEVICE, [this] { OnAddDevice(); });
     OnUpdate(res::ID_SCAN_ADD_DEVICE,
              [this](CCmdUI& ui) { ui.Enable(m_pTwainDevices != nullptr); });
@@ -496,6 +502,40 @@ void CMainFrame::OnAddDevice() {
         m_pTwainDevices->SetNames(dialog.m_selected);
     }
     ClearTwainMenus();
+}
+
+void CMainFrame::UpdateCameraItem(int index) {
+    QMenu* menu = m_pScanMenus[index];
+    QAction* item = m_pActions->Get(kCameraIds[index]);
+    const bool present = !CCameraDlg::Cameras().isEmpty();
+    if (present == menu->actions().contains(item)) {
+        return;
+    }
+    if (!present) {
+        menu->removeAction(item);
+        return;
+    }
+    item->setText(Text(res::IDS_CAMERA_ITEM));
+    QAction* separator = nullptr;
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator()) {
+            separator = action;
+            break;
+        }
+    }
+    menu->insertAction(separator, item);
+    m_pActions->Update(item);
+}
+
+void CMainFrame::OnCamera(ESlot slot) {
+    CFocusReturn focus;
+    CCameraDlg dialog(m_ui, this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    if (std::unique_ptr<CDibImage> picture = dialog.TakePicture()) {
+        m_doc.AddAcquiredPicture(slot, std::move(picture), {}, dialog.CameraName());
+    }
 }
 
 void CMainFrame::OnTwainMessage(const std::string& path) {

@@ -92,6 +92,9 @@ private:
     void FillTwainMenus();
     void ClearTwainMenus();
     void OnAddDevice();
+    // The "Camera…" item sits above the separator while a camera is connected.
+    void UpdateCameraItem(int index);
+    void OnCamera(ESlot slot);
     void ToggleFrame(CMyFrameWnd* frame);
 
     CKeltDoc& m_doc;

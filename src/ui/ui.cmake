@@ -1,8 +1,10 @@
 # The Qt application: the libraries vexel_ui (windows, views, dialogs) and vexel_app (the
 # application object), and the program vexel-helper.
-find_package(Qt6 REQUIRED COMPONENTS Widgets)
+find_package(Qt6 REQUIRED COMPONENTS Widgets Multimedia MultimediaWidgets)
 
-vexel_layer(ui LINKS vexel_document vexel_scanner Qt6::Widgets)
+# Cameras through Qt Multimedia: the scanner library reaches no webcam.
+vexel_layer(ui LINKS vexel_document vexel_scanner Qt6::Widgets Qt6::Multimedia
+            Qt6::MultimediaWidgets)
 target_sources(vexel_ui PRIVATE ${PROJECT_SOURCE_DIR}/res/vexel.qrc)
 set_target_properties(vexel_ui PROPERTIES AUTOMOC ON AUTORCC ON)
 # The installed help page and icons are looked up from the program's own folder.

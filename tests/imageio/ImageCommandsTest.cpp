@@ -181,6 +181,31 @@ TEST_F(ImageCommands, ScannedFileIsKeptUntilSavedElsewhere) {
     EXPECT_NE(doc.m_pPreview, nullptr);
 }
 
+// A camera's capture has no file of its own: it fills the slot as a scan does, as one undo step,
+// and the offer to keep it names the camera.
+TEST_F(ImageCommands, CapturedPictureFillsTheSlotLikeAScan) {
+    ui.previewSize = ViewSize{80, 80};
+    LoadBoth();
+    const CDibImage* before = doc.m_pTarget.get();
+    ui.AnswerNoFile();
+    doc.AddAcquiredPicture(ESlot::Target, std::make_unique<CDibImage>(50, 40), {}, "Webcam");
+    EXPECT_EQ(doc.m_pTarget->Width(), 50);
+    EXPECT_FALSE(doc.m_bTargetSaved);
+    EXPECT_TRUE(doc.m_pTarget->GetPath().empty());
+    EXPECT_TRUE(ui.fileDialogs.back().save);
+    EXPECT_NE(doc.m_pPreview, nullptr);
+    doc.Undo();
+    EXPECT_EQ(doc.m_pTarget.get(), before);
+
+    ui.AnswerFile(dir.File("capture.png"));
+    doc.AddAcquiredPicture(ESlot::Source, std::make_unique<CDibImage>(30, 20), {}, "Webcam");
+    EXPECT_EQ(ui.progressDialogs.back().text, "Webcam");
+    EXPECT_EQ(doc.m_pSource->GetPath(), dir.File("capture.png"));
+    EXPECT_EQ(CDibImage(ui, dir.File("capture.png"), false).Width(), 30);
+    EXPECT_FALSE(doc.m_bSourceSaved); // the framed picture is what a save means
+    EXPECT_TRUE(ui.messages.empty());
+}
+
 TEST_F(ImageCommands, ReadOnlyFilesAreNeitherReplacedBySaveNorByExport) {
     LoadBoth();
     const std::string picture = dir.File("locked.png");

@@ -9,6 +9,7 @@
 #include "res/UiTables.h"
 #include "support/TempDir.h"
 #include "support/TestData.h"
+#include "ui/CameraDlg.h"
 #include "ui/ChooseFrameDlg.h"
 #include "ui/CommandActions.h"
 #include "ui/FixedSplitter.h"
@@ -111,6 +112,55 @@ TEST(Shell, MenuTreeTextsAndIds) {
     QMenu* scan = source->actions().at(2)->menu();
     ASSERT_NE(scan, nullptr);
     EXPECT_EQ(Texts(scan), (std::vector<std::string>{"No TWAIN devices", "-", "&Add device..."}));
+}
+
+TEST(Shell, TheScanSubmenusOfferACameraOnlyWhileOneIsConnected) {
+    test::TempDir dir;
+    Shell shell(dir.File("app.INI"));
+    emit TopMenu(shell.Main(), 0)->aboutToShow();
+    const bool connected = !ui::CCameraDlg::Cameras().isEmpty();
+    for (int i = 0; i < 2; ++i) {
+        emit shell.Main().ScanMenu(i)->aboutToShow();
+        std::vector<std::string> expected{"No TWAIN devices", "-", "&Add device..."};
+        if (connected) {
+            expected.insert(expected.begin() + 1, "Camera\u2026");
+        }
+        EXPECT_EQ(Texts(shell.Main().ScanMenu(i)), expected);
+    }
+}
+
+// Needs a camera: the live view comes up, Capture fills the slot and nothing else changes.
+TEST(Shell, ACameraCaptureFillsTheChosenSlotLikeAScan) {
+    test::TempDir dir;
+    Shell shell(dir.File("app.INI"));
+    shell.app.Platform().SetFileDialogHook(
+        [](const FileDialogOptions&) { return std::optional<FileDialogResult>(); });
+    if (ui::CCameraDlg::Cameras().isEmpty()) {
+        // Unplugged after the menu opened: said so, and nothing changes.
+        shell.Main().Actions().Get(res::ID_CAMERA_SOURCE)->trigger();
+        EXPECT_EQ(shell.messages, std::vector<std::string>{"No camera is connected."});
+        EXPECT_EQ(shell.app.Doc().m_pSource, nullptr);
+        EXPECT_FALSE(shell.app.Doc().CanUndo());
+        GTEST_SKIP() << "no camera on this machine (no /dev/video* device): nothing captured";
+    }
+    QTimer::singleShot(0, [] {
+        auto* dialog = dynamic_cast<ui::CCameraDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        if (QTest::qWaitFor([dialog] { return dialog->CaptureButton()->isEnabled(); }, 20000)) {
+            dialog->CaptureButton()->click();
+        } else {
+            dialog->CancelButton()->click();
+        }
+    });
+    shell.Main().Actions().Get(res::ID_CAMERA_TARGET)->trigger();
+    if (!shell.messages.empty()) {
+        GTEST_SKIP() << "the camera can't be used here: " << shell.messages[0];
+    }
+    ASSERT_NE(shell.app.Doc().m_pTarget, nullptr);
+    EXPECT_GT(shell.app.Doc().m_pTarget->Width(), 0);
+    EXPECT_EQ(shell.app.Doc().m_pSource, nullptr);
+    EXPECT_FALSE(shell.app.Doc().m_bTargetSaved);
+    EXPECT_TRUE(shell.app.Doc().CanUndo());
 }
 
 TEST(Shell, AcceleratorsBindTheTableOnly) {
