@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <random>
 #include <thread>
 #include <vector>
@@ -168,43 +169,64 @@ BENCHMARK(BM_SeekDraw)
     ->Iterations(60)
     ->Unit(benchmark::kMillisecond);
 
-// One 640 x 360 stream, 12 s with key frames 100 apart, copied into each container: seeks there
-// differ only by how frames are found (timestamps in MP4 and Matroska, counting elsewhere).
+// A few streams, each made once in a container with timestamps and copied into the others: seeks
+// there differ only by how frames are found (timestamps in MP4 and Matroska, packet times in
+// transport streams, picture order or counting elsewhere).
+struct Master {
+    const char* file;
+    const char* size;
+    int frames;
+    const char* encoder; // ffmpeg output options, the format included
+};
+constexpr Master kMasters[] = {
+    // 640 x 360, 12 s, key frames 100 apart.
+    {"vexel_bench_seek_master.mp4", "640x360", 300,
+     "-c:v libx264 -preset ultrafast -bf 3 -x264-params keyint=100:scenecut=0 -f mp4"},
+    {"vexel_bench_seek_master.mpg", "640x360", 300, "-c:v mpeg2video -q:v 4 -bf 2 -g 100 -f vob"},
+    // Key frames that are recovery points, not instantaneous refreshes.
+    {"vexel_bench_seek_master_open.mp4", "640x360", 300,
+     "-c:v libx264 -preset ultrafast -bf 3 -x264-params keyint=100:min-keyint=100:open-gop=1:"
+     "scenecut=0 -f mp4"},
+    // 1920 x 1080 with x264's own key frame distance.
+    {"vexel_bench_seek_master_1080p.mp4", "1920x1080", 500,
+     "-c:v libx264 -preset ultrafast -bf 3 -x264-params keyint=250:scenecut=0 -f mp4"},
+};
+
 struct Container {
-    const char* name;
-    const char* codec; // "h264" or "mpeg2"
+    const char* name; // the copy's name after "vexel_bench_seek.", its extension last
+    int master;       // kMasters
 };
 constexpr Container kContainers[] = {
-    {"mp4", "h264"},  {"mkv", "h264"},  {"ts", "h264"},         {"m2ts", "h264"},
-    {"h264", "h264"}, {"mpg", "mpeg2"}, {"mpeg2.mp4", "mpeg2"},
+    {"mp4", 0},      {"mkv", 0},        {"ts", 0},         {"m2ts", 0},      {"h264", 0},
+    {"mpg", 1},      {"mpeg2.mp4", 1},  {"open.mp4", 2},   {"open.h264", 2}, {"1080p.mp4", 3},
+    {"1080p.ts", 3}, {"1080p.m2ts", 3}, {"1080p.h264", 3},
 };
+constexpr int kFirst1080p = 9;
 
 std::string ContainerMovie(const Container& c) {
     const auto dir = std::filesystem::temp_directory_path();
-    const bool h264 = c.codec == std::string("h264");
-    // The stream is made once in a container with timestamps, then copied into the others.
-    const std::string master =
-        (dir / (h264 ? "vexel_bench_seek_master.mp4" : "vexel_bench_seek_master.mpg")).string();
+    const Master& m = kMasters[c.master];
+    const std::string master = (dir / m.file).string();
     const std::string p = (dir / (std::string("vexel_bench_seek.") + c.name)).string();
     const std::string ffmpeg = "ffmpeg -nostdin -hide_banner -loglevel error -y ";
     if (!std::filesystem::exists(master)) {
-        const std::string encoder =
-            h264
-                ? " -c:v libx264 -preset ultrafast -bf 3 -x264-params keyint=100:scenecut=0 -f mp4 "
-                : " -c:v mpeg2video -q:v 4 -bf 2 -g 100 -f vob ";
-        const std::string command = ffmpeg + "-f lavfi -i testsrc2=s=640x360:r=25 -frames:v 300 " +
-                                    "-pix_fmt yuv420p" + encoder + "'" + master + ".part' && mv '" +
-                                    master + ".part' '" + master + "'";
+        const std::string command = ffmpeg + "-f lavfi -i testsrc2=s=" + m.size +
+                                    ":r=25 -frames:v " + std::to_string(m.frames) +
+                                    " -pix_fmt yuv420p " + m.encoder + " '" + master +
+                                    ".part' && mv '" + master + ".part' '" + master + "'";
         if (std::system(command.c_str()) != 0) {
             return std::string();
         }
     }
+    if (master == p) {
+        return p;
+    }
     if (!std::filesystem::exists(p)) {
-        const std::string name = c.name;
-        const std::string format = name == "mpg" ? " -f vob" : name == "h264" ? " -f h264" : "";
+        const std::string ext = std::filesystem::path(p).extension().string().substr(1);
+        const std::string format = ext == "mpg" ? " -f vob" : ext == "h264" ? " -f h264" : "";
         const std::string command = ffmpeg + "-i '" + master + "' -c copy" + format + " '" + p +
-                                    ".part." + name + "' && mv '" + p + ".part." + name + "' '" +
-                                    p + "'";
+                                    ".part." + ext + "' && mv '" + p + ".part." + ext + "' '" + p +
+                                    "'";
         if (std::system(command.c_str()) != 0) {
             return std::string();
         }
@@ -255,8 +277,14 @@ void BM_SeekByContainer(benchmark::State& state) {
     Median(state, ms);
 }
 BENCHMARK(BM_SeekByContainer)
-    ->ArgsProduct({{0, 1, 2, 3, 4, 5, 6}, {0, 1, 2}})
+    ->ArgsProduct({benchmark::CreateDenseRange(0, kFirst1080p - 1, 1), {0, 1, 2}})
     ->Iterations(60)
+    ->Unit(benchmark::kMillisecond);
+// The 1080p copies decode for longer: fewer seeks.
+BENCHMARK(BM_SeekByContainer)
+    ->ArgsProduct({benchmark::CreateDenseRange(kFirst1080p, int(std::size(kContainers)) - 1, 1),
+                   {0, 1, 2}})
+    ->Iterations(20)
     ->Unit(benchmark::kMillisecond);
 
 } // namespace
