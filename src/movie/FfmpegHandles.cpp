@@ -26,6 +26,10 @@ void FrameDeleter::operator()(AVFrame* p) const {
     av_frame_free(&p);
 }
 
+void ParserDeleter::operator()(AVCodecParserContext* p) const {
+    av_parser_close(p);
+}
+
 void SwsContextDeleter::operator()(SwsContext* p) const {
     sws_freeContext(p);
 }

@@ -9,6 +9,7 @@ struct AVFormatContext;
 struct AVCodecContext;
 struct AVPacket;
 struct AVFrame;
+struct AVCodecParserContext;
 struct SwsContext;
 struct FFMS_Index;
 struct FFMS_Indexer;
@@ -27,6 +28,9 @@ struct PacketDeleter {
 struct FrameDeleter {
     void operator()(AVFrame* p) const;
 };
+struct ParserDeleter {
+    void operator()(AVCodecParserContext* p) const; // av_parser_close
+};
 struct SwsContextDeleter {
     void operator()(SwsContext* p) const;
 };
@@ -42,6 +46,7 @@ using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextDeleter>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+using ParserPtr = std::unique_ptr<AVCodecParserContext, ParserDeleter>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;
 using FfmsIndexPtr = std::unique_ptr<FFMS_Index, FfmsIndexDeleter>;
 using FfmsIndexerPtr = std::unique_ptr<FFMS_Indexer, FfmsIndexerDeleter>;

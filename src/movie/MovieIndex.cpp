@@ -11,6 +11,7 @@ extern "C" {
 #include <ffms.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -95,12 +96,113 @@ int TemporalReference(const AVPacket* packet) {
     return -1;
 }
 
+// The first picture of a coded video sequence: H.264 and HEVC count the order of display
+// afresh from there.
+bool RestartsPictureOrder(const AVPacket* packet, AVCodecID codec) {
+    for (int i = 0; i + 3 < packet->size; ++i) {
+        const uint8_t* p = packet->data + i;
+        if (p[0] == 0 && p[1] == 0 && p[2] == 1 &&
+            ((codec == AV_CODEC_ID_H264 && (p[3] & 0x1f) == 5) ||
+             (codec == AV_CODEC_ID_HEVC && ((p[3] >> 1) & 0x3f) >= 16 &&
+              ((p[3] >> 1) & 0x3f) <= 20))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// What the parser tells of a packet's picture.
+struct Picture {
+    int64_t order; // picture order count
+    bool restarts; // the count starts again at it
+    bool intra;
+};
+
+// Frame numbers of the packets (decoding order) from their pictures' order counts: a coded video
+// sequence is shown whole before the next one. Empty when the counts do not name each frame once,
+// or put a picture further from its place in decoding order than a decoder holds pictures back
+// (a count that restarts where the parser did not see it).
+std::vector<int64_t> FramesByPictureOrder(const std::vector<Picture>& pictures) {
+    constexpr int64_t kMaxHeldBack = 16;
+    std::vector<int64_t> frames(pictures.size());
+    std::vector<std::pair<int64_t, size_t>> run;
+    for (size_t start = 0; start < pictures.size();) {
+        size_t end = start + 1;
+        while (end < pictures.size() && !pictures[end].restarts) {
+            ++end;
+        }
+        run.clear();
+        for (size_t i = start; i < end; ++i) {
+            run.emplace_back(pictures[i].order, i);
+        }
+        std::sort(run.begin(), run.end());
+        for (size_t r = 0; r < run.size(); ++r) {
+            const int64_t frame = int64_t(start + r);
+            if ((r > 0 && run[r].first == run[r - 1].first) ||
+                std::abs(frame - int64_t(run[r].second)) > kMaxHeldBack) {
+                return {};
+            }
+            frames[run[r].second] = frame;
+        }
+        start = end;
+    }
+    return frames;
+}
+
+// Reads the picture order of H.264 and HEVC packets, each a whole picture.
+class PictureOrderReader {
+public:
+    PictureOrderReader(const AVCodecParameters* par)
+        : m_codec(par->codec_id), m_parser(av_parser_init(par->codec_id)),
+          m_context(avcodec_alloc_context3(nullptr)) {
+        m_ok = m_parser && m_context && avcodec_parameters_to_context(m_context.get(), par) >= 0;
+        if (m_ok) {
+            m_parser->flags |= PARSER_FLAG_COMPLETE_FRAMES;
+        }
+    }
+    // False once a packet was no whole frame picture with a position after the last one's.
+    bool Add(AVPacket* packet) {
+        if (!m_ok) {
+            return false;
+        }
+        uint8_t* out = nullptr;
+        int size = 0;
+        av_parser_parse2(m_parser.get(), m_context.get(), &out, &size, packet->data, packet->size,
+                         AV_NOPTS_VALUE, AV_NOPTS_VALUE, packet->pos);
+        // HEVC's parser leaves the structure unknown for frames; fields come as pictures of
+        // their own in both codecs.
+        const int structure = m_parser->picture_structure;
+        const bool frame =
+            structure == AV_PICTURE_STRUCTURE_FRAME ||
+            (m_codec == AV_CODEC_ID_HEVC && structure == AV_PICTURE_STRUCTURE_UNKNOWN);
+        m_ok = size == packet->size && frame && packet->pos >= 0 &&
+               (m_positions.empty() || packet->pos > m_positions.back());
+        m_pictures.push_back({m_parser->output_picture_number,
+                              RestartsPictureOrder(packet, m_codec),
+                              m_parser->pict_type == AV_PICTURE_TYPE_I});
+        m_positions.push_back(packet->pos);
+        return m_ok;
+    }
+    bool Usable() const { return m_ok; }
+    const std::vector<Picture>& Pictures() const { return m_pictures; }
+    const std::vector<int64_t>& Positions() const { return m_positions; }
+
+private:
+    AVCodecID m_codec;
+    ParserPtr m_parser;
+    CodecContextPtr m_context;
+    bool m_ok = false;
+    std::vector<Picture> m_pictures;
+    std::vector<int64_t> m_positions;
+};
+
 // The key packets, read once with the index: a seek that counts frames starts at the key frame
 // before the wanted one instead of the start of the file. A key frame's number is the rank of
-// its timestamp among all packets', or where timestamps do not order the packets, its place in
-// decoding order when it is an IDR, or that place plus its temporal reference in MPEG video.
+// its timestamp among all packets', or where timestamps do not order the packets, the rank of
+// its picture order count in H.264 and HEVC, its place in decoding order when it is an IDR, or
+// that place plus its temporal reference in MPEG video.
 std::vector<CMovieIndex::KeyPacket> KeyPackets(const std::string& path, int track, int64_t frames,
-                                               std::vector<int64_t>* packetPts) {
+                                               bool leading, CMovieIndex* index) {
     FormatContextPtr format;
     if (OpenInput(path, &format) < 0 || avformat_find_stream_info(format.get(), nullptr) < 0 ||
         track >= int(format->nb_streams)) {
@@ -113,14 +215,26 @@ std::vector<CMovieIndex::KeyPacket> KeyPackets(const std::string& path, int trac
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         format->streams[i]->discard = int(i) == track ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
     }
-    const AVCodecID codec = format->streams[track]->codecpar->codec_id;
+    const AVCodecParameters* par = format->streams[track]->codecpar;
+    const AVCodecID codec = par->codec_id;
+    // Transport and program streams time every picture; a stream cut before its first key frame
+    // starts with pictures whose order is not known.
+    std::unique_ptr<PictureOrderReader> pictures;
+    if ((codec == AV_CODEC_ID_H264 || codec == AV_CODEC_ID_HEVC) && !leading &&
+        name.find("mpeg") == std::string::npos) {
+        pictures = std::make_unique<PictureOrderReader>(par);
+    }
     PacketPtr packet(av_packet_alloc());
     std::vector<int64_t> pts; // of every packet, in decoding order
     std::vector<CMovieIndex::KeyPacket> keys;
+    std::vector<size_t> keyAt; // each key packet's place in decoding order
     int64_t before = -1;
     bool reordered = false; // some packet is shown at another time than it is decoded
     while (packet && av_read_frame(format.get(), packet.get()) >= 0) {
         if (packet->stream_index == track) {
+            if (pictures && !pictures->Add(packet.get())) {
+                pictures.reset();
+            }
             if ((packet->flags & AV_PKT_FLAG_KEY) && packet->pos >= 0 &&
                 (keys.empty() || packet->pos > keys.back().pos)) {
                 const int64_t at = int64_t(pts.size());
@@ -130,6 +244,7 @@ std::vector<CMovieIndex::KeyPacket> KeyPackets(const std::string& path, int trac
                     frame = tr >= 0 ? at + tr : -1;
                 }
                 keys.push_back({packet->pos, packet->pts, frame, before});
+                keyAt.push_back(size_t(at));
             }
             before = packet->pos;
             reordered = reordered || packet->pts != packet->dts;
@@ -144,11 +259,33 @@ std::vector<CMovieIndex::KeyPacket> KeyPackets(const std::string& path, int trac
     std::sort(order.begin(), order.end());
     // Timestamps that merely repeat the decoding times of a stream with delayed pictures (as
     // some containers write them) do not tell where a picture is shown.
-    const bool delayed = format->streams[track]->codecpar->video_delay > 0;
-    const bool ordered = order.front() != AV_NOPTS_VALUE && (reordered || !delayed) &&
-                         std::adjacent_find(order.begin(), order.end()) == order.end();
+    const bool delayed = par->video_delay > 0;
+    bool ordered = order.front() != AV_NOPTS_VALUE && (reordered || !delayed) &&
+                   std::adjacent_find(order.begin(), order.end()) == order.end();
+    if (!ordered && pictures) {
+        // The frames' numbers stand in for the missing times. A key packet whose picture is not
+        // intra (a gradual refresh) is no place to start from: later pictures may refer to
+        // pictures before it.
+        std::vector<int64_t> numbers = FramesByPictureOrder(pictures->Pictures());
+        if (!numbers.empty()) {
+            std::vector<CMovieIndex::KeyPacket> intra;
+            for (size_t k = 0; k < keys.size(); ++k) {
+                if (pictures->Pictures()[keyAt[k]].intra) {
+                    intra.push_back(keys[k]);
+                    intra.back().pts = numbers[keyAt[k]];
+                }
+            }
+            keys = std::move(intra);
+            index->m_vPacketPos = pictures->Positions();
+            index->m_vPacketFrame = std::move(numbers);
+            for (size_t i = 0; i < order.size(); ++i) {
+                order[i] = int64_t(i);
+            }
+            ordered = true;
+        }
+    }
     if (ordered) {
-        *packetPts = order;
+        index->m_vPacketPts = order;
     }
     std::vector<CMovieIndex::KeyPacket> known;
     for (CMovieIndex::KeyPacket key : keys) {
@@ -169,6 +306,13 @@ std::vector<CMovieIndex::KeyPacket> KeyPackets(const std::string& path, int trac
 int64_t CMovieIndex::FindPts(int64_t pts) const {
     auto it = std::lower_bound(m_vPts.begin(), m_vPts.end(), pts);
     return (it != m_vPts.end() && *it == pts) ? int64_t(it - m_vPts.begin()) : -1;
+}
+
+int64_t CMovieIndex::FrameOfPacket(int64_t pos) const {
+    auto it = std::lower_bound(m_vPacketPos.begin(), m_vPacketPos.end(), pos);
+    return (it != m_vPacketPos.end() && *it == pos)
+               ? m_vPacketFrame[size_t(it - m_vPacketPos.begin())]
+               : -1;
 }
 
 int64_t CMovieIndex::KeyAtOrBefore(int64_t frame) const {
@@ -258,7 +402,7 @@ HRESULT CMovieIndex::Get(const std::string& path, const IndexProgress& progress,
         std::adjacent_find(result->m_vPts.begin(), result->m_vPts.end(),
                            [](int64_t a, int64_t b) { return b <= a; }) == result->m_vPts.end();
 
-    result->m_vKeyPackets = KeyPackets(path, track, count, &result->m_vPacketPts);
+    result->m_vKeyPackets = KeyPackets(path, track, count, result->m_nLeading > 0, result.get());
 
     std::lock_guard lock(g_cacheLock);
     Cache()[key] = result;

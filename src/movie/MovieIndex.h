@@ -38,10 +38,17 @@ public:
     // presentation order, the undecodable leading frames included. The index's own times may
     // be shifted from them (decoding times).
     std::vector<int64_t> m_vPacketPts;
+    // Where the packets carry no usable times but the pictures their order (H.264, HEVC): the
+    // file position of every packet in decoding order and the frame it shows. The packets' times
+    // above are then those frame numbers.
+    std::vector<int64_t> m_vPacketPos;
+    std::vector<int64_t> m_vPacketFrame;
 
     int64_t FrameCount() const { return int64_t(m_vPts.size()); }
     // Index of the frame with this timestamp, -1 when there is none.
     int64_t FindPts(int64_t pts) const;
+    // The frame the packet at this file position shows, -1 when not known.
+    int64_t FrameOfPacket(int64_t pos) const;
     // The last key frame at or before the frame.
     int64_t KeyAtOrBefore(int64_t frame) const;
 

@@ -265,6 +265,8 @@ int64_t CMovieSource::DeliverableCount() {
     }
     const int64_t key = index.KeyAtOrBefore(count - 1);
     if (Failed(SeekToKey(key))) {
+        // A failed seek may still have read on: the next read starts afresh.
+        m_nNext = -1;
         return count;
     }
     AVStream* stream = m_pFormat->streams[m_nStream];
@@ -437,6 +439,12 @@ int CMovieSource::DecodeNext() {
                     m_vDamaged.back().second = m_nLastPos;
                 }
             }
+            if (!m_pIndex->m_vPacketPos.empty()) {
+                // Packets without times of their own are named by the frame their picture shows,
+                // which the decoder hands on to the picture.
+                const int64_t frame = m_pIndex->FrameOfPacket(m_pPacket->pos);
+                m_pPacket->pts = frame >= 0 ? frame : AV_NOPTS_VALUE;
+            }
             m_pCodec->skip_frame = MayDiscard() ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
             TagWithPosition(m_pPacket.get());
             errors = 0;
@@ -518,7 +526,14 @@ HRESULT CMovieSource::ReadFrame(int64_t n, uint8_t* dst, int stride) {
                                       std::to_string(FrameCount()) + " frames");
     }
     m_nAsked = n;
+    m_nResume = -1;
     const AVFrame* kept = Kept(n);
+    // A key frame kept from earlier: the decoder is elsewhere. Reading ahead goes on from the key
+    // frame, whose packet the decoder needs again for the frames after it.
+    if (kept && !m_vKeyFrames.empty() && m_vKeyFrames.back().frame.get() == kept &&
+        m_nNext != n + 1 && n + 1 < FrameCount() && !IsKept(n + 1)) {
+        m_nResume = n + 1;
+    }
     HRESULT hr = kept ? Deliver(kept, dst, stride) : ReadFrom(n, dst, stride);
     if (m_nLastError != 0 && !m_bOneThread) {
         // Damaged data. Frame threads may hand a patched-up picture out before the decoder marks
@@ -544,7 +559,8 @@ HRESULT CMovieSource::ReadFrame(int64_t n, uint8_t* dst, int stride) {
 // minus the conversion; a failure ends the reading ahead and is met again, reported, when the
 // frame is asked for.
 bool CMovieSource::ReadAhead() {
-    const int64_t n = m_nNext;
+    const int64_t n = m_nResume >= 0 ? m_nResume : m_nNext;
+    m_nResume = -1;
     if (n < 0 || n >= FrameCount() || m_nAsked < 0 || n <= m_nAsked ||
         n - m_nAsked > std::min(kReadAhead, int64_t(m_nKeepLimit / 2))) {
         return false;
@@ -574,6 +590,12 @@ const AVFrame* CMovieSource::Kept(int64_t n) {
         }
     }
     return nullptr;
+}
+
+bool CMovieSource::IsKept(int64_t n) const {
+    const auto is = [n](const KeptFrame& kept) { return kept.index == n; };
+    return std::any_of(m_vKept.begin(), m_vKept.end(), is) ||
+           std::any_of(m_vKeyFrames.begin(), m_vKeyFrames.end(), is);
 }
 
 void CMovieSource::Forget() {

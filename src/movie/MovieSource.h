@@ -85,6 +85,7 @@ private:
     // Keeps a reference to the decoded m_pFrame, which is frame `index`, decoded for frame `n`.
     void Keep(int64_t index, int64_t n);
     const AVFrame* Kept(int64_t n);
+    bool IsKept(int64_t n) const;
     void Forget();
 
     struct Checkpoint {
@@ -160,7 +161,8 @@ private:
     std::vector<KeptFrame> m_vKeyFrames; // key frames, oldest first
     size_t m_nKeepLimit = 0;             // how many may be kept; 0 until the frame size is known
     size_t m_nKeyLimit = 0;
-    int64_t m_nAsked = -1; // the last frame asked for
+    int64_t m_nAsked = -1;  // the last frame asked for
+    int64_t m_nResume = -1; // the frame reading ahead starts from, when not m_nNext
 
     // While decoding towards a frame by timestamp, packets of earlier frames that no other
     // frame refers to need not be decoded. The frames whose packets went to the decoder that way

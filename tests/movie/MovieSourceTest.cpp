@@ -76,7 +76,8 @@ TEST_P(EverySource, SoughtFramesHoldTheBytesThatPlayingGives) {
     // ahead, kept, or just after those.
     int wrong = 0;
     for (const int n : order) {
-        ASSERT_EQ(source->ReadFrame(n, frame.data(), kStride), S_OK) << name << " " << n;
+        ASSERT_EQ(source->ReadFrame(n, frame.data(), kStride), S_OK)
+            << name << " " << source->Error();
         if (Hash(frame) != played[size_t(n)]) {
             ADD_FAILURE() << name << ": frame " << n << " differs from the played one";
             if (++wrong > 5) {
@@ -112,10 +113,17 @@ TEST_P(EverySource, SoughtFramesHoldTheBytesThatPlayingGives) {
     for (int n = 0; n < 6; ++n) {
         ASSERT_EQ(source->ReadFrame(n, frame.data(), kStride), S_OK) << name;
     }
-    const int64_t decoded = source->FramesDecoded();
+    int64_t decoded = source->FramesDecoded();
     ASSERT_EQ(source->ReadFrame(key, frame.data(), kStride), S_OK) << name;
     EXPECT_EQ(Hash(frame), played[size_t(key)]) << name << " " << key;
     EXPECT_EQ(source->FramesDecoded(), decoded) << name << " " << key;
+    // The frame after it comes from reading ahead, which goes on from the key frame.
+    while (source->ReadAhead()) {
+    }
+    decoded = source->FramesDecoded();
+    ASSERT_EQ(source->ReadFrame(key + 1, frame.data(), kStride), S_OK) << name;
+    EXPECT_EQ(Hash(frame), played[size_t(key + 1)]) << name << " " << key + 1;
+    EXPECT_EQ(source->FramesDecoded(), decoded) << name << " " << key + 1;
     // Falling back to counting would stay exact but make every later seek slow.
     EXPECT_EQ(source->IdentifiesByTimestamp(), byTimestamp) << name;
 }
@@ -160,28 +168,63 @@ TEST_F(MovieSourceTest, DecodingTowardsAFrameLeavesOutUnreferencedPicturesAndKee
 }
 
 // Key frames further apart than a decoder's reach, in streams without an index of their own: a
-// seek decodes from the key frame before the frame, not from the start of the file. A raw stream
-// counts frames; a transport stream names them by its packets' times.
+// seek decodes from the key frame before the frame, not from the start of the file. Transport
+// streams name frames by their packets' times, raw H.264 and HEVC by their pictures' order (key
+// frames that are instantaneous refreshes or recovery points alike), and a raw stream refreshed
+// gradually, without intra pictures, counts them.
 TEST_F(MovieSourceTest, SeeksWithoutAContainerIndexStartAtTheKeyFrameBeforeTheFrame) {
-    const char* options = "-c:v libx264 -preset ultrafast -bf 3 -x264-params keyint=80:scenecut=0";
-    for (const MovieKind& kind :
-         {MovieKind{"long_gop.h264", options, 180}, MovieKind{"long_gop.ts", options, 180}}) {
-        const std::string path = Movie(kind);
+    const std::string x264 = "-c:v libx264 -preset ultrafast -bf 3 -x264-params ";
+    const std::string closed = x264 + "keyint=80:scenecut=0";
+    const std::string open = x264 + "keyint=80:min-keyint=80:open-gop=1:scenecut=0";
+    const std::string hevc = "-c:v libx265 -preset superfast -x265-params "
+                             "keyint=80:min-keyint=80:scenecut=0:bframes=3:log-level=error";
+    const std::string refresh = x264 + "keyint=80:intra-refresh=1";
+    struct Case {
+        MovieKind kind;
+        bool byTimestamp;
+    };
+    for (const Case& c : {Case{{"long_gop.h264", closed.c_str(), 180}, true},
+                          Case{{"long_gop.ts", closed.c_str(), 180}, true},
+                          Case{{"open_gop.h264", open.c_str(), 180}, true},
+                          Case{{"open_gop.hevc", hevc.c_str(), 180}, true},
+                          Case{{"refresh.h264", refresh.c_str(), 180}, false}}) {
+        const char* name = c.kind.name;
+        const std::string path = Movie(c.kind);
         ASSERT_FALSE(path.empty());
         const auto source = Open(path);
         ASSERT_TRUE(source);
-        EXPECT_EQ(source->IdentifiesByTimestamp(), EndsWith(kind.name, ".ts")) << kind.name;
-        ASSERT_EQ(source->FrameCount(), kind.frames);
+        EXPECT_EQ(source->IdentifiesByTimestamp(), c.byTimestamp) << name;
+        ASSERT_EQ(source->FrameCount(), c.kind.frames);
         std::vector<uint8_t> frame(size_t(kStride) * kMovieHeight);
-        // Backwards across key frames, then forwards and back again within a group.
-        for (const int64_t n : {175, 165, 120, 85, 170, 30, 161, 100, 99, 160, 81}) {
-            const int64_t before = source->FramesDecoded();
-            ASSERT_EQ(source->ReadFrame(n, frame.data(), kStride), S_OK) << kind.name << " " << n;
-            EXPECT_EQ(FrameNumberOf(frame.data(), kMovieWidth, kMovieHeight), n) << kind.name;
-            const int64_t key = n / 80 * 80;
-            EXPECT_EQ(source->KeyFrameAtOrBefore(n), key) << kind.name;
-            EXPECT_LE(source->FramesDecoded() - before, n - key + 8) << kind.name << " " << n;
+        // Backwards across key frames, forwards and back again within a group, random frames,
+        // then single steps forwards.
+        std::vector<int64_t> order = {175, 165, 120, 85, 170, 30, 161, 100, 99, 160, 81};
+        std::mt19937 random(4242);
+        for (int i = 0; i < 20; ++i) {
+            order.push_back(int64_t(random() % 180));
         }
+        for (int64_t n = 76; n < 86; ++n) {
+            order.push_back(n);
+        }
+        for (const int64_t n : order) {
+            const int64_t before = source->FramesDecoded();
+            ASSERT_EQ(source->ReadFrame(n, frame.data(), kStride), S_OK)
+                << name << " " << source->Error();
+            EXPECT_EQ(FrameNumberOf(frame.data(), kMovieWidth, kMovieHeight), n) << name;
+            if (!c.byTimestamp) {
+                continue;
+            }
+            const int64_t key = n / 80 * 80;
+            EXPECT_EQ(source->KeyFrameAtOrBefore(n), key) << name;
+            EXPECT_LE(source->FramesDecoded() - before, n - key + 8) << name << " " << n;
+        }
+        // The frames just before a sought one stay decoded for a step back.
+        ASSERT_EQ(source->ReadFrame(150, frame.data(), kStride), S_OK) << name;
+        const int64_t decoded = source->FramesDecoded();
+        ASSERT_EQ(source->ReadFrame(149, frame.data(), kStride), S_OK) << name;
+        EXPECT_EQ(FrameNumberOf(frame.data(), kMovieWidth, kMovieHeight), 149) << name;
+        EXPECT_EQ(source->FramesDecoded(), decoded) << name;
+        EXPECT_EQ(source->IdentifiesByTimestamp(), c.byTimestamp) << name;
     }
 }
 
