@@ -57,7 +57,8 @@ TEST_P(EverySource, SoughtFramesHoldTheBytesThatPlayingGives) {
     const bool byTimestamp = source->IdentifiesByTimestamp();
     const std::string name = kind.name;
     if (EndsWith(name, ".mp4") || EndsWith(name, ".mkv") || EndsWith(name, ".mov") ||
-        EndsWith(name, ".webm") || EndsWith(name, ".ts")) {
+        EndsWith(name, ".webm") || EndsWith(name, ".ts") || EndsWith(name, ".h264") ||
+        EndsWith(name, ".hevc")) {
         EXPECT_TRUE(byTimestamp) << name;
     }
     // Random frames, then a walk backwards and one forwards in single steps.
@@ -129,6 +130,18 @@ TEST_P(EverySource, SoughtFramesHoldTheBytesThatPlayingGives) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Movies, EverySource, ::testing::ValuesIn(kMovieKinds), MovieTestName);
+
+// Streams without a container, whose frames are named by their pictures' order.
+const MovieKind kRawKinds[] = {
+    {"h264_bframes.h264", "-c:v libx264 -preset veryfast -bf 3 -g 24", 96},
+    {"h264_opengop.h264",
+     "-c:v libx264 -preset veryfast -bf 3 -x264-params keyint=24:min-keyint=24:open-gop=1:"
+     "scenecut=0",
+     96},
+    {"hevc.hevc", "-c:v libx265 -preset superfast -x265-params keyint=24:bframes=3:log-level=error",
+     96},
+};
+INSTANTIATE_TEST_SUITE_P(Raw, EverySource, ::testing::ValuesIn(kRawKinds), MovieTestName);
 
 TEST_F(MovieSourceTest, DecodingTowardsAFrameLeavesOutUnreferencedPicturesAndKeepsRecentOnes) {
     for (const char* name :
