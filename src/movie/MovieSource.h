@@ -3,7 +3,9 @@
 // Frames are numbered by the index (presentation order). A seek goes to the key frame at or
 // before the wanted one and decodes forward; every decoded frame is identified by its
 // timestamp against the index, and frames before the first key frame after a seek are dropped
-// (open-GOP leading pictures decoded without their references). When timestamps do not
+// (open-GOP leading pictures decoded without their references). Packets of H.264 and HEVC
+// streams without times get the number of the frame their picture shows, from the order of
+// pictures the index read, and are then found as timestamps find them. When timestamps do not
 // identify frames (missing, not in the index, out of sequence) the source counts frames
 // from a point known to be right: the start of the stream, or a key frame passed while counting
 // whose file position and picture signature were noted (a restart there must give that picture
