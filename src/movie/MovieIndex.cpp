@@ -152,7 +152,7 @@ std::vector<int64_t> FramesByPictureOrder(const std::vector<Picture>& pictures) 
 // Reads the picture order of H.264 and HEVC packets, each a whole picture.
 class PictureOrderReader {
 public:
-    PictureOrderReader(const AVCodecParameters* par)
+    explicit PictureOrderReader(const AVCodecParameters* par)
         : m_codec(par->codec_id), m_parser(av_parser_init(par->codec_id)),
           m_context(avcodec_alloc_context3(nullptr)) {
         m_ok = m_parser && m_context && avcodec_parameters_to_context(m_context.get(), par) >= 0;
@@ -183,7 +183,6 @@ public:
         m_positions.push_back(packet->pos);
         return m_ok;
     }
-    bool Usable() const { return m_ok; }
     const std::vector<Picture>& Pictures() const { return m_pictures; }
     const std::vector<int64_t>& Positions() const { return m_positions; }
 
