@@ -23,7 +23,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
+#include <mutex>
 #include <numbers>
 #include <unistd.h>
 
@@ -125,6 +127,7 @@ void CKeltDoc::RegisterCommands() {
 // ---- Slots ----
 
 void CKeltDoc::ReplaceSlot(ESlot slot, std::unique_ptr<CDibImage> picture) {
+    WaitForSaveRender();
     auto& pict = slot == ESlot::Source ? m_pSource : m_pTarget;
     auto& frame = slot == ESlot::Source ? m_pSourceFrame : m_pTargetFrame;
     auto newFrame = std::make_unique<CPictFrame>(picture.get(), m_dAspect);
@@ -274,6 +277,7 @@ void CKeltDoc::ApplyStep(EditStep& step, bool undo) {
         }
     }
     if (step.load) {
+        WaitForSaveRender();
         auto& pict = step.changes.front().slot == ESlot::Source ? m_pSource : m_pTarget;
         (step.changes.front().slot == ESlot::Source ? m_pSourceFrame : m_pTargetFrame).reset();
         std::swap(pict, step.picture);
@@ -816,10 +820,10 @@ void CKeltDoc::UpdatePreviewViews() {
     }
 }
 
-void CKeltDoc::RenderFull(const CPictFrame& frame, CDibImage& out) const {
+void CKeltDoc::RenderFramed(const CPictFrame& frame, double aspect, CDibImage& out) {
     const int W = out.Width();
     const int H = out.Height();
-    const double A = m_dAspect;
+    const double A = aspect;
     int cropW, cropH;
     if (W <= A * H) {
         cropW = W;
@@ -1032,7 +1036,46 @@ void CKeltDoc::OnRecentProject(size_t index) {
     }
 }
 
+// What the render of a save hands over; nothing once the save was abandoned.
+struct CKeltDoc::SaveResult {
+    std::mutex lock;
+    bool wanted = true;
+    std::unique_ptr<CDibImage> out;
+};
+
+void CKeltDoc::WaitForSaveRender() {
+    if (m_saveRender.valid()) {
+        m_saveRender.wait();
+    }
+}
+
 bool CKeltDoc::OnSaveAs(ESlot slot) {
+    if (m_bSaving) {
+        return false; // one save at a time: the render's result is the save's own
+    }
+    m_bSaving = true;
+    bool saved = false;
+    std::exception_ptr error;
+    try {
+        saved = SaveFramed(slot);
+    } catch (...) {
+        error = std::current_exception();
+    }
+    m_bSaving = false;
+    // Each in turn, as if it had arrived now; a failed save loses none.
+    while (!m_pendingPictures.empty()) {
+        PendingPicture pending = std::move(m_pendingPictures.front());
+        m_pendingPictures.erase(m_pendingPictures.begin());
+        AddAcquiredPicture(pending.slot, std::move(pending.picture), pending.deviceFile,
+                           pending.name);
+    }
+    if (error) {
+        std::rethrow_exception(error);
+    }
+    return saved;
+}
+
+bool CKeltDoc::SaveFramed(ESlot slot) {
     if (!BothLoaded()) {
         return false;
     }
@@ -1050,8 +1093,29 @@ bool CKeltDoc::OnSaveAs(ESlot slot) {
         m_ui.MessageBox(text, MsgButtons::Ok, MsgIcon::Exclamation);
         return false;
     }
-    CDibImage out(size.width, size.height);
-    RenderFull(*GetFrame(slot), out);
+    // The frame as it is now, copied: the render reads nothing else of the document but the
+    // picture, which stays until the render ends.
+    WaitForSaveRender();
+    auto result = std::make_shared<SaveResult>();
+    m_saveRender =
+        std::async(std::launch::async, [frame = *GetFrame(slot), aspect = m_dAspect, size, result] {
+            auto out = std::make_unique<CDibImage>(size.width, size.height);
+            RenderFramed(frame, aspect, *out);
+            std::lock_guard hold(result->lock);
+            if (result->wanted) {
+                result->out = std::move(out);
+            }
+        });
+    // Whichever way this ends, a render still running frees its picture itself.
+    struct Abandon {
+        SaveResult& result;
+        ~Abandon() {
+            std::lock_guard hold(result.lock);
+            result.wanted = false;
+            result.out.reset();
+        }
+    } abandon{*result};
+    const unsigned version = m_nVersion[int(slot)];
     char path[kPathBufferSize] = "";
     const std::string proposal =
         ProposedPath(m_strLastSaveFolder, *GetPicture(slot),
@@ -1061,14 +1125,23 @@ bool CKeltDoc::OnSaveAs(ESlot slot) {
         return false;
     }
     m_strLastSaveFolder = std::filesystem::path(path).parent_path().string();
+    m_saveRender.get(); // its failure, if any, is this command's
+    std::unique_ptr<CDibImage> out;
+    {
+        std::lock_guard hold(result->lock);
+        out = std::move(result->out);
+    }
     CFileProgress progress(m_ui, path, false);
-    auto writer = MakeWriteSource(out);
+    auto writer = MakeWriteSource(*out);
     int one = 1;
     if (ImExp_WriteFile(writer.get(), &m_ui, path, &one, &progress, nullptr, 1)) {
-        (slot == ESlot::Source ? m_strSourceSaved : m_strTargetSaved) = path;
-        (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = true;
-        (slot == ESlot::Source ? m_bSourceEdited : m_bTargetEdited) = false;
-        m_nSavedVersion[int(slot)] = m_nVersion[int(slot)];
+        // A picture that replaced the slot meanwhile is not the one saved.
+        if (m_nVersion[int(slot)] == version) {
+            m_nSavedVersion[int(slot)] = version;
+            (slot == ESlot::Source ? m_strSourceSaved : m_strTargetSaved) = path;
+            (slot == ESlot::Source ? m_bSourceSaved : m_bTargetSaved) = true;
+            (slot == ESlot::Source ? m_bSourceEdited : m_bTargetEdited) = false;
+        }
         return true;
     }
     // Nothing was saved; the earlier file, if any, is untouched.
@@ -1107,6 +1180,10 @@ void CKeltDoc::OnAddTwainFile() {
 
 void CKeltDoc::AddAcquiredPicture(ESlot slot, std::unique_ptr<CDibImage> picture,
                                   const std::string& deviceFile, const std::string& name) {
+    if (m_bSaving) {
+        m_pendingPictures.push_back({slot, std::move(picture), deviceFile, name});
+        return;
+    }
     ReplaceSlot(slot, std::move(picture));
 
     auto writer = MakeWriteSource(*GetPicture(slot));

@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <functional>
+#include <future>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -175,7 +176,9 @@ public:
     void RenderPass(int which);
     void UpdatePreviewViews();
     // The frame's picture at full resolution into `out`.
-    void RenderFull(const CPictFrame& frame, CDibImage& out) const;
+    void RenderFull(const CPictFrame& frame, CDibImage& out) const {
+        RenderFramed(frame, m_dAspect, out);
+    }
     void OnRenderTimer() { RenderPass(m_nLastSelector); }
 
     // The crop ratio width : height; false (nothing changed) for a term below 1.
@@ -280,7 +283,20 @@ private:
         unsigned id;
     };
 
+    struct SaveResult;
+    // A picture a device delivered while a save was under way: installed once the save ends.
+    struct PendingPicture {
+        ESlot slot;
+        std::unique_ptr<CDibImage> picture;
+        std::string deviceFile;
+        std::string name;
+    };
+
     void RegisterCommands();
+    static void RenderFramed(const CPictFrame& frame, double aspect, CDibImage& out);
+    bool SaveFramed(ESlot slot);
+    // The render of a save reads the slot's picture: it must end before the picture leaves.
+    void WaitForSaveRender();
     // After a slot's frame changed: re-render that slot and clear its saved flag.
     void MarkChanged(ESlot slot);
     void Apply(ESlot slot, const FramePlacement& placement, EditKind kind, unsigned gesture);
@@ -338,6 +354,12 @@ private:
     int m_nLastObserver = 0;
     CRecentFiles* m_pRecentPictures = nullptr;
     CRecentFiles* m_pRecentProjects = nullptr;
+    // Save as renders on a thread of its own while its file dialog is open; the dialog's event
+    // loop may deliver a scan or a capture meanwhile, which waits for the save.
+    bool m_bSaving = false;
+    std::vector<PendingPicture> m_pendingPictures;
+    // Last, so that it ends before the pictures go.
+    std::future<void> m_saveRender;
 };
 
 } // namespace vx

@@ -1,5 +1,7 @@
 #include "document/KeltDoc.h"
 #include "base/MyException.h"
+#include "imageio/DibAdapters.h"
+#include "imageio/ImExp.h"
 #include "res/Resource.h"
 #include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
@@ -347,4 +349,64 @@ TEST_F(DocumentUndo, SwapExchangesEverythingOfTheSlotsAsOneStep) {
     EXPECT_EQ(doc.GetSourceFrame()->Placement().zoom, 2.0);
     EXPECT_EQ(doc.m_strTargetSaved, "t.png");
     EXPECT_FALSE(doc.m_bSourceSaved);
+}
+
+// Save as renders while its file dialog is open. A scan or capture delivered meanwhile waits for
+// the save; a picture installed at once waits for the render. Either way the file is the framing
+// of the command, and a render left behind by Cancel never outlives its picture.
+TEST_F(DocumentSlots, PicturesArrivingDuringTheSaveDialog) {
+    test::TempDir dir;
+    auto pattern = [](int w, int h) {
+        auto picture = std::make_unique<CDibImage>(w, h);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < 3 * w; ++x) {
+                picture->Row(y)[x] = uint8_t(x * 7 + y * 13);
+            }
+        }
+        return picture;
+    };
+    doc.History().SetByteCap(0); // a replaced picture is freed at once
+    doc.InstallPicture(ESlot::Source, pattern(160, 120));
+    Load(ESlot::Target);
+    doc.ApplyPlacement(ESlot::Source, {{30, -20}, 1.3, 0.4}, EditKind::Rotate);
+    const OutputSize size = doc.GetOutputSize(ESlot::Source);
+    CDibImage expected(size.width, size.height);
+    doc.RenderFull(*doc.GetSourceFrame(), expected);
+    auto writer = MakeWriteSource(expected);
+    int one = 1;
+    ASSERT_TRUE(ImExp_WriteFile(writer.get(), nullptr, dir.File("expected.png").c_str(), &one,
+                                nullptr, nullptr, 1));
+
+    const CDibImage* framed = doc.GetPicture(ESlot::Source);
+    ui.whileFileDialog = [&] {
+        if (ui.fileDialogs.size() == 1) {
+            doc.AddAcquiredPicture(ESlot::Source, std::make_unique<CDibImage>(50, 40), {}, "Cam");
+            EXPECT_EQ(doc.GetPicture(ESlot::Source), framed);
+        }
+    };
+    ui.AnswerFile(dir.File("a.png"));
+    ui.AnswerNoFile(); // the capture is not kept
+    EXPECT_TRUE(doc.OnSaveAs(ESlot::Source));
+    EXPECT_EQ(test::ReadWholeFile(dir.File("a.png")),
+              test::ReadWholeFile(dir.File("expected.png")));
+    ASSERT_EQ(ui.fileDialogs.size(), 2u);
+    EXPECT_TRUE(ui.fileDialogs[1].save); // the capture's own offer, after the save
+    EXPECT_EQ(doc.GetPicture(ESlot::Source)->Width(), 50);
+    EXPECT_FALSE(doc.m_bSourceSaved); // the capture is not what was saved
+
+    doc.InstallPicture(ESlot::Source, pattern(160, 120));
+    doc.ApplyPlacement(ESlot::Source, {{30, -20}, 1.3, 0.4}, EditKind::Rotate);
+    ui.whileFileDialog = [&] { doc.InstallPicture(ESlot::Source, pattern(20, 10)); };
+    ui.AnswerFile(dir.File("b.png"));
+    EXPECT_TRUE(doc.OnSaveAs(ESlot::Source));
+    EXPECT_EQ(test::ReadWholeFile(dir.File("b.png")),
+              test::ReadWholeFile(dir.File("expected.png")));
+    EXPECT_EQ(doc.GetPicture(ESlot::Source)->Width(), 20);
+    EXPECT_FALSE(doc.m_bSourceSaved);
+
+    ui.whileFileDialog = nullptr;
+    doc.ApplyPlacement(ESlot::Source, {{1, 1}, 200.0, 0.1}, EditKind::Zoom); // a long render
+    EXPECT_FALSE(doc.OnSaveAs(ESlot::Source));                               // cancelled
+    doc.InstallPicture(ESlot::Source, pattern(30, 30));
+    EXPECT_TRUE(ui.messages.empty());
 }

@@ -41,6 +41,9 @@ MsgResult ScriptedPlatform::MessageBox(const std::string& text, MsgButtons butto
 
 std::optional<FileDialogResult> ScriptedPlatform::FileDialog(const FileDialogOptions& options) {
     fileDialogs.push_back(options);
+    if (whileFileDialog) {
+        whileFileDialog();
+    }
     if (fileAnswers.empty()) {
         return std::nullopt;
     }

@@ -5,6 +5,7 @@
 #include "document/DocumentHost.h"
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -41,6 +42,8 @@ public:
     std::deque<std::optional<std::pair<int, int>>> aspectAnswers;
     // Each answer of the Choose Frame dialog: the frame chosen with OK, or nullopt for Cancel.
     std::deque<std::optional<int64_t>> frameAnswers;
+    // Runs while each file dialog is open, as its event loop would run a timer or a delivery.
+    std::function<void()> whileFileDialog;
     // Cancel is pressed in a progress dialog once it has had this many updates (-1: never).
     int cancelProgressAfter = -1;
 
