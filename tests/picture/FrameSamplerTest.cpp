@@ -40,26 +40,43 @@ void FillRandom(CDibImage& image, std::mt19937& rng) {
 
 } // namespace
 
+// Both kernels, vector blocks and their tails: odd and 1-pixel sides, frames past the edges,
+// turned a little or a quarter turn and more.
 TEST(FrameSampler, MatchesLiteralSamplingOnRandomFrames) {
     std::mt19937 rng(7);
     std::uniform_int_distribution<int> side(1, 90);
     std::uniform_real_distribution<double> zoom(0.3, 3.0), angle(-7.0, 7.0);
-    std::uniform_int_distribution<int> offset(-700, 700), step(0, 4);
+    std::uniform_int_distribution<int> offset(-700, 700), step(0, 3);
     const double aspects[] = {1.0, 0.75, 0.5625, 1.5, 2.0, 0.64, 10000.0 / 7};
-    for (int round = 0; round < 200; ++round) {
+    const double turns[] = {0.0, 90.0, -90.0, 180.0, 135.0};
+    for (int round = 0; round < 300; ++round) {
         const double A = aspects[round % 7];
         CDibImage pict(side(rng), side(rng));
         FillRandom(pict, rng);
         CPictFrame frame(&pict, A);
         frame.SetZoom(zoom(rng));
-        frame.SetAngle(round % 5 == 0 ? 0.0 : angle(rng));
+        frame.SetAngle(round % 6 < 5 ? turns[round % 6 % 5] + (round % 3 ? angle(rng) : 0.0)
+                                     : angle(rng));
         frame.SetOffset(offset(rng), offset(rng));
         const int W = side(rng) + 1, H = side(rng) + 1;
         const int s = 1 << step(rng);
         const int cols = W / s, rows = H / s;
-        CDibImage out(std::max(cols, 1), std::max(rows, 1));
-        CFrameSampler(frame, pict, W, H, A).RenderGrid(s, cols, rows, out);
-        ASSERT_TRUE(IsLiteralGrid(frame, pict, W, H, A, s, out)) << "round " << round;
+        for (SampleKernel kernel : {SampleKernel::Best, SampleKernel::Plain}) {
+            CDibImage out(std::max(cols, 1), std::max(rows, 1));
+            CFrameSampler(frame, pict, W, H, A).RenderGrid(s, cols, rows, out, kernel);
+            ASSERT_TRUE(IsLiteralGrid(frame, pict, W, H, A, s, out))
+                << "round " << round << (kernel == SampleKernel::Plain ? " plain" : "");
+        }
+    }
+}
+
+// The vector kernel rounds by a multiplication: the table's very entries over every sum.
+TEST(FrameSampler, RoundingByMultiplicationIsTheTable) {
+    CDibImage keepsTheTable(1, 1);
+    const uint8_t* table = CDibImage::RoundTable();
+    static_assert((kMaxBilinearSum + 112) < 65536, "16-bit lanes");
+    for (uint32_t sum = 0; sum <= kMaxBilinearSum; ++sum) {
+        ASSERT_EQ(table[sum], ((sum + 112) * kRoundMul) >> kRoundShift) << sum;
     }
 }
 
