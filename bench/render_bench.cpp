@@ -6,6 +6,7 @@
 #include "support/ScriptedPlatform.h"
 
 #include <benchmark/benchmark.h>
+#include <cmath>
 #include <thread>
 
 using namespace vx;
@@ -84,7 +85,7 @@ void BM_RenderFull24MPTurned(benchmark::State& state) {
     QuietPlatform ui;
     CKeltDoc doc(ui, ui);
     doc.InstallPicture(ESlot::Source, Noise(6000, 4000));
-    doc.GetSourceFrame()->SetAngle(double(state.range(0)));
+    doc.GetSourceFrame()->SetAngle(double(state.range(0)) * std::acos(-1.0) / 180);
     CDibImage out(3464, 3464);
     for (auto _ : state) {
         doc.RenderFull(*doc.GetSourceFrame(), out);

@@ -6,6 +6,7 @@
 #include "picture/RowPool.h"
 #include "picture/SampleKernels.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace vx {
@@ -68,6 +69,21 @@ void CFrameSampler::RenderGrid(int step, int cols, int rows, CDibImage& out,
             toQy[std::size_t(uy + hh)] = qy < 0 || qy >= maxY ? -1 : int32_t(qy);
         }
     }
+    // Where the samples four rows on will read, relative to these, in picture pixels: fetched
+    // ahead, early enough to arrive in time (measured: one or two rows on come too late). The map
+    // is affine, though crop positions are whole units, so the average steps over the grid. Only
+    // while eight samples keep to about one pair of picture rows, so that one fetch serves them,
+    // and the rows of samples move on to other picture rows (not near a quarter turn).
+    std::ptrdiff_t ahead = 0;
+    if (!empty && rows > 1 && cols > 1) {
+        const double down = (rowY[std::size_t(rows - 1)] - rowY[0]) * double(h) / double(fh);
+        const double across = (rowX[std::size_t(rows - 1)] - rowX[0]) * double(w) / double(fw);
+        const double drift = (colY[std::size_t(cols - 1)] - colY[0]) * double(h) / double(fh);
+        const long rowsDown = std::lround(4 * down / (rows - 1));
+        if (rowsDown != 0 && std::abs(drift / (cols - 1)) < 0.25) {
+            ahead = std::ptrdiff_t(rowsDown) * stride + 3 * std::lround(4 * across / (rows - 1));
+        }
+    }
     const SampleSource source{bits,
                               std::size_t(stride),
                               std::size_t(stride) * std::size_t(h),
@@ -75,7 +91,8 @@ void CFrameSampler::RenderGrid(int step, int cols, int rows, CDibImage& out,
                               empty ? nullptr : toQy.data() + hh,
                               hw,
                               hh,
-                              table};
+                              table,
+                              ahead};
     CRowPool::Shared().Run(rows, [&](int begin, int end) {
         std::vector<int> unitsX(static_cast<std::size_t>(cols)), unitsY(unitsX.size());
         for (int y = begin; y < end; ++y) {

@@ -121,6 +121,12 @@ __attribute__((target("avx2"))) void SampleRowAvx2(const SampleSource& s, const 
             SampleRowPlain(s, unitsX + k, unitsY + k, d, 8); // the raster's last pixels
             continue;
         }
+        if (s.ahead != 0) { // an address only: a prefetch never faults
+            const std::uintptr_t below = reinterpret_cast<std::uintptr_t>(s.bits) +
+                                         std::uintptr_t(_mm256_cvtsi256_si32(off) + s.ahead);
+            _mm_prefetch(reinterpret_cast<const char*>(below), _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(below + s.pitch), _MM_HINT_T0);
+        }
         // Off the picture the gathers read nothing and leave zeros: a black sample.
         const __m128i offLo = _mm256_castsi256_si128(off), offHi = _mm256_extracti128_si256(off, 1);
         const __m256i okLo = _mm256_cvtepi32_epi64(_mm256_castsi256_si128(ok));

@@ -18,6 +18,9 @@ struct SampleSource {
     int halfX;
     int halfY;
     const uint8_t* round; // the shared rounding table
+    // From a pixel pair to the one a later row of samples is likely to read, fetched ahead (the
+    // processor does not foresee the gathers' reads); 0 for none.
+    std::ptrdiff_t ahead;
 };
 
 // The rounding table's entry for every bilinear sum s <= 15 x 15 x 255, as (s + 112) x kRoundMul

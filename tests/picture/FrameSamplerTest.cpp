@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <stdexcept>
 #include <sys/mman.h>
@@ -47,18 +48,18 @@ void FillRandom(CDibImage& image, std::mt19937& rng) {
 TEST(FrameSampler, MatchesLiteralSamplingOnRandomFrames) {
     std::mt19937 rng(7);
     std::uniform_int_distribution<int> side(1, 90);
-    std::uniform_real_distribution<double> zoom(0.3, 3.0), angle(-7.0, 7.0);
+    std::uniform_real_distribution<double> zoom(0.3, 3.0), angle(-7.0, 7.0), tilt(-0.1, 0.1);
     std::uniform_int_distribution<int> offset(-700, 700), step(0, 3);
     const double aspects[] = {1.0, 0.75, 0.5625, 1.5, 2.0, 0.64, 10000.0 / 7};
-    const double turns[] = {0.0, 90.0, -90.0, 180.0, 135.0};
+    const double pi = std::acos(-1.0);
+    const double turns[] = {0.0, pi / 2, -pi / 2, pi, 3 * pi / 4};
     for (int round = 0; round < 300; ++round) {
         const double A = aspects[round % 7];
         CDibImage pict(side(rng), side(rng));
         FillRandom(pict, rng);
         CPictFrame frame(&pict, A);
         frame.SetZoom(zoom(rng));
-        frame.SetAngle(round % 6 < 5 ? turns[round % 6 % 5] + (round % 3 ? angle(rng) : 0.0)
-                                     : angle(rng));
+        frame.SetAngle(round % 2 ? angle(rng) : turns[round / 2 % 5] + (round % 4 ? tilt(rng) : 0));
         frame.SetOffset(offset(rng), offset(rng));
         const int W = side(rng) + 1, H = side(rng) + 1;
         const int s = 1 << step(rng);
@@ -114,7 +115,8 @@ TEST(FrameSampler, VectorKernelStopsAtTheRastersEnd) {
                                       toQy.data() + 1024 * h,
                                       1024 * w,
                                       1024 * h,
-                                      CDibImage::RoundTable()};
+                                      CDibImage::RoundTable(),
+                                      0};
             std::vector<int> ux, uy;
             for (int y = -64; y <= 1024 * h; y += 64) {
                 for (int x = -64; x <= 1024 * w; x += 64) {
