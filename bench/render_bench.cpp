@@ -6,6 +6,7 @@
 #include "support/ScriptedPlatform.h"
 
 #include <benchmark/benchmark.h>
+#include <cmath>
 #include <thread>
 
 using namespace vx;
@@ -74,6 +75,29 @@ BENCHMARK(BM_RenderFull12MP)
     ->ArgName("threads")
     ->Arg(1)
     ->Arg(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+// A 24-megapixel picture turned: the rows of the output walk the picture's rows at that angle, a
+// new pair of rows every few pixels once the turn is steep.
+void BM_RenderFull24MPTurned(benchmark::State& state) {
+    CRowPool::SetSharedThreads(1);
+    QuietPlatform ui;
+    CKeltDoc doc(ui, ui);
+    doc.InstallPicture(ESlot::Source, Noise(6000, 4000));
+    doc.GetSourceFrame()->SetAngle(double(state.range(0)) * std::acos(-1.0) / 180);
+    CDibImage out(3464, 3464);
+    for (auto _ : state) {
+        doc.RenderFull(*doc.GetSourceFrame(), out);
+        benchmark::DoNotOptimize(out.Bits());
+    }
+    CRowPool::SetSharedThreads(int(std::thread::hardware_concurrency()));
+}
+BENCHMARK(BM_RenderFull24MPTurned)
+    ->ArgName("degrees")
+    ->Arg(0)
+    ->Arg(30)
+    ->Arg(90)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 

@@ -4,7 +4,9 @@
 #include "picture/DibImage.h"
 #include "picture/RowKernels.h"
 #include "picture/RowPool.h"
+#include "picture/SampleKernels.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace vx {
@@ -13,7 +15,8 @@ CFrameSampler::CFrameSampler(const CPictFrame& frame, const CDibImage& picture, 
                              double A)
     : m_frame(frame), m_picture(picture), m_nW(W), m_nH(H), m_dA(A) {}
 
-void CFrameSampler::RenderGrid(int step, int cols, int rows, CDibImage& out) const {
+void CFrameSampler::RenderGrid(int step, int cols, int rows, CDibImage& out,
+                               SampleKernel kernel) const {
     if (cols <= 0 || rows <= 0) {
         return;
     }
@@ -66,14 +69,31 @@ void CFrameSampler::RenderGrid(int step, int cols, int rows, CDibImage& out) con
             toQy[std::size_t(uy + hh)] = qy < 0 || qy >= maxY ? -1 : int32_t(qy);
         }
     }
+    // Where the samples four rows on will read, relative to these, in picture pixels: fetched
+    // ahead, early enough to arrive in time (measured: one or two rows on come too late). The map
+    // is affine, though crop positions are whole units, so the average steps over the grid. Only
+    // while eight samples keep to about one pair of picture rows, so that one fetch serves them,
+    // and the rows of samples move on to other picture rows (not near a quarter turn).
+    std::ptrdiff_t ahead = 0;
+    if (!empty && rows > 1 && cols > 1) {
+        const double down = (rowY[std::size_t(rows - 1)] - rowY[0]) * double(h) / double(fh);
+        const double across = (rowX[std::size_t(rows - 1)] - rowX[0]) * double(w) / double(fw);
+        const double drift = (colY[std::size_t(cols - 1)] - colY[0]) * double(h) / double(fh);
+        const long rowsDown = std::lround(4 * down / (rows - 1));
+        if (rowsDown != 0 && std::abs(drift / (cols - 1)) < 0.25) {
+            ahead = std::ptrdiff_t(rowsDown) * stride + 3 * std::lround(4 * across / (rows - 1));
+        }
+    }
+    const SampleSource source{bits,
+                              std::size_t(stride),
+                              std::size_t(stride) * std::size_t(h),
+                              empty ? nullptr : toQx.data() + hw,
+                              empty ? nullptr : toQy.data() + hh,
+                              hw,
+                              hh,
+                              table,
+                              ahead};
     CRowPool::Shared().Run(rows, [&](int begin, int end) {
-        // Locals, not captures: the byte stores below could otherwise alias them all.
-        const int32_t* const qxOf = toQx.data() + hw;
-        const int32_t* const qyOf = toQy.data() + hh;
-        const uint8_t* const picture = bits;
-        const uint8_t* const round = table;
-        const std::size_t pitch = std::size_t(stride);
-        const int left = -hw, right = hw, bottom = -hh, top = hh;
         std::vector<int> unitsX(static_cast<std::size_t>(cols)), unitsY(unitsX.size());
         for (int y = begin; y < end; ++y) {
             uint8_t* const dst = out.Row(y);
@@ -85,31 +105,7 @@ void CFrameSampler::RenderGrid(int step, int cols, int rows, CDibImage& out) con
                             std::size_t(cols));
             FrameUnitsOfRow(colY.data(), rowY[std::size_t(y)], m12, unitsY.data(),
                             std::size_t(cols));
-            for (int x = 0; x < cols; ++x) {
-                uint8_t* const d = dst + 3 * x;
-                const int ux = unitsX[std::size_t(x)];
-                const int uy = unitsY[std::size_t(x)];
-                const int32_t qx = ux < left || ux > right ? -1 : qxOf[ux];
-                const int32_t qy = uy < bottom || uy > top ? -1 : qyOf[uy];
-                if (qx < 0 || qy < 0) {
-                    d[0] = d[1] = d[2] = 0;
-                    continue;
-                }
-                const int fx = (qx >> 6) & 15;
-                const int fy = (qy >> 6) & 15;
-                const int w00 = (15 - fx) * (15 - fy);
-                const int w10 = fx * (15 - fy);
-                const int w01 = (15 - fx) * fy;
-                const int w11 = fx * fy;
-                const uint8_t* const p0 = picture + pitch * std::size_t(qy >> 10) + 3 * (qx >> 10);
-                const uint8_t* const p1 = p0 + pitch;
-                const int b = w00 * p0[0] + w10 * p0[3] + w01 * p1[0] + w11 * p1[3];
-                const int g = w00 * p0[1] + w10 * p0[4] + w01 * p1[1] + w11 * p1[4];
-                const int r = w00 * p0[2] + w10 * p0[5] + w01 * p1[2] + w11 * p1[5];
-                d[0] = round[b];
-                d[1] = round[g];
-                d[2] = round[r];
-            }
+            SampleRow(source, unitsX.data(), unitsY.data(), dst, std::size_t(cols), kernel);
         }
     });
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "picture/PictFrame.h"
+#include "picture/SampleKernels.h"
 
 #include <cstdint>
 #include <vector>
@@ -17,8 +18,10 @@ public:
     CFrameSampler(const CPictFrame& frame, const CDibImage& picture, int W, int H, double A);
 
     // Writes, for 0 <= x < cols and 0 <= y < rows, the sample of output pixel (step x, step y)
-    // into pixel (x, y) of `out`, which must be at least cols x rows.
-    void RenderGrid(int step, int cols, int rows, CDibImage& out) const;
+    // into pixel (x, y) of `out`, which must be at least cols x rows. The plain kernel is there
+    // for the tests.
+    void RenderGrid(int step, int cols, int rows, CDibImage& out,
+                    SampleKernel kernel = SampleKernel::Best) const;
 
 private:
     const CPictFrame& m_frame;

@@ -6,9 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <stdexcept>
+#include <sys/mman.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace vx;
@@ -40,26 +43,93 @@ void FillRandom(CDibImage& image, std::mt19937& rng) {
 
 } // namespace
 
+// Both kernels, vector blocks and their tails: odd and 1-pixel sides, frames past the edges,
+// turned a little or a quarter turn and more.
 TEST(FrameSampler, MatchesLiteralSamplingOnRandomFrames) {
     std::mt19937 rng(7);
     std::uniform_int_distribution<int> side(1, 90);
-    std::uniform_real_distribution<double> zoom(0.3, 3.0), angle(-7.0, 7.0);
-    std::uniform_int_distribution<int> offset(-700, 700), step(0, 4);
+    std::uniform_real_distribution<double> zoom(0.3, 3.0), angle(-7.0, 7.0), tilt(-0.1, 0.1);
+    std::uniform_int_distribution<int> offset(-700, 700), step(0, 3);
     const double aspects[] = {1.0, 0.75, 0.5625, 1.5, 2.0, 0.64, 10000.0 / 7};
-    for (int round = 0; round < 200; ++round) {
+    const double pi = std::acos(-1.0);
+    const double turns[] = {0.0, pi / 2, -pi / 2, pi, 3 * pi / 4};
+    for (int round = 0; round < 300; ++round) {
         const double A = aspects[round % 7];
         CDibImage pict(side(rng), side(rng));
         FillRandom(pict, rng);
         CPictFrame frame(&pict, A);
         frame.SetZoom(zoom(rng));
-        frame.SetAngle(round % 5 == 0 ? 0.0 : angle(rng));
+        frame.SetAngle(round % 2 ? angle(rng) : turns[round / 2 % 5] + (round % 4 ? tilt(rng) : 0));
         frame.SetOffset(offset(rng), offset(rng));
         const int W = side(rng) + 1, H = side(rng) + 1;
         const int s = 1 << step(rng);
         const int cols = W / s, rows = H / s;
-        CDibImage out(std::max(cols, 1), std::max(rows, 1));
-        CFrameSampler(frame, pict, W, H, A).RenderGrid(s, cols, rows, out);
-        ASSERT_TRUE(IsLiteralGrid(frame, pict, W, H, A, s, out)) << "round " << round;
+        for (SampleKernel kernel : {SampleKernel::Best, SampleKernel::Plain}) {
+            CDibImage out(std::max(cols, 1), std::max(rows, 1));
+            CFrameSampler(frame, pict, W, H, A).RenderGrid(s, cols, rows, out, kernel);
+            ASSERT_TRUE(IsLiteralGrid(frame, pict, W, H, A, s, out))
+                << "round " << round << (kernel == SampleKernel::Plain ? " plain" : "");
+        }
+    }
+}
+
+// The vector kernel rounds by a multiplication: the table's very entries over every sum.
+TEST(FrameSampler, RoundingByMultiplicationIsTheTable) {
+    CDibImage keepsTheTable(1, 1);
+    const uint8_t* table = CDibImage::RoundTable();
+    static_assert((kMaxBilinearSum + 112) < 65536, "16-bit lanes");
+    for (uint32_t sum = 0; sum <= kMaxBilinearSum; ++sum) {
+        ASSERT_EQ(table[sum], ((sum + 112) * kRoundMul) >> kRoundShift) << sum;
+    }
+}
+
+// The vector kernel reads each pixel pair with 8-byte loads: on a raster that ends right before an
+// unreadable page, every position, the last pair included, still gives the plain kernel's bytes.
+TEST(FrameSampler, VectorKernelStopsAtTheRastersEnd) {
+    CDibImage keepsTheTable(1, 1);
+    const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));
+    for (int w = 1; w <= 9; ++w) {
+        for (int h = 1; h <= 3; ++h) {
+            const int pitch = CDibImage::StrideFor(w);
+            const std::size_t bytes = std::size_t(pitch) * std::size_t(h);
+            void* map =
+                mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            ASSERT_NE(map, MAP_FAILED);
+            uint8_t* const end = static_cast<uint8_t*>(map) + page;
+            ASSERT_EQ(mprotect(end, page, PROT_NONE), 0);
+            for (std::size_t i = 1; i <= bytes; ++i) {
+                end[-std::ptrdiff_t(i)] = uint8_t(i * 37);
+            }
+            // Frame units are positions in 1024ths here; every sixteenth of a pixel and beyond.
+            std::vector<int32_t> toQx(std::size_t(2048 * w + 1)), toQy(std::size_t(2048 * h + 1));
+            for (int u = -1024 * w; u <= 1024 * w; ++u) {
+                toQx[std::size_t(u + 1024 * w)] = u >= 0 && u < (w - 1) * 1024 ? u : -1;
+            }
+            for (int u = -1024 * h; u <= 1024 * h; ++u) {
+                toQy[std::size_t(u + 1024 * h)] = u >= 0 && u < (h - 1) * 1024 ? u : -1;
+            }
+            const SampleSource source{end - bytes,
+                                      std::size_t(pitch),
+                                      bytes,
+                                      toQx.data() + 1024 * w,
+                                      toQy.data() + 1024 * h,
+                                      1024 * w,
+                                      1024 * h,
+                                      CDibImage::RoundTable(),
+                                      0};
+            std::vector<int> ux, uy;
+            for (int y = -64; y <= 1024 * h; y += 64) {
+                for (int x = -64; x <= 1024 * w; x += 64) {
+                    ux.push_back(x);
+                    uy.push_back(y);
+                }
+            }
+            std::vector<uint8_t> best(3 * ux.size()), plain(best.size());
+            SampleRow(source, ux.data(), uy.data(), best.data(), ux.size(), SampleKernel::Best);
+            SampleRow(source, ux.data(), uy.data(), plain.data(), ux.size(), SampleKernel::Plain);
+            EXPECT_EQ(best, plain) << w << " x " << h;
+            munmap(map, 2 * page);
+        }
     }
 }
 
