@@ -14,6 +14,11 @@ public:
     int SetSize(int, int, int width, int height) override;
     int SetColorMode(int, int, int mode) override;
     int PutRow(int, int, int row, const uint8_t* data) override;
+    bool HoldsRows() const override { return true; }
+    uint8_t* Rows(int& stride) override {
+        stride = m_nStride;
+        return m_pPixels;
+    }
 
     bool HasBuffer() const { return m_pBuffer != nullptr; }
     // The buffer could not be allocated.

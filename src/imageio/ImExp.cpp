@@ -242,15 +242,36 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
         return Fail(ImExpError::CantRead, why);
     }
     codec::Decoded image;
-    // Decoding is the first half of the progress, handing the rows over the second.
+    // Decoding is the first half of the progress, handing the rows over the second; rows decoded
+    // in the reader's own memory need no handing over, and their decoding takes the whole.
     int64_t lastDone = 0, lastOf = 1;
+    bool placed = false;
+    auto report = [&] {
+        return scope.Step(int(placed ? 2 * lastDone : lastDone), int(2 * lastOf));
+    };
     auto step = [&](int done, int total) {
         lastOf = std::max(total, 1);
         lastDone = std::min<int64_t>(done, lastOf);
-        return scope.Step(int(lastDone), int(2 * lastOf));
+        return report();
     };
     codec::Result result = codec::Result::Fail;
     codec::Format format = codec::Sniff(bytes, path);
+    const bool inPlace = format == codec::Format::Jpeg || format == codec::Format::Png ||
+                         format == codec::Format::Tiff;
+    if (inPlace && reader->HoldsRows()) {
+        image.place = [&](int w, int h, std::ptrdiff_t& pitch) -> uint8_t* {
+            reader->SetSize(0, 0, w, h);
+            reader->SetColorMode(0, 0, kColorModeTrueColor);
+            int stride = 0;
+            uint8_t* rows = reader->Rows(stride);
+            if (!rows) {
+                return nullptr;
+            }
+            placed = true;
+            pitch = -std::ptrdiff_t(stride);
+            return rows + std::ptrdiff_t(h - 1) * stride;
+        };
+    }
     try {
         switch (format) {
         case codec::Format::Png:
@@ -288,8 +309,7 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
         }
         if (result == codec::Result::Ok) {
             // The colours are converted at the end of decoding: progress holds, Cancel still works.
-            result = codec::ConvertToSrgb(
-                image, [&](int, int) { return scope.Step(int(lastDone), int(2 * lastOf)); });
+            result = codec::ConvertToSrgb(image, [&](int, int) { return report(); });
         }
     } catch (const std::bad_alloc&) {
         result = codec::Result::TooLarge;
@@ -318,6 +338,10 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
                                               : res::LoadString(res::IDS_REASON_NO_MEMORY));
     case codec::Result::Cancelled:
         return Fail(ImExpError::Cancelled, res::LoadString(res::IDS_REASON_CANCELLED));
+    }
+    if (image.Placed()) {
+        scope.Step(int(2 * lastOf), int(2 * lastOf));
+        return 1;
     }
     bytes.clear();
     bytes.shrink_to_fit();
@@ -568,6 +592,13 @@ bool InRowBands(int rows, const std::function<void(int, int)>& body,
 }
 
 uint8_t* Decoded::Row(int y) noexcept {
+    if (!m_base && place && 8 * size_t(y) >= size_t(height) && !MoveToPlace()) {
+        return nullptr;
+    }
+    if (m_base) {
+        m_rows = std::max(m_rows, size_t(y) + 1);
+        return m_base + y * m_pitch;
+    }
     const size_t rowBytes = size_t(width) * 3;
     const size_t have = bgr.size() / rowBytes;
     if (size_t(y) >= have) {
@@ -584,6 +615,28 @@ uint8_t* Decoded::Row(int y) noexcept {
         }
     }
     return bgr.data() + size_t(y) * rowBytes;
+}
+
+bool Decoded::MoveToPlace() noexcept {
+    std::ptrdiff_t pitch = 0;
+    uint8_t* base = nullptr;
+    try {
+        base = place(width, height, pitch);
+    } catch (...) {
+        base = nullptr;
+    }
+    if (!base) {
+        return false;
+    }
+    const size_t rowBytes = size_t(width) * 3;
+    m_rows = bgr.size() / rowBytes;
+    for (size_t y = 0; y < m_rows; ++y) {
+        std::memcpy(base + std::ptrdiff_t(y) * pitch, bgr.data() + y * rowBytes, rowBytes);
+    }
+    std::vector<uint8_t>().swap(bgr);
+    m_base = base;
+    m_pitch = pitch;
+    return true;
 }
 
 } // namespace codec
