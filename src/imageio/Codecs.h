@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,13 +36,16 @@ struct Decoded {
     uint8_t* All() noexcept { return Row(height - 1) ? At(0) : nullptr; }
     // A row already decoded, wherever it is.
     uint8_t* At(int y) const noexcept {
-        return m_base ? m_base + y * m_pitch
-                      : const_cast<uint8_t*>(bgr.data()) + size_t(y) * size_t(width) * 3;
+        const size_t offset = size_t(y) * size_t(width) * 3;
+        return m_base   ? m_base + y * m_pitch
+               : m_head ? m_head.get() + offset
+                        : const_cast<uint8_t*>(bgr.data()) + offset;
     }
     // The rows went to `place`.
     bool Placed() const { return m_base != nullptr; }
     bool Complete() const {
-        return m_base ? m_rows == size_t(height) : bgr.size() == size_t(width) * 3 * size_t(height);
+        return m_base || m_head ? m_rows == size_t(height)
+                                : bgr.size() == size_t(width) * 3 * size_t(height);
     }
 
 private:
@@ -50,6 +54,8 @@ private:
     uint8_t* m_base = nullptr;
     std::ptrdiff_t m_pitch = 0;
     size_t m_rows = 0;
+    // With `place`: the rows before it is taken, room for exactly those, never cleared.
+    std::unique_ptr<uint8_t[]> m_head;
 };
 
 // Answers false to stop.

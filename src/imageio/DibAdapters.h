@@ -61,6 +61,10 @@ private:
     const uint8_t* m_pPixels;
 };
 
+// A hint that a large raster is about to be written whole: it is faulted in as huge pages, which
+// costs a fraction of the page faults of small ones.
+void AdviseWholeWrite(uint8_t* data, std::size_t bytes);
+
 // Throws CMyException code 3 when the adapter cannot be allocated.
 std::unique_ptr<CAbstractWriteWA> MakeWriteSource(const CDibImage& image);
 

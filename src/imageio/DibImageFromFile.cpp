@@ -76,6 +76,7 @@ CDibImage::CDibImage(IPlatform& ui, const std::string& filePath, bool showProgre
     CFileProgress progress(ui, path, true);
     RasterReader reader([this](int width, int height) {
         AllocateRaster(width, height, false);
+        AdviseWholeWrite(Bits(), RasterBytes());
         return Bits();
     });
     for (;;) {

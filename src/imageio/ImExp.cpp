@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <unistd.h>
 
 namespace vx {
@@ -353,7 +354,7 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
     const int64_t total = 2 * int64_t(h);
     for (int r = 0; r < h; ++r) {
         // Stored row r is file row h - 1 - r: row 0 is the bottom row.
-        std::memcpy(row.data(), image.bgr.data() + size_t(h - 1 - r) * w * 3, size_t(w) * 3);
+        std::memcpy(row.data(), image.At(h - 1 - r), size_t(w) * 3);
         reader->PutRow(0, 0, r, row.data());
         if ((r + 1) % codec::kStepRows == 0 && !scope.Step(int(h + int64_t(r) + 1), int(total))) {
             return Fail(ImExpError::Cancelled, res::LoadString(res::IDS_REASON_CANCELLED));
@@ -592,8 +593,23 @@ bool InRowBands(int rows, const std::function<void(int, int)>& body,
 }
 
 uint8_t* Decoded::Row(int y) noexcept {
-    if (!m_base && place && 8 * size_t(y) >= size_t(height) && !MoveToPlace()) {
-        return nullptr;
+    if (place && !m_base) {
+        // The rows before an eighth go to a buffer of just that size, then all move to `place`.
+        const size_t headRows = (size_t(height) + 7) / 8;
+        if (size_t(y) >= headRows) {
+            if (!MoveToPlace()) {
+                return nullptr;
+            }
+        } else {
+            if (!m_head) {
+                m_head.reset(new (std::nothrow) uint8_t[headRows * size_t(width) * 3]);
+                if (!m_head) {
+                    return nullptr;
+                }
+            }
+            m_rows = std::max(m_rows, size_t(y) + 1);
+            return At(y);
+        }
     }
     if (m_base) {
         m_rows = std::max(m_rows, size_t(y) + 1);
@@ -629,11 +645,10 @@ bool Decoded::MoveToPlace() noexcept {
         return false;
     }
     const size_t rowBytes = size_t(width) * 3;
-    m_rows = bgr.size() / rowBytes;
     for (size_t y = 0; y < m_rows; ++y) {
-        std::memcpy(base + std::ptrdiff_t(y) * pitch, bgr.data() + y * rowBytes, rowBytes);
+        std::memcpy(base + std::ptrdiff_t(y) * pitch, m_head.get() + y * rowBytes, rowBytes);
     }
-    std::vector<uint8_t>().swap(bgr);
+    m_head.reset();
     m_base = base;
     m_pitch = pitch;
     return true;
