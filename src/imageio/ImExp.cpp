@@ -381,13 +381,15 @@ int ImExp_WriteFile(CAbstractWriteWA* writer, IPlatform*, const char* path, int*
         return Fail(ImExpError::CantWrite);
     }
     ProgressScope scope(progress);
-    std::vector<uint8_t> indexed(mode == kColorModeIndexed ? size_t(w) : 0);
-    // Rows are asked top row first; stored row 0 is the bottom one.
+    // Rows are asked top row first; stored row 0 is the bottom one. Encoders may ask for
+    // several at once from the row pool's threads.
     codec::RowFn rows = [&](int fileRow, uint8_t* bgr) {
         if (mode == kColorModeTrueColor) {
             writer->GetRow(0, 0, h - 1 - fileRow, bgr);
             return;
         }
+        thread_local std::vector<uint8_t> indexed;
+        indexed.resize(size_t(w));
         writer->GetRow(0, 0, h - 1 - fileRow, indexed.data());
         for (int x = 0; x < w; ++x) {
             const uint8_t* e = palette + 4 * indexed[x]; // red, green, blue
