@@ -36,7 +36,8 @@ public:
     }
 };
 
-// Pixel source of a write. Each operation answers 0 for success.
+// Pixel source of a write. Each operation answers 0 for success. GetRow may be called from
+// several threads at once, each for a different row.
 class CAbstractWriteWA {
 public:
     virtual ~CAbstractWriteWA() = default;
