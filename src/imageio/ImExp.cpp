@@ -3,6 +3,7 @@
 #include "base/AtomicFile.h"
 #include "base/Platform.h"
 #include "imageio/Codecs.h"
+#include "imageio/DibAdapters.h"
 #include "picture/DibImage.h"
 #include "picture/RowPool.h"
 #include "res/Resource.h"
@@ -84,6 +85,8 @@ bool ReadWholeFile(const char* path, std::string& bytes, std::string& why) {
         why = res::LoadString(size == 0 ? res::IDS_REASON_EMPTY : res::IDS_REASON_NOT_A_FILE);
         return false;
     }
+    bytes.reserve(size_t(size));
+    AdviseWholeWrite(reinterpret_cast<uint8_t*>(bytes.data()), size_t(size));
     bytes.resize(size_t(size));
     in.seekg(0);
     if (!in.read(bytes.data(), size)) {

@@ -66,6 +66,7 @@ bool JoinIdat(const uint8_t* data, size_t size, size_t at, std::string& joined) 
     } catch (const std::bad_alloc&) {
         return false;
     }
+    AdviseWholeWrite(reinterpret_cast<uint8_t*>(joined.data()), total);
     for (size_t p = at; p + 8 <= size && std::memcmp(data + p + 4, "IDAT", 4) == 0;) {
         const size_t n = BigEndian(data + p);
         if (crc32(0, data + p + 4, uInt(n + 4)) != BigEndian(data + p + 8 + n)) {
@@ -99,8 +100,11 @@ bool Unfilter(int type, uint8_t* row, const uint8_t* prev, size_t n) {
         }
         return true;
     case 3:
-        for (size_t i = 0; i < n; ++i) {
-            row[i] = uint8_t(row[i] + (((i >= 3 ? row[i - 3] : 0) + prev[i]) >> 1));
+        for (size_t i = 0; i < std::min<size_t>(3, n); ++i) {
+            row[i] = uint8_t(row[i] + (prev[i] >> 1));
+        }
+        for (size_t i = 3; i < n; ++i) {
+            row[i] = uint8_t(row[i] + ((row[i - 3] + prev[i]) >> 1));
         }
         return true;
     case 4:
