@@ -2,9 +2,11 @@
 // encoders pull top-row-first BGR rows. Neither touches the file system beyond what is given.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,17 +22,46 @@ struct Decoded {
     std::vector<uint8_t> bgr; // the rows decoded so far, 3 x width bytes each, top row first
     std::string icc;          // the colour profile the pixels are in; empty for sRGB
 
+    // Where the caller would rather have the rows: given the size, the top row and the step to
+    // the row below it (negative for bottom-up storage); null when that memory cannot be had.
+    // Only for decoders that reach the rows through Row() alone.
+    std::function<uint8_t*(int width, int height, std::ptrdiff_t& pitch)> place;
+
     // Top row first; the buffer grows to hold it, so that a file whose data ends early costs
-    // only the rows it held. Null when memory runs out.
+    // only the rows it held. Once an eighth of the rows has come the data is real and the rows
+    // move to `place`, when given. Null when memory runs out. Rows had before may move.
     uint8_t* Row(int y) noexcept;
-    // Every row (the first one), for decoders that need the whole raster at once.
-    uint8_t* All() noexcept { return Row(height - 1) ? bgr.data() : nullptr; }
-    bool Complete() const { return bgr.size() == size_t(width) * 3 * size_t(height); }
+    // Every row (the first one), for decoders that need the whole raster at once; contiguous in
+    // `bgr` only without `place`.
+    uint8_t* All() noexcept { return Row(height - 1) ? At(0) : nullptr; }
+    // A row already decoded, wherever it is.
+    uint8_t* At(int y) const noexcept {
+        const size_t offset = size_t(y) * size_t(width) * 3;
+        return m_base   ? m_base + y * m_pitch
+               : m_head ? m_head.get() + offset
+                        : const_cast<uint8_t*>(bgr.data()) + offset;
+    }
+    // The rows went to `place`.
+    bool Placed() const { return m_base != nullptr; }
+    bool Complete() const {
+        return m_base || m_head ? m_rows == size_t(height)
+                                : bgr.size() == size_t(width) * 3 * size_t(height);
+    }
+
+private:
+    bool MoveToPlace() noexcept;
+
+    uint8_t* m_base = nullptr;
+    std::ptrdiff_t m_pitch = 0;
+    size_t m_rows = 0;
+    // With `place`: the rows before it is taken, room for exactly those, never cleared.
+    std::unique_ptr<uint8_t[]> m_head;
 };
 
 // Answers false to stop.
 using StepFn = std::function<bool(int done, int total)>;
-// Fills `bgr` (3 x width bytes) with file row `row`, top row first.
+// Fills `bgr` (3 x width bytes) with file row `row`, top row first; may be called from several
+// threads at once.
 using RowFn = std::function<void(int row, uint8_t* bgr)>;
 
 // By content alone; a TIFF that a camera wrote as its raw file sniffs as Raw when `path` names

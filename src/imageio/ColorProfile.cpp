@@ -94,14 +94,13 @@ Result ConvertToSrgb(Decoded& out, const StepFn& step) {
     if (!transform) {
         return Result::Ok;
     }
-    const size_t rowBytes = size_t(out.width) * 3;
     const bool done = InRowBands(
         out.height,
         [&](int begin, int end) {
-            uint8_t* p = out.bgr.data() + size_t(begin) * rowBytes;
-            cmsDoTransformLineStride(transform.get(), p, p, cmsUInt32Number(out.width),
-                                     cmsUInt32Number(end - begin), cmsUInt32Number(rowBytes),
-                                     cmsUInt32Number(rowBytes), 0, 0);
+            for (int y = begin; y < end; ++y) {
+                uint8_t* p = out.At(y);
+                cmsDoTransform(transform.get(), p, p, cmsUInt32Number(out.width));
+            }
         },
         [&](int rows) { return step(rows, out.height); });
     if (!done) {

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <new>
+#include <sys/mman.h>
 
 namespace vx {
 
@@ -49,6 +50,7 @@ void CDibReadWA::MakeBuffer() {
         m_bOutOfMemory = true;
         return;
     }
+    AdviseWholeWrite(m_pBuffer.get(), bytes);
     BitmapInfoHeader h{};
     h.biSize = 40;
     h.biWidth = m_nWidth;
@@ -140,6 +142,16 @@ int CDibWriteWA::GetRow(int, int, int row, uint8_t* buffer) {
         std::memcpy(buffer, m_pPixels + stride * row, w);
     }
     return 0;
+}
+
+void AdviseWholeWrite(uint8_t* data, std::size_t bytes) {
+    constexpr std::uintptr_t kHuge = std::uintptr_t(2) << 20;
+    const std::uintptr_t begin =
+        (reinterpret_cast<std::uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHuge - 1);
+    if (end > begin) {
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    }
 }
 
 std::unique_ptr<CAbstractWriteWA> MakeWriteSource(const CDibImage& image) {

@@ -14,6 +14,11 @@ public:
     int SetSize(int, int, int width, int height) override;
     int SetColorMode(int, int, int mode) override;
     int PutRow(int, int, int row, const uint8_t* data) override;
+    bool HoldsRows() const override { return true; }
+    uint8_t* Rows(int& stride) override {
+        stride = m_nStride;
+        return m_pPixels;
+    }
 
     bool HasBuffer() const { return m_pBuffer != nullptr; }
     // The buffer could not be allocated.
@@ -55,6 +60,10 @@ private:
     const BitmapInfoHeader* m_pHeader;
     const uint8_t* m_pPixels;
 };
+
+// A hint that a large raster is about to be written whole: it is faulted in as huge pages, which
+// costs a fraction of the page faults of small ones.
+void AdviseWholeWrite(uint8_t* data, std::size_t bytes);
 
 // Throws CMyException code 3 when the adapter cannot be allocated.
 std::unique_ptr<CAbstractWriteWA> MakeWriteSource(const CDibImage& image);

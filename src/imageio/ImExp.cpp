@@ -3,6 +3,7 @@
 #include "base/AtomicFile.h"
 #include "base/Platform.h"
 #include "imageio/Codecs.h"
+#include "imageio/DibAdapters.h"
 #include "picture/DibImage.h"
 #include "picture/RowPool.h"
 #include "res/Resource.h"
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <unistd.h>
 
 namespace vx {
@@ -83,6 +85,8 @@ bool ReadWholeFile(const char* path, std::string& bytes, std::string& why) {
         why = res::LoadString(size == 0 ? res::IDS_REASON_EMPTY : res::IDS_REASON_NOT_A_FILE);
         return false;
     }
+    bytes.reserve(size_t(size));
+    AdviseWholeWrite(reinterpret_cast<uint8_t*>(bytes.data()), size_t(size));
     bytes.resize(size_t(size));
     in.seekg(0);
     if (!in.read(bytes.data(), size)) {
@@ -242,15 +246,36 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
         return Fail(ImExpError::CantRead, why);
     }
     codec::Decoded image;
-    // Decoding is the first half of the progress, handing the rows over the second.
+    // Decoding is the first half of the progress, handing the rows over the second; rows decoded
+    // in the reader's own memory need no handing over, and their decoding takes the whole.
     int64_t lastDone = 0, lastOf = 1;
+    bool placed = false;
+    auto report = [&] {
+        return scope.Step(int(placed ? 2 * lastDone : lastDone), int(2 * lastOf));
+    };
     auto step = [&](int done, int total) {
         lastOf = std::max(total, 1);
         lastDone = std::min<int64_t>(done, lastOf);
-        return scope.Step(int(lastDone), int(2 * lastOf));
+        return report();
     };
     codec::Result result = codec::Result::Fail;
     codec::Format format = codec::Sniff(bytes, path);
+    const bool inPlace = format == codec::Format::Jpeg || format == codec::Format::Png ||
+                         format == codec::Format::Tiff;
+    if (inPlace && reader->HoldsRows()) {
+        image.place = [&](int w, int h, std::ptrdiff_t& pitch) -> uint8_t* {
+            reader->SetSize(0, 0, w, h);
+            reader->SetColorMode(0, 0, kColorModeTrueColor);
+            int stride = 0;
+            uint8_t* rows = reader->Rows(stride);
+            if (!rows) {
+                return nullptr;
+            }
+            placed = true;
+            pitch = -std::ptrdiff_t(stride);
+            return rows + std::ptrdiff_t(h - 1) * stride;
+        };
+    }
     try {
         switch (format) {
         case codec::Format::Png:
@@ -288,8 +313,7 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
         }
         if (result == codec::Result::Ok) {
             // The colours are converted at the end of decoding: progress holds, Cancel still works.
-            result = codec::ConvertToSrgb(
-                image, [&](int, int) { return scope.Step(int(lastDone), int(2 * lastOf)); });
+            result = codec::ConvertToSrgb(image, [&](int, int) { return report(); });
         }
     } catch (const std::bad_alloc&) {
         result = codec::Result::TooLarge;
@@ -319,6 +343,10 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
     case codec::Result::Cancelled:
         return Fail(ImExpError::Cancelled, res::LoadString(res::IDS_REASON_CANCELLED));
     }
+    if (image.Placed()) {
+        scope.Step(int(2 * lastOf), int(2 * lastOf));
+        return 1;
+    }
     bytes.clear();
     bytes.shrink_to_fit();
     const int w = image.width, h = image.height;
@@ -329,7 +357,7 @@ int ImExp_ReadFile(CAbstractReadWA* reader, IPlatform*, const char* path, int, C
     const int64_t total = 2 * int64_t(h);
     for (int r = 0; r < h; ++r) {
         // Stored row r is file row h - 1 - r: row 0 is the bottom row.
-        std::memcpy(row.data(), image.bgr.data() + size_t(h - 1 - r) * w * 3, size_t(w) * 3);
+        std::memcpy(row.data(), image.At(h - 1 - r), size_t(w) * 3);
         reader->PutRow(0, 0, r, row.data());
         if ((r + 1) % codec::kStepRows == 0 && !scope.Step(int(h + int64_t(r) + 1), int(total))) {
             return Fail(ImExpError::Cancelled, res::LoadString(res::IDS_REASON_CANCELLED));
@@ -356,13 +384,15 @@ int ImExp_WriteFile(CAbstractWriteWA* writer, IPlatform*, const char* path, int*
         return Fail(ImExpError::CantWrite);
     }
     ProgressScope scope(progress);
-    std::vector<uint8_t> indexed(mode == kColorModeIndexed ? size_t(w) : 0);
-    // Rows are asked top row first; stored row 0 is the bottom one.
+    // Rows are asked top row first; stored row 0 is the bottom one. Encoders may ask for
+    // several at once from the row pool's threads.
     codec::RowFn rows = [&](int fileRow, uint8_t* bgr) {
         if (mode == kColorModeTrueColor) {
             writer->GetRow(0, 0, h - 1 - fileRow, bgr);
             return;
         }
+        thread_local std::vector<uint8_t> indexed;
+        indexed.resize(size_t(w));
         writer->GetRow(0, 0, h - 1 - fileRow, indexed.data());
         for (int x = 0; x < w; ++x) {
             const uint8_t* e = palette + 4 * indexed[x]; // red, green, blue
@@ -568,6 +598,28 @@ bool InRowBands(int rows, const std::function<void(int, int)>& body,
 }
 
 uint8_t* Decoded::Row(int y) noexcept {
+    if (place && !m_base) {
+        // The rows before an eighth go to a buffer of just that size, then all move to `place`.
+        const size_t headRows = (size_t(height) + 7) / 8;
+        if (size_t(y) >= headRows) {
+            if (!MoveToPlace()) {
+                return nullptr;
+            }
+        } else {
+            if (!m_head) {
+                m_head.reset(new (std::nothrow) uint8_t[headRows * size_t(width) * 3]);
+                if (!m_head) {
+                    return nullptr;
+                }
+            }
+            m_rows = std::max(m_rows, size_t(y) + 1);
+            return At(y);
+        }
+    }
+    if (m_base) {
+        m_rows = std::max(m_rows, size_t(y) + 1);
+        return m_base + y * m_pitch;
+    }
     const size_t rowBytes = size_t(width) * 3;
     const size_t have = bgr.size() / rowBytes;
     if (size_t(y) >= have) {
@@ -584,6 +636,27 @@ uint8_t* Decoded::Row(int y) noexcept {
         }
     }
     return bgr.data() + size_t(y) * rowBytes;
+}
+
+bool Decoded::MoveToPlace() noexcept {
+    std::ptrdiff_t pitch = 0;
+    uint8_t* base = nullptr;
+    try {
+        base = place(width, height, pitch);
+    } catch (...) {
+        base = nullptr;
+    }
+    if (!base) {
+        return false;
+    }
+    const size_t rowBytes = size_t(width) * 3;
+    for (size_t y = 0; y < m_rows; ++y) {
+        std::memcpy(base + std::ptrdiff_t(y) * pitch, m_head.get() + y * rowBytes, rowBytes);
+    }
+    m_head.reset();
+    m_base = base;
+    m_pitch = pitch;
+    return true;
 }
 
 } // namespace codec

@@ -26,9 +26,18 @@ public:
     virtual int NotifyA(int, int, int, int, int, int) { return 0; }
     virtual int NotifyB(int, int, int, int, int, int) { return 0; }
     virtual int PutRow(int sel1, int sel2, int row, const uint8_t* data) = 0;
+    // A reader that keeps the rows itself in the layout PutRow hands them in answers true and,
+    // once SetSize and SetColorMode are done, gives them through Rows(): the codec then decodes
+    // into them and PutRow is not called. Rows() is stored row 0, null when there is no room.
+    virtual bool HoldsRows() const { return false; }
+    virtual uint8_t* Rows(int& stride) {
+        stride = 0;
+        return nullptr;
+    }
 };
 
-// Pixel source of a write. Each operation answers 0 for success.
+// Pixel source of a write. Each operation answers 0 for success. GetRow may be called from
+// several threads at once, each for a different row.
 class CAbstractWriteWA {
 public:
     virtual ~CAbstractWriteWA() = default;

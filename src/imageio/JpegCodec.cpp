@@ -202,6 +202,9 @@ Result DecodeJpeg(const std::string& bytes, Decoded& out, const StepFn& step) {
             }
         }
     }
+    if (orientation != 1) {
+        out.place = nullptr; // turned afterwards, from a raster of its own
+    }
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
     JOCTET* icc = nullptr;
@@ -222,16 +225,30 @@ Result DecodeJpeg(const std::string& bytes, Decoded& out, const StepFn& step) {
     jpeg_start_decompress(&cinfo);
     const int w = int(cinfo.output_width);
     const int h = int(cinfo.output_height);
-    line.resize(size_t(w) * 4);
+    line.resize(cmyk ? size_t(w) * 4 : 0);
+    // Several rows a call: libjpeg upsamples two rows at once and would otherwise copy each
+    // second one through a spare row.
+    constexpr int kBatch = 16;
+    JSAMPROW rows[kBatch];
     while (cinfo.output_scanline < cinfo.output_height) {
         const int y = int(cinfo.output_scanline);
-        uint8_t* dst = out.Row(y);
-        if (!dst) {
+        const int n = cmyk ? 1 : std::min(kBatch, h - y);
+        // The last row first: making room for it may move the others.
+        if (!out.Row(y + n - 1)) {
             result = Result::TooLarge;
             longjmp(err.jump, 1);
         }
-        JSAMPROW row = cmyk ? line.data() : dst;
-        jpeg_read_scanlines(&cinfo, &row, 1);
+        for (int i = 0; i < n; ++i) {
+            rows[i] = out.At(y + i);
+        }
+        uint8_t* dst = rows[0];
+        if (cmyk) {
+            rows[0] = line.data();
+        }
+        const int got = int(jpeg_read_scanlines(&cinfo, rows, JDIMENSION(n)));
+        if (got <= 0) {
+            longjmp(err.jump, 1);
+        }
         if (cmyk) {
             // Adobe writes CMYK inverted; without its marker the values are plain ink amounts.
             const bool inverted = cinfo.saw_Adobe_marker;
@@ -248,7 +265,8 @@ Result DecodeJpeg(const std::string& bytes, Decoded& out, const StepFn& step) {
                 dst[3 * x + 2] = uint8_t((c * k + 127) / 255);
             }
         }
-        if ((y + 1) % kStepRows == 0 && !step(y + 1, h)) {
+        const int next = y + got;
+        if (next / kStepRows != y / kStepRows && !step(next - next % kStepRows, h)) {
             result = Result::Cancelled;
             longjmp(err.jump, 1);
         }

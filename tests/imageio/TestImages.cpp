@@ -11,7 +11,7 @@ namespace vx::test {
 
 void WritePng(const std::string& path, int w, int h, int colorType, int bitDepth, bool interlace,
               const std::vector<uint8_t>& samples, const std::vector<uint8_t>& paletteRgb,
-              const std::vector<uint8_t>& trns, const std::string& icc) {
+              const std::vector<uint8_t>& trns, const std::string& icc, int filters) {
     FILE* f = std::fopen(path.c_str(), "wb");
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -32,6 +32,9 @@ void WritePng(const std::string& path, int w, int h, int colorType, int bitDepth
     if (!icc.empty()) {
         png_set_iCCP(png, info, "profile", PNG_COMPRESSION_TYPE_BASE,
                      reinterpret_cast<png_const_bytep>(icc.data()), png_uint_32(icc.size()));
+    }
+    if (filters) {
+        png_set_filter(png, 0, filters);
     }
     png_write_info(png, info);
     const size_t rowBytes = png_get_rowbytes(png, info);

@@ -13,9 +13,10 @@
 namespace vx::test {
 
 // PNG of any colour type and depth; `samples` holds rows top first as libpng takes them.
+// `filters`: libpng's PNG_FILTER_* mask, 0 for its default choice.
 void WritePng(const std::string& path, int w, int h, int colorType, int bitDepth, bool interlace,
               const std::vector<uint8_t>& samples, const std::vector<uint8_t>& paletteRgb = {},
-              const std::vector<uint8_t>& trns = {}, const std::string& icc = {});
+              const std::vector<uint8_t>& trns = {}, const std::string& icc = {}, int filters = 0);
 // JPEG: components 1 (grey), 3 (RGB) or 4 (CMYK, Adobe-inverted as Photoshop writes it);
 // orientation > 1 adds an EXIF block with that tag; an ICC profile goes in APP2 blocks.
 void WriteJpeg(const std::string& path, int w, int h, int components,
