@@ -102,6 +102,7 @@ void CViewPict::paintEvent(QPaintEvent* event) {
     const CDibImage* picture = m_doc.GetPicture(Slot());
     const QSize device = DeviceSize(*this);
     if (!picture || picture->Width() <= 0 || picture->Height() <= 0 || device.isEmpty()) {
+        DropDrawn();
         painter.fillRect(event->rect(), Qt::white);
         return;
     }
@@ -120,13 +121,25 @@ void CViewPict::paintEvent(QPaintEvent* event) {
     if (drawn.isEmpty()) {
         return;
     }
-    if (m_drawn.size() != drawn.size()) {
-        m_drawn = QImage(drawn.size(), QImage::Format_RGB32);
+    // Stretching a large picture costs far more than copying the result, and a pane repaints at
+    // every step of a marker drag and at every expose.
+    DrawnFrom from{picture, picture->Bits(), QSize(picture->Width(), picture->Height()),
+                   picture->GetPath(), picture->FrameIndex()};
+    if (m_drawn.size() != drawn.size() || m_drawnFrom != from) {
+        if (m_drawn.size() != drawn.size()) {
+            m_drawn = QImage(drawn.size(), QImage::Format_RGB32);
+        }
+        StretchUpright(*picture, m_drawn, m_drawn.rect());
+        m_drawnFrom = std::move(from);
     }
-    StretchUpright(*picture, m_drawn, m_drawn.rect());
     m_drawn.setDevicePixelRatio(ratio);
     painter.drawImage(shown.topLeft(), m_drawn);
     DrawMarkers(painter);
+}
+
+void CViewPict::DropDrawn() {
+    m_drawn = QImage();
+    m_drawnFrom = DrawnFrom();
 }
 
 PicturePoint CViewPict::OnPicture(PicturePoint p, const CDibImage& picture) {
@@ -375,6 +388,9 @@ void CViewPict::focusOutEvent(QFocusEvent* event) {
 void CViewPict::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     OnCaptureChanged();
+    // A hidden pane sees none of the pictures that come and go meanwhile: one of them could take
+    // the place of the picture it last drew.
+    DropDrawn();
 }
 
 bool CViewPict::event(QEvent* event) {

@@ -296,6 +296,9 @@ TEST(ViewPaint, FittedCentredUprightWithWhiteBands) {
             EXPECT_EQ(blocks.pixel(x, y), qRgb(7, 100 + 1 - y / 2, 10 * (x / 2))) << x << "," << y;
         }
     }
+    // Another picture of the same size in the slot is shown, not what was drawn before.
+    doc.InstallPicture(ESlot::Source, Uniform(4, 2, 60));
+    EXPECT_EQ(view.grab().toImage().pixel(5, 3), qRgb(60, 60, 60));
 }
 
 TEST(ViewCursor, EachModeHasItsOwnCursorWithItsHotSpot) {
