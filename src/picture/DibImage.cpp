@@ -5,6 +5,7 @@
 #include "picture/RowPool.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -68,6 +69,11 @@ CDibImage::CDibImage(int width, int height) : CDibImage(NoRaster{}) {
     AllocateRaster(width, height, true);
 }
 
+uint64_t CDibImage::NextSerial() {
+    static std::atomic<uint64_t> last{0};
+    return ++last;
+}
+
 CDibImage::~CDibImage() {
     ReleaseTable();
 }
@@ -95,6 +101,7 @@ void CDibImage::AllocateRaster(int width, int height, bool clear) {
         }
     }
     m_pBits = std::move(bits);
+    m_nSerial = NextSerial();
     BitmapInfoHeader* h = Header();
     h->biWidth = width;
     h->biHeight = height;

@@ -66,6 +66,9 @@ public:
     // The whole 1064-byte header block (header, then the unused palette).
     const uint8_t* HeaderBlock() const { return reinterpret_cast<const uint8_t*>(m_pHeader.get()); }
 
+    // Tells this picture's pixels from any other's, even one built later at the same address:
+    // views keep what they drew from a picture under this number. A new raster takes a new one.
+    uint64_t Serial() const { return m_nSerial; }
     const std::string& GetPath() const { return m_strName; }
     void SetPath(const std::string& path) { m_strName = path; }
     // File name with extension, directory removed.
@@ -106,7 +109,9 @@ private:
     int m_nMaxY = 0;
     int m_nWidth = 0;
     int m_nHeight = 0;
+    uint64_t m_nSerial = NextSerial();
 
+    static uint64_t NextSerial();
     static uint8_t* s_pTable;
 };
 

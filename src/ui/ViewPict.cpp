@@ -123,14 +123,12 @@ void CViewPict::paintEvent(QPaintEvent* event) {
     }
     // Stretching a large picture costs far more than copying the result, and a pane repaints at
     // every step of a marker drag and at every expose.
-    DrawnFrom from{picture, picture->Bits(), QSize(picture->Width(), picture->Height()),
-                   picture->GetPath(), picture->FrameIndex()};
-    if (m_drawn.size() != drawn.size() || m_drawnFrom != from) {
+    if (m_drawn.size() != drawn.size() || m_nDrawnFrom != picture->Serial()) {
         if (m_drawn.size() != drawn.size()) {
             m_drawn = QImage(drawn.size(), QImage::Format_RGB32);
         }
         StretchUpright(*picture, m_drawn, m_drawn.rect());
-        m_drawnFrom = std::move(from);
+        m_nDrawnFrom = picture->Serial();
     }
     m_drawn.setDevicePixelRatio(ratio);
     painter.drawImage(shown.topLeft(), m_drawn);
@@ -139,7 +137,7 @@ void CViewPict::paintEvent(QPaintEvent* event) {
 
 void CViewPict::DropDrawn() {
     m_drawn = QImage();
-    m_drawnFrom = DrawnFrom();
+    m_nDrawnFrom = 0;
 }
 
 PicturePoint CViewPict::OnPicture(PicturePoint p, const CDibImage& picture) {
@@ -388,9 +386,7 @@ void CViewPict::focusOutEvent(QFocusEvent* event) {
 void CViewPict::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     OnCaptureChanged();
-    // A hidden pane sees none of the pictures that come and go meanwhile: one of them could take
-    // the place of the picture it last drew.
-    DropDrawn();
+    DropDrawn(); // a hidden pane needs no stretched copy
 }
 
 bool CViewPict::event(QEvent* event) {

@@ -10,7 +10,6 @@
 #include <QImage>
 #include <QWidget>
 #include <optional>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -82,22 +81,12 @@ private:
     // The cursor of the edit mode, of marking, or of a marker under the pointer.
     void UpdateCursor(std::optional<QPointF> pointer);
 
-    // The picture a pane's drawn image was stretched from; its own address and its raster's, as
-    // the document replaces a picture rather than changing it.
-    struct DrawnFrom {
-        const CDibImage* picture = nullptr;
-        const uint8_t* bits = nullptr;
-        QSize size;
-        std::string path;
-        int64_t frame = -1;
-        bool operator==(const DrawnFrom&) const = default;
-    };
     // The pane's stretched picture, made again only when the picture or the drawn size changes.
     void DropDrawn();
 
     CKeltDoc& m_doc;
     QImage m_drawn;
-    DrawnFrom m_drawnFrom;
+    uint64_t m_nDrawnFrom = 0; // the serial of the picture m_drawn was stretched from
     int m_nCursorMode = 0;
     QString m_readout; // what the status bar shows of the drag under way
     std::optional<CKeltDoc::MarkerId> m_markerDrag;
