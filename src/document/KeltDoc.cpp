@@ -673,6 +673,8 @@ void CKeltDoc::CreatePreviewBuffers(int W, int H) {
         m_pPreview = std::move(preview);
         m_pSourceRender = std::move(source);
         m_pTargetRender = std::move(target);
+        m_pSourceGrid.reset();
+        m_pTargetGrid.reset();
     }
     GetOutputFrame(W, H);
 }
@@ -688,21 +690,100 @@ void CKeltDoc::RequestRender(int which) {
     RenderPass(which);
 }
 
-void CKeltDoc::RenderSlot(const CPictFrame& frame, int step, CDibImage& render) {
+void CKeltDoc::RenderSlot(const CPictFrame& frame, int step, CDibImage& render,
+                          std::unique_ptr<CDibImage>& grid) {
     const int W = m_pPreview->Width();
     const int H = m_pPreview->Height();
-    const int cols = W / step;
-    const int rows = H / step;
     const CFrameSampler sampler(frame, *frame.picture, W, H, m_dAspect);
     if (step == 1) {
         sampler.RenderGrid(1, W, H, render);
+        grid.reset();
         return;
     }
-    // Sampling overwrites the whole grid: a grid of its own spares shrinking the old render, and
-    // the enlargement reuses the render's raster.
-    CDibImage grid(cols, rows);
-    sampler.RenderGrid(step, cols, rows, grid);
-    render.ResizeFrom(grid);
+    // Sampling overwrites the whole grid, so one of the same size is reused as it is.
+    const int cols = W / step;
+    const int rows = H / step;
+    if (!grid || grid->Width() != cols || grid->Height() != rows) {
+        grid = std::make_unique<CDibImage>(cols, rows);
+    }
+    sampler.RenderGrid(step, cols, rows, *grid);
+}
+
+const CDibImage& CKeltDoc::SlotRender(ESlot slot) {
+    const bool source = slot == ESlot::Source;
+    CDibImage& render = source ? *m_pSourceRender : *m_pTargetRender;
+    std::unique_ptr<CDibImage>& grid = source ? m_pSourceGrid : m_pTargetGrid;
+    if (grid) {
+        render.ResizeFrom(*grid);
+        grid.reset();
+    }
+    return render;
+}
+
+// The blend of both renders into the Preview. A render that is still a coarse grid is enlarged a
+// row at a time into a buffer that stays in the cache, so the full-size render is neither written
+// nor read back; rows of it known to be black are not worked out at all.
+void CKeltDoc::BlendIntoPreview() {
+    const int W = m_pPreview->Width();
+    const int H = m_pPreview->Height();
+    const int blend = m_nBlend;
+    const bool difference = m_bDifference;
+    if (!m_pSourceGrid && !m_pTargetGrid) {
+        const std::size_t stride = std::size_t(m_pPreview->Stride());
+        const uint8_t* s = m_pSourceRender->Bits();
+        const uint8_t* t = m_pTargetRender->Bits();
+        uint8_t* p = m_pPreview->Bits();
+        // Every byte of the preview, padding included: no need to blacken it first.
+        CRowPool::Shared().Run(H, [&](int begin, int end) {
+            const std::size_t at = begin * stride;
+            BlendBytes(s + at, t + at, p + at, (end - begin) * stride, blend, difference);
+        });
+        return;
+    }
+    // An empty grid enlarges to black; the padding of the preview is black from its creation.
+    const std::size_t n = std::size_t(3) * W;
+    const std::vector<uint8_t> black(n, 0);
+    std::optional<CResampledRows> sourceRows, targetRows;
+    auto rowsOf = [&](const std::unique_ptr<CDibImage>& grid, std::optional<CResampledRows>& rows) {
+        if (grid && grid->Width() > 0 && grid->Height() > 0) {
+            rows.emplace(*grid, W, H);
+        }
+    };
+    rowsOf(m_pSourceGrid, sourceRows);
+    rowsOf(m_pTargetGrid, targetRows);
+    const bool sourceGrid = m_pSourceGrid != nullptr;
+    const bool targetGrid = m_pTargetGrid != nullptr;
+    CRowPool::Shared().Run(H, [&](int begin, int end) {
+        struct Enlarged {
+            std::optional<CResampledRows::Cursor> cursor;
+            std::vector<uint8_t> row;
+        };
+        auto start = [&](const std::optional<CResampledRows>& rows, Enlarged& e) {
+            if (rows) {
+                e.cursor.emplace(*rows);
+                e.row.resize(n);
+            }
+        };
+        Enlarged s, t;
+        start(sourceRows, s);
+        start(targetRows, t);
+        auto row = [&](int j, bool isGrid, const std::optional<CResampledRows>& rows, Enlarged& e,
+                       const CDibImage& render) -> const uint8_t* {
+            if (!isGrid) {
+                return render.Row(j);
+            }
+            if (!rows || rows->IsBlack(j)) {
+                return black.data();
+            }
+            e.cursor->Read(j, e.row.data());
+            return e.row.data();
+        };
+        for (int j = begin; j < end; ++j) {
+            BlendBytes(row(j, sourceGrid, sourceRows, s, *m_pSourceRender),
+                       row(j, targetGrid, targetRows, t, *m_pTargetRender), m_pPreview->Row(j), n,
+                       blend, difference);
+        }
+    });
 }
 
 void CKeltDoc::RenderPass(int which) {
@@ -729,27 +810,17 @@ void CKeltDoc::RenderPass(int which) {
     if (m_nSourceStep >= 2) {
         m_nSourceStep /= 2;
         if (which == 0 || which == 2 || m_nTargetStep >= 2) {
-            RenderSlot(*m_pSourceFrame, m_nSourceStep, *m_pSourceRender);
+            RenderSlot(*m_pSourceFrame, m_nSourceStep, *m_pSourceRender, m_pSourceGrid);
         }
     }
     if (m_nTargetStep >= 2) {
         m_nTargetStep /= 2;
         if (which == 0 || which == 3 || m_nSourceStep >= 2) {
-            RenderSlot(*m_pTargetFrame, m_nTargetStep, *m_pTargetRender);
+            RenderSlot(*m_pTargetFrame, m_nTargetStep, *m_pTargetRender, m_pTargetGrid);
         }
     }
 
-    const std::size_t stride = std::size_t(m_pPreview->Stride());
-    const uint8_t* s = m_pSourceRender->Bits();
-    const uint8_t* t = m_pTargetRender->Bits();
-    uint8_t* p = m_pPreview->Bits();
-    const int blend = m_nBlend;
-    const bool difference = m_bDifference;
-    // Every byte of the preview, padding included: no need to blacken it first.
-    CRowPool::Shared().Run(H, [&](int begin, int end) {
-        const std::size_t at = begin * stride;
-        BlendBytes(s + at, t + at, p + at, (end - begin) * stride, blend, difference);
-    });
+    BlendIntoPreview();
 
     auto green = [&](int x, int y) {
         if (x >= 0 && x < W && y >= 0 && y < H) {
