@@ -675,6 +675,7 @@ void CKeltDoc::CreatePreviewBuffers(int W, int H) {
         m_pTargetRender = std::move(target);
         m_pSourceGrid.reset();
         m_pTargetGrid.reset();
+        m_blendMemo.grid = -1;
     }
     GetOutputFrame(W, H);
 }
@@ -695,6 +696,7 @@ void CKeltDoc::RenderSlot(const CPictFrame& frame, int step, CDibImage& render,
     const int W = m_pPreview->Width();
     const int H = m_pPreview->Height();
     const CFrameSampler sampler(frame, *frame.picture, W, H, m_dAspect);
+    ++m_nRenderVersion[&render == m_pSourceRender.get() ? 0 : 1];
     if (step == 1) {
         sampler.RenderGrid(1, W, H, render);
         grid.reset();
@@ -722,13 +724,14 @@ const CDibImage& CKeltDoc::SlotRender(ESlot slot) {
 
 // The blend of both renders into the Preview. A render that is still a coarse grid is enlarged a
 // row at a time into a buffer that stays in the cache, so the full-size render is neither written
-// nor read back; rows of it known to be black are not worked out at all.
-void CKeltDoc::BlendIntoPreview() {
+// nor read back, and only across the columns where the grid is not black.
+void CKeltDoc::BlendIntoPreview(const CRect& outline) {
     const int W = m_pPreview->Width();
     const int H = m_pPreview->Height();
     const int blend = m_nBlend;
     const bool difference = m_bDifference;
     if (!m_pSourceGrid && !m_pTargetGrid) {
+        m_blendMemo.grid = -1;
         const std::size_t stride = std::size_t(m_pPreview->Stride());
         const uint8_t* s = m_pSourceRender->Bits();
         const uint8_t* t = m_pTargetRender->Bits();
@@ -740,50 +743,79 @@ void CKeltDoc::BlendIntoPreview() {
         });
         return;
     }
+    // A drag's steady state: the moved slot a grid, the other finished and unchanged since the
+    // last pass. Where the grid was black then and is black now, the Preview already holds the
+    // other render blended with black, outline and guides included.
+    BlendMemo memo;
+    memo.grid = !m_pTargetGrid ? 0 : !m_pSourceGrid ? 1 : -1;
+    if (memo.grid >= 0) {
+        memo.otherVersion = m_nRenderVersion[1 - memo.grid];
+        memo.blend = blend;
+        memo.difference = difference;
+        memo.guides = m_bGuides;
+        memo.outline = outline;
+    }
+    const bool reuse = memo.grid >= 0 && memo.SameAs(m_blendMemo) &&
+                       m_blendSpans.size() == std::size_t(std::max(H, 0));
+    m_blendSpans.resize(std::size_t(std::max(H, 0)));
+
     // An empty grid enlarges to black; the padding of the preview is black from its creation.
     const std::size_t n = std::size_t(3) * W;
-    const std::vector<uint8_t> black(n, 0);
-    std::optional<CResampledRows> sourceRows, targetRows;
-    auto rowsOf = [&](const std::unique_ptr<CDibImage>& grid, std::optional<CResampledRows>& rows) {
-        if (grid && grid->Width() > 0 && grid->Height() > 0) {
-            rows.emplace(*grid, W, H);
+    std::optional<CResampledRows> rowsOf[2];
+    const CDibImage* grids[2] = {m_pSourceGrid.get(), m_pTargetGrid.get()};
+    const CDibImage* renders[2] = {m_pSourceRender.get(), m_pTargetRender.get()};
+    for (int slot : {0, 1}) {
+        if (grids[slot] && grids[slot]->Width() > 0 && grids[slot]->Height() > 0) {
+            rowsOf[slot].emplace(*grids[slot], W, H);
         }
-    };
-    rowsOf(m_pSourceGrid, sourceRows);
-    rowsOf(m_pTargetGrid, targetRows);
-    const bool sourceGrid = m_pSourceGrid != nullptr;
-    const bool targetGrid = m_pTargetGrid != nullptr;
+    }
     CRowPool::Shared().Run(H, [&](int begin, int end) {
-        struct Enlarged {
-            std::optional<CResampledRows::Cursor> cursor;
-            std::vector<uint8_t> row;
-        };
-        auto start = [&](const std::optional<CResampledRows>& rows, Enlarged& e) {
-            if (rows) {
-                e.cursor.emplace(*rows);
-                e.row.resize(n);
+        std::optional<CResampledRows::Cursor> cursors[2];
+        std::vector<uint8_t> buffers[2];
+        for (int slot : {0, 1}) {
+            if (grids[slot]) {
+                buffers[slot].assign(n, 0);
+                if (rowsOf[slot]) {
+                    cursors[slot].emplace(*rowsOf[slot]);
+                }
             }
-        };
-        Enlarged s, t;
-        start(sourceRows, s);
-        start(targetRows, t);
-        auto row = [&](int j, bool isGrid, const std::optional<CResampledRows>& rows, Enlarged& e,
-                       const CDibImage& render) -> const uint8_t* {
-            if (!isGrid) {
-                return render.Row(j);
-            }
-            if (!rows || rows->IsBlack(j)) {
-                return black.data();
-            }
-            e.cursor->Read(j, e.row.data());
-            return e.row.data();
-        };
+        }
         for (int j = begin; j < end; ++j) {
-            BlendBytes(row(j, sourceGrid, sourceRows, s, *m_pSourceRender),
-                       row(j, targetGrid, targetRows, t, *m_pTargetRender), m_pPreview->Row(j), n,
-                       blend, difference);
+            int from = 0, to = W;
+            if (memo.grid >= 0) {
+                CResampledRows::Span& kept = m_blendSpans[std::size_t(j)];
+                const CResampledRows::Span now =
+                    rowsOf[memo.grid] ? rowsOf[memo.grid]->NonBlack(j) : CResampledRows::Span{0, 0};
+                if (reuse) {
+                    const bool wasBlack = kept.begin >= kept.end;
+                    const bool isBlack = now.begin >= now.end;
+                    from = wasBlack  ? now.begin
+                           : isBlack ? kept.begin
+                                     : std::min(kept.begin, now.begin);
+                    to = wasBlack ? now.end : isBlack ? kept.end : std::max(kept.end, now.end);
+                }
+                kept = now;
+                if (from >= to) {
+                    continue;
+                }
+            }
+            const uint8_t* rows[2];
+            for (int slot : {0, 1}) {
+                if (!grids[slot]) {
+                    rows[slot] = renders[slot]->Row(j);
+                } else {
+                    if (cursors[slot]) {
+                        cursors[slot]->Read(j, buffers[slot].data(), from, to);
+                    }
+                    rows[slot] = buffers[slot].data();
+                }
+            }
+            const std::size_t at = std::size_t(3) * from;
+            BlendBytes(rows[0] + at, rows[1] + at, m_pPreview->Row(j) + at,
+                       std::size_t(3) * (to - from), blend, difference);
         }
     });
+    m_blendMemo = memo;
 }
 
 void CKeltDoc::RenderPass(int which) {
@@ -795,6 +827,7 @@ void CKeltDoc::RenderPass(int which) {
     }
     if (!m_pSource || !m_pTarget) {
         m_pPreview->Clear();
+        m_blendMemo.grid = -1;
         return;
     }
     const int W = m_pPreview->Width();
@@ -820,7 +853,7 @@ void CKeltDoc::RenderPass(int which) {
         }
     }
 
-    BlendIntoPreview();
+    BlendIntoPreview(rect);
 
     auto green = [&](int x, int y) {
         if (x >= 0 && x < W && y >= 0 && y < H) {

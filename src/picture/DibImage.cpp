@@ -132,12 +132,27 @@ CResampledRows::CResampledRows(const uint8_t* bits, int sw, int sh, int stride, 
         const int col1 = std::min(col + 1, sw - 1);
         m_taps[std::size_t(i)] = {3 * col, 3 * col1, int(sx % 16)};
     }
-    // Outside a picture's footprint whole grid rows are black, and so are the rows between them.
-    m_black.resize(std::size_t(sh));
-    const std::size_t n = std::size_t(3) * sw;
+    // Outside a picture's footprint a grid is black, and so is its enlargement between black
+    // pixels; the taps' source columns only grow from left to right.
+    m_spans.resize(std::size_t(sh));
     for (int r = 0; r < sh; ++r) {
         const uint8_t* row = bits + std::size_t(stride) * r;
-        m_black[std::size_t(r)] = std::all_of(row, row + n, [](uint8_t b) { return b == 0; });
+        int first = 0, last = sw - 1;
+        while (first < sw && (row[3 * first] | row[3 * first + 1] | row[3 * first + 2]) == 0) {
+            ++first;
+        }
+        while (last > first && (row[3 * last] | row[3 * last + 1] | row[3 * last + 2]) == 0) {
+            --last;
+        }
+        Span& span = m_spans[std::size_t(r)];
+        span = {0, 0};
+        if (first < sw) {
+            auto lo = std::partition_point(m_taps.begin(), m_taps.end(),
+                                           [&](const Tap& t) { return t.offset1 < 3 * first; });
+            auto hi = std::partition_point(lo, m_taps.end(),
+                                           [&](const Tap& t) { return t.offset0 <= 3 * last; });
+            span = {int(lo - m_taps.begin()), int(hi - m_taps.begin())};
+        }
     }
 }
 
@@ -148,23 +163,32 @@ CResampledRows::SourceRows CResampledRows::RowsOf(int j) const {
     return {r, std::min(r + 1, sh - 1), int(sy % 16)};
 }
 
-bool CResampledRows::IsBlack(int j) const {
+CResampledRows::Span CResampledRows::NonBlack(int j) const {
     const SourceRows rows = RowsOf(j);
-    return m_black[std::size_t(rows.upper)] && m_black[std::size_t(rows.lower)];
+    const Span a = m_spans[std::size_t(rows.upper)];
+    const Span b = m_spans[std::size_t(rows.lower)];
+    if (a.begin >= a.end) {
+        return b;
+    }
+    if (b.begin >= b.end) {
+        return a;
+    }
+    return {std::min(a.begin, b.begin), std::max(a.end, b.end)};
 }
 
 CResampledRows::Cursor::Cursor(const CResampledRows& rows)
     : m_rows(rows), m_upper(std::size_t(3) * rows.m_nWidth),
       m_lower(std::size_t(3) * rows.m_nWidth) {}
 
+// Zero outside the row's own span, where its pixels are black.
 void CResampledRows::Cursor::Sums(int r, std::vector<uint16_t>& out) const {
-    if (m_rows.m_black[std::size_t(r)]) {
-        std::fill(out.begin(), out.end(), uint16_t(0));
-        return;
-    }
+    const Span span = m_rows.m_spans[std::size_t(r)];
+    std::fill(out.begin(), out.begin() + 3 * span.begin, uint16_t(0));
+    std::fill(out.begin() + 3 * std::max(span.begin, span.end), out.end(), uint16_t(0));
     const uint8_t* row = m_rows.m_pBits + std::size_t(m_rows.m_nStride) * r;
-    uint16_t* h = out.data();
-    for (const Tap& t : m_rows.m_taps) {
+    uint16_t* h = out.data() + 3 * span.begin;
+    for (int i = span.begin; i < span.end; ++i) {
+        const Tap& t = m_rows.m_taps[std::size_t(i)];
         for (int c = 0; c < 3; ++c) {
             h[c] =
                 uint16_t((15 - t.fraction) * row[t.offset0 + c] + t.fraction * row[t.offset1 + c]);
@@ -173,10 +197,16 @@ void CResampledRows::Cursor::Sums(int r, std::vector<uint16_t>& out) const {
     }
 }
 
-void CResampledRows::Cursor::Read(int j, uint8_t* out) {
-    const std::size_t n = std::size_t(3) * m_rows.m_nWidth;
-    if (m_rows.IsBlack(j)) {
-        std::memset(out, 0, n);
+void CResampledRows::Cursor::Read(int j, uint8_t* out, int begin, int end) {
+    if (end < 0) {
+        end = m_rows.m_nWidth;
+    }
+    const Span span = m_rows.NonBlack(j);
+    const int from = std::clamp(span.begin, begin, end);
+    const int to = std::clamp(span.end, from, end);
+    std::memset(out + 3 * begin, 0, std::size_t(3) * (from - begin));
+    std::memset(out + 3 * to, 0, std::size_t(3) * (end - to));
+    if (from >= to) {
         return;
     }
     const SourceRows rows = m_rows.RowsOf(j);
@@ -192,7 +222,8 @@ void CResampledRows::Cursor::Read(int j, uint8_t* out) {
         Sums(rows.lower, m_lower);
         m_nLower = rows.lower;
     }
-    MixRows(m_upper.data(), m_lower.data(), 15 - rows.fraction, rows.fraction, out, n);
+    MixRows(m_upper.data() + 3 * from, m_lower.data() + 3 * from, 15 - rows.fraction, rows.fraction,
+            out + 3 * from, std::size_t(3) * (to - from));
 }
 
 namespace {

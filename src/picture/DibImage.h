@@ -123,16 +123,25 @@ public:
 
     int Width() const { return m_nWidth; }
     int Height() const { return m_nHeight; }
-    // Row `j` is all zero: both source rows it reads are black.
-    bool IsBlack(int j) const;
+    // The columns [begin, end) of row `j` that can be other than black: those that read a pixel
+    // of either source row that is not black. Empty when both rows are black.
+    struct Span {
+        int begin, end;
+    };
+    Span NonBlack(int j) const;
+    bool IsBlack(int j) const {
+        const Span span = NonBlack(j);
+        return span.begin >= span.end;
+    }
 
     // One per thread: it keeps the horizontal sums of the two source rows it read last, so that
     // rows read in order cost one mix each.
     class Cursor {
     public:
         explicit Cursor(const CResampledRows& rows);
-        // Row `j`, 3 x width bytes, into `out`.
-        void Read(int j, uint8_t* out);
+        // Columns [begin, end) of row `j` into `out`, which points at the row's start (3 bytes a
+        // column); the whole row by default.
+        void Read(int j, uint8_t* out, int begin = 0, int end = -1);
 
     private:
         void Sums(int r, std::vector<uint16_t>& out) const;
@@ -155,7 +164,8 @@ private:
     int m_nSourceHeight, m_nStride;
     int m_nWidth, m_nHeight;
     std::vector<Tap> m_taps;
-    std::vector<uint8_t> m_black; // per source row
+    // Per source row, the columns (of this width) that read one of its pixels that is not black.
+    std::vector<Span> m_spans;
 };
 
 } // namespace vx
