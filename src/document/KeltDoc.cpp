@@ -677,6 +677,9 @@ void CKeltDoc::CreatePreviewBuffers(int W, int H) {
         m_pPreview = std::move(preview);
         m_pSourceRender = std::move(source);
         m_pTargetRender = std::move(target);
+        m_pSourceGrid.reset();
+        m_pTargetGrid.reset();
+        m_blendMemo.grid = -1;
     }
     GetOutputFrame(W, H);
 }
@@ -692,21 +695,131 @@ void CKeltDoc::RequestRender(int which) {
     RenderPass(which);
 }
 
-void CKeltDoc::RenderSlot(const CPictFrame& frame, int step, CDibImage& render) {
+void CKeltDoc::RenderSlot(const CPictFrame& frame, int step, CDibImage& render,
+                          std::unique_ptr<CDibImage>& grid) {
     const int W = m_pPreview->Width();
     const int H = m_pPreview->Height();
-    const int cols = W / step;
-    const int rows = H / step;
     const CFrameSampler sampler(frame, *frame.picture, W, H, m_dAspect);
+    ++m_nRenderVersion[&render == m_pSourceRender.get() ? 0 : 1];
     if (step == 1) {
         sampler.RenderGrid(1, W, H, render);
+        grid.reset();
         return;
     }
-    // Sampling overwrites the whole grid: a grid of its own spares shrinking the old render, and
-    // the enlargement reuses the render's raster.
-    CDibImage grid(cols, rows);
-    sampler.RenderGrid(step, cols, rows, grid);
-    render.ResizeFrom(grid);
+    // Sampling overwrites the whole grid, so one of the same size is reused as it is.
+    const int cols = W / step;
+    const int rows = H / step;
+    if (!grid || grid->Width() != cols || grid->Height() != rows) {
+        grid = std::make_unique<CDibImage>(cols, rows);
+    }
+    sampler.RenderGrid(step, cols, rows, *grid);
+}
+
+const CDibImage& CKeltDoc::SlotRender(ESlot slot) {
+    const bool source = slot == ESlot::Source;
+    CDibImage& render = source ? *m_pSourceRender : *m_pTargetRender;
+    std::unique_ptr<CDibImage>& grid = source ? m_pSourceGrid : m_pTargetGrid;
+    if (grid) {
+        render.ResizeFrom(*grid);
+        grid.reset();
+    }
+    return render;
+}
+
+// The blend of both renders into the Preview. A render that is still a coarse grid is enlarged a
+// row at a time into a buffer that stays in the cache, so the full-size render is neither written
+// nor read back, and only across the columns where the grid is not black.
+void CKeltDoc::BlendIntoPreview(const CRect& outline) {
+    const int W = m_pPreview->Width();
+    const int H = m_pPreview->Height();
+    const int blend = m_nBlend;
+    const bool difference = m_bDifference;
+    if (!m_pSourceGrid && !m_pTargetGrid) {
+        m_blendMemo.grid = -1;
+        const std::size_t stride = std::size_t(m_pPreview->Stride());
+        const uint8_t* s = m_pSourceRender->Bits();
+        const uint8_t* t = m_pTargetRender->Bits();
+        uint8_t* p = m_pPreview->Bits();
+        // Every byte of the preview, padding included: no need to blacken it first.
+        CRowPool::Shared().Run(H, [&](int begin, int end) {
+            const std::size_t at = begin * stride;
+            BlendBytes(s + at, t + at, p + at, (end - begin) * stride, blend, difference);
+        });
+        return;
+    }
+    // A drag's steady state: the moved slot a grid, the other finished and unchanged since the
+    // last pass. Where the grid was black then and is black now, the Preview already holds the
+    // other render blended with black, outline and guides included.
+    BlendMemo memo;
+    memo.grid = !m_pTargetGrid ? 0 : !m_pSourceGrid ? 1 : -1;
+    if (memo.grid >= 0) {
+        memo.otherVersion = m_nRenderVersion[1 - memo.grid];
+        memo.blend = blend;
+        memo.difference = difference;
+        memo.guides = m_bGuides;
+        memo.outline = outline;
+    }
+    const bool reuse = memo.grid >= 0 && memo.SameAs(m_blendMemo) &&
+                       m_blendSpans.size() == std::size_t(std::max(H, 0));
+    m_blendSpans.resize(std::size_t(std::max(H, 0)));
+
+    // An empty grid enlarges to black; the padding of the preview is black from its creation.
+    const std::size_t n = std::size_t(3) * W;
+    std::optional<CResampledRows> rowsOf[2];
+    const CDibImage* grids[2] = {m_pSourceGrid.get(), m_pTargetGrid.get()};
+    const CDibImage* renders[2] = {m_pSourceRender.get(), m_pTargetRender.get()};
+    for (int slot : {0, 1}) {
+        if (grids[slot] && grids[slot]->Width() > 0 && grids[slot]->Height() > 0) {
+            rowsOf[slot].emplace(*grids[slot], W, H);
+        }
+    }
+    CRowPool::Shared().Run(H, [&](int begin, int end) {
+        std::optional<CResampledRows::Cursor> cursors[2];
+        std::vector<uint8_t> buffers[2];
+        for (int slot : {0, 1}) {
+            if (grids[slot]) {
+                buffers[slot].assign(n, 0);
+                if (rowsOf[slot]) {
+                    cursors[slot].emplace(*rowsOf[slot]);
+                }
+            }
+        }
+        for (int j = begin; j < end; ++j) {
+            int from = 0, to = W;
+            if (memo.grid >= 0) {
+                CResampledRows::Span& kept = m_blendSpans[std::size_t(j)];
+                const CResampledRows::Span now =
+                    rowsOf[memo.grid] ? rowsOf[memo.grid]->NonBlack(j) : CResampledRows::Span{0, 0};
+                if (reuse) {
+                    const bool wasBlack = kept.begin >= kept.end;
+                    const bool isBlack = now.begin >= now.end;
+                    from = wasBlack  ? now.begin
+                           : isBlack ? kept.begin
+                                     : std::min(kept.begin, now.begin);
+                    to = wasBlack ? now.end : isBlack ? kept.end : std::max(kept.end, now.end);
+                }
+                kept = now;
+                if (from >= to) {
+                    continue;
+                }
+            }
+            const uint8_t* rows[2];
+            for (int slot : {0, 1}) {
+                if (!grids[slot]) {
+                    rows[slot] = renders[slot]->Row(j);
+                } else {
+                    if (cursors[slot]) {
+                        cursors[slot]->Read(j, buffers[slot].data(), from, to);
+                    }
+                    rows[slot] = buffers[slot].data();
+                }
+            }
+            const std::size_t at = std::size_t(3) * from;
+            BlendBytes(rows[0] + at, rows[1] + at, m_pPreview->Row(j) + at,
+                       std::size_t(3) * (to - from), blend, difference);
+        }
+    });
+    m_blendMemo = memo;
 }
 
 void CKeltDoc::RenderPass(int which) {
@@ -718,6 +831,7 @@ void CKeltDoc::RenderPass(int which) {
     }
     if (!m_pSource || !m_pTarget) {
         m_pPreview->Clear();
+        m_blendMemo.grid = -1;
         return;
     }
     const int W = m_pPreview->Width();
@@ -733,27 +847,17 @@ void CKeltDoc::RenderPass(int which) {
     if (m_nSourceStep >= 2) {
         m_nSourceStep /= 2;
         if (which == 0 || which == 2 || m_nTargetStep >= 2) {
-            RenderSlot(*m_pSourceFrame, m_nSourceStep, *m_pSourceRender);
+            RenderSlot(*m_pSourceFrame, m_nSourceStep, *m_pSourceRender, m_pSourceGrid);
         }
     }
     if (m_nTargetStep >= 2) {
         m_nTargetStep /= 2;
         if (which == 0 || which == 3 || m_nSourceStep >= 2) {
-            RenderSlot(*m_pTargetFrame, m_nTargetStep, *m_pTargetRender);
+            RenderSlot(*m_pTargetFrame, m_nTargetStep, *m_pTargetRender, m_pTargetGrid);
         }
     }
 
-    const std::size_t stride = std::size_t(m_pPreview->Stride());
-    const uint8_t* s = m_pSourceRender->Bits();
-    const uint8_t* t = m_pTargetRender->Bits();
-    uint8_t* p = m_pPreview->Bits();
-    const int blend = m_nBlend;
-    const bool difference = m_bDifference;
-    // Every byte of the preview, padding included: no need to blacken it first.
-    CRowPool::Shared().Run(H, [&](int begin, int end) {
-        const std::size_t at = begin * stride;
-        BlendBytes(s + at, t + at, p + at, (end - begin) * stride, blend, difference);
-    });
+    BlendIntoPreview(rect);
 
     auto green = [&](int x, int y) {
         if (x >= 0 && x < W && y >= 0 && y < H) {

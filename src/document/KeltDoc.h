@@ -174,6 +174,9 @@ public:
     void CreatePreviewBuffers(int W, int H);
     void RequestRender(int which);
     void RenderPass(int which);
+    // The slot's render at the Preview's size as the last pass left it. A coarse pass keeps only
+    // its grid and enlarges it row by row into the blend; here it is enlarged whole.
+    const CDibImage& SlotRender(ESlot slot);
     void UpdatePreviewViews();
     // The frame's picture at full resolution into `out`.
     void RenderFull(const CPictFrame& frame, CDibImage& out) const {
@@ -252,6 +255,28 @@ public:
     std::unique_ptr<CDibImage> m_pPreview;
     std::unique_ptr<CDibImage> m_pSourceRender;
     std::unique_ptr<CDibImage> m_pTargetRender;
+    // While set, the slot's render is this coarse grid enlarged, and the raster above is stale.
+    std::unique_ptr<CDibImage> m_pSourceGrid;
+    std::unique_ptr<CDibImage> m_pTargetGrid;
+    // Bumped whenever a slot's render changes.
+    unsigned m_nRenderVersion[2] = {0, 0};
+    // What the Preview was blended from when one slot was a grid and the other a finished render:
+    // outside the grid's footprint it holds the other render blended with black, so the next
+    // pass of the same kind blends only where either footprint lies.
+    struct BlendMemo {
+        int grid = -1; // the slot that was a grid; -1: nothing to go on
+        unsigned otherVersion = 0;
+        int blend = 0;
+        bool difference = false;
+        bool guides = false;
+        CRect outline;
+        bool SameAs(const BlendMemo& o) const {
+            return grid == o.grid && otherVersion == o.otherVersion && blend == o.blend &&
+                   difference == o.difference && guides == o.guides && outline == o.outline;
+        }
+    };
+    BlendMemo m_blendMemo;
+    std::vector<CResampledRows::Span> m_blendSpans; // per Preview row, the grid's footprint
     std::unique_ptr<CPictFrame> m_pSourceFrame;
     std::unique_ptr<CPictFrame> m_pTargetFrame;
     std::unique_ptr<CPictFrame> m_pOutputFrame;
@@ -303,7 +328,11 @@ private:
     void NotifyPlacement(const PlacementEdit& edit);
     // The new picture and its fitted frame in the slot, the slot unsaved; no view is told.
     void ReplaceSlot(ESlot slot, std::unique_ptr<CDibImage> picture);
-    void RenderSlot(const CPictFrame& frame, int step, CDibImage& render);
+    // A coarse step leaves the grid in `grid` (the render is then its enlargement); step 1
+    // renders into `render` and drops the grid.
+    void RenderSlot(const CPictFrame& frame, int step, CDibImage& render,
+                    std::unique_ptr<CDibImage>& grid);
+    void BlendIntoPreview(const CRect& outline);
     void Restore(std::initializer_list<ESlot> which);
     // Pictures, frames, flags and paths of the two slots exchanged; no view is told.
     void ExchangeSlots();

@@ -124,60 +124,125 @@ void CDibImage::Clear() {
     }
 }
 
-namespace {
-
-// Bilinear resample of a non-empty sw x sh raster into a non-empty dw x dh one. The weighted sum
-// (15 - fy) [(15 - fx) P00 + fx P10] + fy [(15 - fx) P01 + fx P11] is the same integer as the
-// four-term one, so the horizontal sums of a source row are worked out once for every destination
-// row that reads it, and each destination row is two of them mixed, a vector loop.
-void Resample(const uint8_t* src, int sw, int sh, int sstride, uint8_t* dst, int dw, int dh,
-              int dstride) {
-    // A 1-pixel side repeats its only column or row instead of reading past it; from 2 pixels on
-    // this is exactly the clamp to sw - 2 and sh - 2.
-    struct Tap {
-        int offset0;
-        int offset1;
-        int f;
-    };
-    std::vector<Tap> cols(static_cast<std::size_t>(dw));
-    for (int i = 0; i < dw; ++i) {
-        const int64_t sx = (int64_t(i) * sw * 16) / dw;
+// The weighted sum (15 - fy) [(15 - fx) P00 + fx P10] + fy [(15 - fx) P01 + fx P11] is the same
+// integer as the four-term one, so the horizontal sums of a source row are worked out once for
+// every destination row that reads it, and each destination row is two of them mixed, a vector
+// loop. A 1-pixel side repeats its only column or row instead of reading past it; from 2 pixels on
+// this is exactly the clamp to sw - 2 and sh - 2.
+CResampledRows::CResampledRows(const uint8_t* bits, int sw, int sh, int stride, int width,
+                               int height)
+    : m_pBits(bits), m_nSourceHeight(sh), m_nStride(stride), m_nWidth(width), m_nHeight(height) {
+    m_taps.resize(std::size_t(std::max(width, 0)));
+    for (int i = 0; i < width; ++i) {
+        const int64_t sx = (int64_t(i) * sw * 16) / width;
         const int col = int(std::min<int64_t>(sx / 16, std::max(sw - 2, 0)));
         const int col1 = std::min(col + 1, sw - 1);
-        cols[std::size_t(i)] = {3 * col, 3 * col1, int(sx % 16)};
+        m_taps[std::size_t(i)] = {3 * col, 3 * col1, int(sx % 16)};
     }
-    const std::size_t n = std::size_t(3) * dw;
+    // Outside a picture's footprint a grid is black, and so is its enlargement between black
+    // pixels; the taps' source columns only grow from left to right.
+    m_spans.resize(std::size_t(sh));
+    for (int r = 0; r < sh; ++r) {
+        const uint8_t* row = bits + std::size_t(stride) * r;
+        int first = 0, last = sw - 1;
+        while (first < sw && (row[3 * first] | row[3 * first + 1] | row[3 * first + 2]) == 0) {
+            ++first;
+        }
+        while (last > first && (row[3 * last] | row[3 * last + 1] | row[3 * last + 2]) == 0) {
+            --last;
+        }
+        Span& span = m_spans[std::size_t(r)];
+        span = {0, 0};
+        if (first < sw) {
+            auto lo = std::partition_point(m_taps.begin(), m_taps.end(),
+                                           [&](const Tap& t) { return t.offset1 < 3 * first; });
+            auto hi = std::partition_point(lo, m_taps.end(),
+                                           [&](const Tap& t) { return t.offset0 <= 3 * last; });
+            span = {int(lo - m_taps.begin()), int(hi - m_taps.begin())};
+        }
+    }
+}
+
+CResampledRows::SourceRows CResampledRows::RowsOf(int j) const {
+    const int sh = m_nSourceHeight;
+    const int64_t sy = int64_t(j) * sh * 16 / m_nHeight;
+    const int r = int(std::min<int64_t>(sy / 16, std::max(sh - 2, 0)));
+    return {r, std::min(r + 1, sh - 1), int(sy % 16)};
+}
+
+CResampledRows::Span CResampledRows::NonBlack(int j) const {
+    const SourceRows rows = RowsOf(j);
+    const Span a = m_spans[std::size_t(rows.upper)];
+    const Span b = m_spans[std::size_t(rows.lower)];
+    if (a.begin >= a.end) {
+        return b;
+    }
+    if (b.begin >= b.end) {
+        return a;
+    }
+    return {std::min(a.begin, b.begin), std::max(a.end, b.end)};
+}
+
+CResampledRows::Cursor::Cursor(const CResampledRows& rows)
+    : m_rows(rows), m_upper(std::size_t(3) * rows.m_nWidth),
+      m_lower(std::size_t(3) * rows.m_nWidth) {}
+
+// Zero outside the row's own span, where its pixels are black.
+void CResampledRows::Cursor::Sums(int r, std::vector<uint16_t>& out) const {
+    const Span span = m_rows.m_spans[std::size_t(r)];
+    std::fill(out.begin(), out.begin() + 3 * span.begin, uint16_t(0));
+    std::fill(out.begin() + 3 * std::max(span.begin, span.end), out.end(), uint16_t(0));
+    const uint8_t* row = m_rows.m_pBits + std::size_t(m_rows.m_nStride) * r;
+    uint16_t* h = out.data() + 3 * span.begin;
+    for (int i = span.begin; i < span.end; ++i) {
+        const Tap& t = m_rows.m_taps[std::size_t(i)];
+        for (int c = 0; c < 3; ++c) {
+            h[c] =
+                uint16_t((15 - t.fraction) * row[t.offset0 + c] + t.fraction * row[t.offset1 + c]);
+        }
+        h += 3;
+    }
+}
+
+void CResampledRows::Cursor::Read(int j, uint8_t* out, int begin, int end) {
+    if (end < 0) {
+        end = m_rows.m_nWidth;
+    }
+    const Span span = m_rows.NonBlack(j);
+    const int from = std::clamp(span.begin, begin, end);
+    const int to = std::clamp(span.end, from, end);
+    std::memset(out + 3 * begin, 0, std::size_t(3) * (from - begin));
+    std::memset(out + 3 * to, 0, std::size_t(3) * (end - to));
+    if (from >= to) {
+        return;
+    }
+    const SourceRows rows = m_rows.RowsOf(j);
+    if (m_nUpper != rows.upper && m_nLower == rows.upper) { // moving down by one source row
+        std::swap(m_upper, m_lower);
+        std::swap(m_nUpper, m_nLower);
+    }
+    if (m_nUpper != rows.upper) {
+        Sums(rows.upper, m_upper);
+        m_nUpper = rows.upper;
+    }
+    if (m_nLower != rows.lower) {
+        Sums(rows.lower, m_lower);
+        m_nLower = rows.lower;
+    }
+    MixRows(m_upper.data() + 3 * from, m_lower.data() + 3 * from, 15 - rows.fraction, rows.fraction,
+            out + 3 * from, std::size_t(3) * (to - from));
+}
+
+namespace {
+
+// A non-empty source into a non-empty destination raster, the rows shared out.
+void Resample(const uint8_t* src, int sw, int sh, int sstride, uint8_t* dst, int dw, int dh,
+              int dstride) {
+    const CResampledRows rows(src, sw, sh, sstride, dw, dh);
     CRowPool::Shared().Run(dh, [&](int begin, int end) {
-        std::vector<uint16_t> upper(n), lower(n);
-        int upperRow = -1, lowerRow = -1; // the source rows whose sums they hold
-        auto sums = [&](int r, std::vector<uint16_t>& out) {
-            const uint8_t* row = src + std::size_t(sstride) * r;
-            uint16_t* h = out.data();
-            for (const Tap& t : cols) {
-                for (int c = 0; c < 3; ++c) {
-                    h[c] = uint16_t((15 - t.f) * row[t.offset0 + c] + t.f * row[t.offset1 + c]);
-                }
-                h += 3;
-            }
-        };
+        CResampledRows::Cursor cursor(rows);
         for (int j = begin; j < end; ++j) {
-            const int64_t sy = int64_t(j) * sh * 16 / dh;
-            const int r = int(std::min<int64_t>(sy / 16, std::max(sh - 2, 0)));
-            const int r1 = std::min(r + 1, sh - 1);
-            const int fy = int(sy % 16);
-            if (upperRow != r && lowerRow == r) { // moving down by one source row
-                std::swap(upper, lower);
-                std::swap(upperRow, lowerRow);
-            }
-            if (upperRow != r) {
-                sums(r, upper);
-                upperRow = r;
-            }
-            if (lowerRow != r1) {
-                sums(r1, lower);
-                lowerRow = r1;
-            }
-            MixRows(upper.data(), lower.data(), 15 - fy, fy, dst + std::size_t(dstride) * j, n);
+            cursor.Read(j, dst + std::size_t(dstride) * j);
         }
     });
 }

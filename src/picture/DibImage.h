@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vx {
 
@@ -113,6 +114,63 @@ private:
 
     static uint64_t NextSerial();
     static uint8_t* s_pTable;
+};
+
+// The bilinear enlargement (or reduction) Resize makes, a row at a time, for callers that use
+// each row at once, such as the Preview's blend, instead of keeping the whole raster. `src` must
+// be at least 1 x 1 and outlive this.
+class CResampledRows {
+public:
+    CResampledRows(const CDibImage& src, int width, int height)
+        : CResampledRows(src.Bits(), src.Width(), src.Height(), src.Stride(), width, height) {}
+    // The same from a raster of sw x sh pixels, rows `stride` bytes apart.
+    CResampledRows(const uint8_t* bits, int sw, int sh, int stride, int width, int height);
+
+    int Width() const { return m_nWidth; }
+    int Height() const { return m_nHeight; }
+    // The columns [begin, end) of row `j` that can be other than black: those that read a pixel
+    // of either source row that is not black. Empty when both rows are black.
+    struct Span {
+        int begin, end;
+    };
+    Span NonBlack(int j) const;
+    bool IsBlack(int j) const {
+        const Span span = NonBlack(j);
+        return span.begin >= span.end;
+    }
+
+    // One per thread: it keeps the horizontal sums of the two source rows it read last, so that
+    // rows read in order cost one mix each.
+    class Cursor {
+    public:
+        explicit Cursor(const CResampledRows& rows);
+        // Columns [begin, end) of row `j` into `out`, which points at the row's start (3 bytes a
+        // column); the whole row by default.
+        void Read(int j, uint8_t* out, int begin = 0, int end = -1);
+
+    private:
+        void Sums(int r, std::vector<uint16_t>& out) const;
+
+        const CResampledRows& m_rows;
+        std::vector<uint16_t> m_upper, m_lower;
+        int m_nUpper = -1, m_nLower = -1; // the source rows whose sums they hold
+    };
+
+private:
+    struct SourceRows {
+        int upper, lower, fraction;
+    };
+    SourceRows RowsOf(int j) const;
+
+    struct Tap {
+        int offset0, offset1, fraction;
+    };
+    const uint8_t* m_pBits;
+    int m_nSourceHeight, m_nStride;
+    int m_nWidth, m_nHeight;
+    std::vector<Tap> m_taps;
+    // Per source row, the columns (of this width) that read one of its pixels that is not black.
+    std::vector<Span> m_spans;
 };
 
 } // namespace vx

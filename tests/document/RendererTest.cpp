@@ -104,20 +104,20 @@ TEST_F(RenderSchedule, SlowModeStartsAtHalfResolution) {
 TEST_F(RenderSchedule, SourceDragReusesFinishedTargetRender) {
     LoadBoth(160, 120);
     ui.RunTimerOut(CKeltDoc::kRenderTimerId);
-    const auto targetBefore = Bytes(*doc.m_pTargetRender);
-    const auto sourceBefore = Bytes(*doc.m_pSourceRender);
+    const auto targetBefore = Bytes(doc.SlotRender(ESlot::Target));
+    const auto sourceBefore = Bytes(doc.SlotRender(ESlot::Source));
     doc.ApplyPlacement(ESlot::Source, {{37, -20}}, EditKind::Move);
     EXPECT_EQ(doc.m_nSourceStep, 8);
     EXPECT_EQ(doc.m_nTargetStep, 1);
-    EXPECT_NE(Bytes(*doc.m_pSourceRender), sourceBefore);
+    EXPECT_NE(Bytes(doc.SlotRender(ESlot::Source)), sourceBefore);
     // The coarse render is the grid at step 8 enlarged to the Preview.
     CDibImage grid(160 / 8, 120 / 8);
     CFrameSampler(*doc.GetSourceFrame(), *doc.m_pSource, 160, 120, 1.0).RenderGrid(8, 20, 15, grid);
     grid.Resize(160, 120);
-    EXPECT_EQ(Bytes(*doc.m_pSourceRender), Bytes(grid));
+    EXPECT_EQ(Bytes(doc.SlotRender(ESlot::Source)), Bytes(grid));
     int passes = 1;
     do {
-        EXPECT_EQ(Bytes(*doc.m_pTargetRender), targetBefore) << "pass " << passes;
+        EXPECT_EQ(Bytes(doc.SlotRender(ESlot::Target)), targetBefore) << "pass " << passes;
         ++passes;
     } while (ui.FireTimer(CKeltDoc::kRenderTimerId));
     EXPECT_EQ(passes, 5);
@@ -281,4 +281,142 @@ TEST(RenderFull, FillsTheCropAtFullResolutionAndStaysInside) {
     doc.RenderFull(frame, odd);
     CDibImage odd2(200, 30);
     doc.RenderFull(frame, odd2);
+}
+
+namespace {
+
+// The passes written from their formulas: each render sampled literally at its step and enlarged
+// whole, the blend over every byte, then the outline and the guides.
+struct LiteralPasses {
+    CKeltDoc& doc;
+    int W, H;
+    std::vector<std::unique_ptr<CDibImage>> render;
+    int step[2] = {1, 1};
+
+    LiteralPasses(CKeltDoc& d, int w, int h) : doc(d), W(w), H(h) {
+        render.push_back(std::make_unique<CDibImage>(W, H));
+        render.push_back(std::make_unique<CDibImage>(W, H));
+    }
+    void Render(int slot, int s) {
+        const CPictFrame& frame = *doc.GetFrame(ESlot(slot));
+        CDibImage grid(W / s, H / s);
+        for (int y = 0; y < H / s; ++y) {
+            for (int x = 0; x < W / s; ++x) {
+                auto p = test::ReferenceSample(frame, *frame.picture, s * x, s * y, W, H, 1.0);
+                std::copy(p.begin(), p.end(), grid.Row(y) + 3 * x);
+            }
+        }
+        if (grid.Width() == 0 || grid.Height() == 0) {
+            render[slot]->Clear();
+        } else {
+            grid.Resize(W, H);
+            std::copy(grid.Bits(), grid.Bits() + grid.RasterBytes(), render[slot]->Bits());
+        }
+    }
+    void Request(int which) {
+        const int initial = doc.m_bQuickMode ? 16 : 4;
+        for (int slot : {0, 1}) {
+            if (which == 0 || which == slot + 2) {
+                step[slot] = initial;
+            }
+        }
+        Pass(which);
+    }
+    void Pass(int which) {
+        if (step[0] >= 2) {
+            step[0] /= 2;
+            if (which == 0 || which == 2 || step[1] >= 2) {
+                Render(0, step[0]);
+            }
+        }
+        if (step[1] >= 2) {
+            step[1] /= 2;
+            if (which == 0 || which == 3 || step[0] >= 2) {
+                Render(1, step[1]);
+            }
+        }
+    }
+    std::vector<uint8_t> Preview() const {
+        CDibImage out(W, H);
+        for (std::size_t i = 0; i < out.RasterBytes(); ++i) {
+            const int s = render[0]->Bits()[i], t = render[1]->Bits()[i];
+            out.Bits()[i] =
+                uint8_t(doc.m_bDifference ? std::abs(s - t) : s + ((t - s) * doc.m_nBlend) / 100);
+        }
+        CRect r = doc.GetCropRect(*doc.m_pOutputFrame, W, H);
+        const int dx = 5 * (r.Width() / 100), dy = 5 * (r.Height() / 100);
+        r = {r.left + dx, r.top + dy, r.right - dx, r.bottom - dy};
+        auto paint = [&](int x, int y, std::array<uint8_t, 3> c) {
+            if (x >= 0 && x < W && y >= 0 && y < H) {
+                std::copy(c.begin(), c.end(), out.Row(y) + 3 * x);
+            }
+        };
+        for (int x = r.left; x < r.right; ++x) {
+            paint(x, r.top, {0, 255, 0});
+            paint(x, r.bottom, {0, 255, 0});
+        }
+        for (int y = r.top; y < r.bottom; ++y) {
+            paint(r.left, y, {0, 255, 0});
+            paint(r.right, y, {0, 255, 0});
+        }
+        if (doc.m_bGuides) {
+            const int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
+            for (int x = r.left + 1; x < r.right; ++x) {
+                paint(x, cy, {255, 0, 255});
+            }
+            const int arm = std::max(2, r.Height() / 20);
+            for (int y = cy - arm; y <= cy + arm; ++y) {
+                paint(cx, y, {255, 0, 255});
+            }
+        }
+        return Bytes(out);
+    }
+};
+
+} // namespace
+
+// Drags of either slot, timer passes, slider moves and toggles in between, on Previews of odd and
+// tiny sizes: after every pass the Preview holds the bytes of the literal passes, and so do the
+// renders once asked for.
+TEST_F(RenderOutput, DragPassesGiveTheLiteralBytes) {
+    std::mt19937 rng(7);
+    const ViewSize sizes[] = {{61, 37}, {40, 40}, {33, 9}, {7, 50}, {1, 1}, {17, 3}};
+    for (const ViewSize size : sizes) {
+        SCOPED_TRACE(::testing::Message() << size.width << " x " << size.height);
+        ui.previewSize = size;
+        doc.m_bQuickMode = size.width % 2 == 1;
+        doc.InstallPicture(ESlot::Source, Noise(48, 30, rng()));
+        doc.InstallPicture(ESlot::Target, Noise(25, 41, rng()));
+        ui.RunTimerOut(CKeltDoc::kRenderTimerId);
+        doc.GetTargetFrame()->SetZoom(0.7); // part of the Preview outside the target: black
+        doc.RequestRender(3);
+        ui.RunTimerOut(CKeltDoc::kRenderTimerId);
+        LiteralPasses literal(doc, size.width, size.height);
+        literal.Render(0, 1);
+        literal.Render(1, 1);
+        for (int round = 0; round < 24; ++round) {
+            SCOPED_TRACE(round);
+            const int action = int(rng() % 6);
+            if (action <= 1) { // a drag step of one slot
+                const ESlot slot = action == 0 ? ESlot::Source : ESlot::Target;
+                doc.GetFrame(slot)->SetOffset(int(rng() % 400) - 200, int(rng() % 400) - 200);
+                doc.RequestRender(action + 2);
+                literal.Request(action + 2);
+            } else if (action == 2) {
+                doc.m_nBlend = int(rng() % 101);
+                doc.RequestRender(1);
+                literal.Request(1);
+            } else if (action == 3) {
+                doc.m_bDifference = !doc.m_bDifference;
+                doc.m_bGuides = rng() % 2 == 0;
+                doc.RequestRender(1);
+                literal.Request(1);
+            } else if (ui.FireTimer(CKeltDoc::kRenderTimerId)) {
+                literal.Pass(doc.m_nLastSelector);
+            }
+            ASSERT_EQ(Bytes(*doc.m_pPreview), literal.Preview());
+        }
+        EXPECT_EQ(Bytes(doc.SlotRender(ESlot::Source)), Bytes(*literal.render[0]));
+        EXPECT_EQ(Bytes(doc.SlotRender(ESlot::Target)), Bytes(*literal.render[1]));
+    }
 }

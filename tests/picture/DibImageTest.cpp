@@ -20,16 +20,18 @@ std::vector<uint8_t> ReferenceResize(const CDibImage& src, int dw, int dh) {
     std::vector<uint8_t> out(std::size_t(dstride) * dh, 0);
     for (int j = 0; j < dh; ++j) {
         long long sy = (long long)j * sh * 16 / dh;
-        int r = int(std::min<long long>(sy / 16, sh - 2));
+        int r = int(std::min<long long>(sy / 16, std::max(sh - 2, 0)));
+        int r1 = std::min(r + 1, sh - 1); // a 1-pixel side repeats its only row
         int fy = int(sy % 16);
         for (int i = 0; i < dw; ++i) {
             long long sx = (long long)i * sw * 16 / dw;
-            int col = int(std::min<long long>(sx / 16, sw - 2));
+            int col = int(std::min<long long>(sx / 16, std::max(sw - 2, 0)));
+            int col1 = std::min(col + 1, sw - 1);
             int fx = int(sx % 16);
             for (int c = 0; c < 3; ++c) {
                 auto P = [&](int x, int y) { return int(src.Row(y)[3 * x + c]); };
-                int sum = (15 - fx) * (15 - fy) * P(col, r) + fx * (15 - fy) * P(col + 1, r) +
-                          (15 - fx) * fy * P(col, r + 1) + fx * fy * P(col + 1, r + 1);
+                int sum = (15 - fx) * (15 - fy) * P(col, r) + fx * (15 - fy) * P(col1, r) +
+                          (15 - fx) * fy * P(col, r1) + fx * fy * P(col1, r1);
                 out[std::size_t(dstride) * j + 3 * i + c] =
                     uint8_t(std::min(255, (sum + 112) / 225));
             }
@@ -163,6 +165,53 @@ TEST(DibImageResize, MatchesLiteralFormulaBitForBit) {
         ASSERT_EQ(int(image.Header()->biSizeImage), image.Stride() * dh);
         ASSERT_EQ(image.MaxX(), (dw - 1) * 1024);
         ASSERT_TRUE(std::equal(expected.begin(), expected.end(), image.Bits())) << round;
+    }
+}
+
+// Rows asked for in any order and by several readers, from sources with black bands (a grid
+// outside a picture's footprint) and 1-pixel sides: each row is the literal one, and a row called
+// black is black.
+TEST(DibImageResize, RowsOneAtATimeMatchTheLiteralFormula) {
+    std::mt19937 rng(9);
+    std::uniform_int_distribution<int> side(1, 40);
+    for (int round = 0; round < 200; ++round) {
+        CDibImage image(side(rng), side(rng));
+        FillRandom(image, rng);
+        // Black below a random row and beside random columns, as around a footprint.
+        const int band = int(rng() % (image.Height() + 1));
+        const int left = int(rng() % (image.Width() + 1));
+        const int right = left + int(rng() % (image.Width() - left + 1));
+        for (int y = 0; y < image.Height() && round % 2 == 0; ++y) {
+            uint8_t* row = image.Row(y);
+            std::fill(row, row + 3 * left, 0);
+            std::fill(row + 3 * right, row + 3 * image.Width(), 0);
+            if (y >= band) {
+                std::fill(row, row + 3 * image.Width(), 0);
+            }
+        }
+        const int dw = side(rng) * 3 + 1, dh = side(rng) * 2;
+        const auto expected = ReferenceResize(image, dw, dh);
+        const std::size_t stride = CDibImage::StrideFor(dw);
+        vx::CResampledRows rows(image, dw, dh);
+        vx::CResampledRows::Cursor forward(rows), jumping(rows);
+        std::vector<uint8_t> row(3 * dw);
+        for (int k = 0; k < 2 * dh; ++k) {
+            const int j = k < dh ? k : int(rng() % dh);
+            const int begin = k < dh ? 0 : int(rng() % dw);
+            const int end = k < dh ? dw : begin + int(rng() % (dw - begin + 1));
+            (k < dh ? forward : jumping).Read(j, row.data(), begin, end);
+            const auto want = expected.begin() + std::ptrdiff_t(stride * j);
+            ASSERT_TRUE(
+                std::equal(row.begin() + 3 * begin, row.begin() + 3 * end, want + 3 * begin))
+                << round << " row " << j;
+            const auto span = rows.NonBlack(j);
+            for (int x = 0; x < dw; ++x) {
+                if (x < span.begin || x >= span.end) {
+                    ASSERT_TRUE(want[3 * x] == 0 && want[3 * x + 1] == 0 && want[3 * x + 2] == 0)
+                        << round << " row " << j << " column " << x;
+                }
+            }
+        }
     }
 }
 
