@@ -5,12 +5,14 @@
 #include "res/StringTable.h"
 #include "scanner/ScanImage.h"
 
+#include <poll.h>
 #include <sane/sane.h>
 #include <sane/saneopts.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -140,6 +142,20 @@ bool FrameKind(SANE_Frame frame, ScanFrameFormat::Kind& kind) {
 } // namespace
 
 // The worker: open, scan every frame, close, write the file.
+// Once its first data is waiting, a backend's reader has set up and waits on its pipe, where
+// stopping it is harmless. Without a descriptor to watch, a second serves on all but a crowded
+// machine.
+static void WaitForReaderSetUp(SANE_Handle handle) {
+    SANE_Int fd = -1;
+    if (sane_get_select_fd(handle, &fd) == SANE_STATUS_GOOD && fd >= 0) {
+        pollfd watch{fd, POLLIN, 0};
+        while (poll(&watch, 1, 5000) < 0 && errno == EINTR) {
+        }
+        return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+}
+
 void CAcquisition::RunScan(Job& job, std::mutex& saneMutex, int dpi) {
     const auto failed = [&job](std::string_view why) {
         return res::FormatString(res::IDS_SCAN_FAILED, {job.label, why});
@@ -232,11 +248,11 @@ void CAcquisition::RunScan(Job& job, std::mutex& saneMutex, int dpi) {
         frameBase += read;
         last = p.last_frame != SANE_FALSE;
         if (read == 0 && !job.error.empty()) {
-            // The same danger for a frame that failed before any data: give the backend's
-            // reader time to finish setting up before sane_cancel stops it. A reader stopped
-            // too early can also die holding the dynamic loader's lock, and sane_exit then waits
-            // for it forever; a loaded machine needs far more than a fifth of a second.
-            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+            // The same danger for a frame that failed before any data: the backend's reader must
+            // finish setting up before sane_cancel stops it. A reader stopped too early can die
+            // holding a lock of the C library or the loader (locale, allocator), and the exit or
+            // sane_exit then waits for it forever.
+            WaitForReaderSetUp(handle);
         }
     }
     sane_cancel(handle);

@@ -325,7 +325,8 @@ TEST_F(ScanShell, TwelveChosenTenKeptTheMenusRebuiltAndTheListSavedAtExit) {
 }
 
 TEST_F(ScanShell, AFailingDeviceGivesAClearMessageAndLeavesTheSlots) {
-    Start(Devices(1, "read-status-code \"SANE_STATUS_IO_ERROR\"\n"));
+    // The descriptor lets the scan wait only until the reader has set up before stopping it.
+    Start(Devices(1, "read-status-code \"SANE_STATUS_IO_ERROR\"\nselect-fd true\n"));
     Doc().InstallPicture(ESlot::Source, std::make_unique<CDibImage>(30, 20));
     const CDibImage* source = Doc().m_pSource.get();
     OpenScanMenus();
