@@ -177,9 +177,8 @@ TEST_F(ImageFiles, PngColourTypesDepthsAlphaAndInterlace) {
     EXPECT_EQ(Px(*plain, 8, 0)[2], (last[0] * last[3] + 255 * (255 - last[3]) + 127) / 255);
 }
 
-// Every orientation tag turns the very pixels of the untagged file as the tag says, pixel for
-// pixel, on a size with odd sides.
-// Rows that cross the writer's bands, padded rows, and libpng reading the file on its own.
+// Rows that cross the writer's bands, padded rows, rows that each filter suits (copies of the row
+// above, black, flat colour), and libpng reading the file on its own.
 TEST_F(ImageFiles, PngWrittenInBandsIsOneStreamForAnyReader) {
     struct LastStep : CProgress {
         int done = 0, total = -1;
@@ -192,6 +191,13 @@ TEST_F(ImageFiles, PngWrittenInBandsIsOneStreamForAnyReader) {
         }
     };
     auto image = Asymmetric(301, 333);
+    for (int y = 100; y < 110; ++y) {
+        std::memcpy(image->Row(y), image->Row(99), 301 * 3);
+    }
+    std::memset(image->Row(200), 0, 5 * size_t(image->Stride()));
+    for (int y = 250; y < 255; ++y) {
+        std::memset(image->Row(y), 77, 301 * 3);
+    }
     const std::string path = dir.File("bands.png");
     LastStep progress;
     ASSERT_EQ(Save(*image, path, &progress), 1);
@@ -242,6 +248,8 @@ TEST_F(ImageFiles, PngFiltersOfOtherWriters) {
     }
 }
 
+// Every orientation tag turns the very pixels of the untagged file as the tag says, pixel for
+// pixel, on a size with odd sides.
 TEST_F(ImageFiles, JpegOrientationsMoveEveryPixelExactly) {
     const int w = 13, h = 7;
     std::vector<uint8_t> rgb(std::size_t(w) * h * 3);
